@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# record_monitor.sh OUT.raw COMMAND [ARGS...]
+# Records the null sink's monitor (s16le, 44100 Hz, stereo) into OUT.raw while
+# COMMAND runs, and exits with COMMAND's status. Exit 77 (skip) with a reason
+# when no sound server or recorder is available.
+set -u
+out=$1; shift
+if [ -z "${PULSE_SERVER:-}" ] || ! command -v parec >/dev/null 2>&1; then
+  echo "SKIP: no PulseAudio server or parec for recording the output" >&2
+  exit 77
+fi
+if ! pactl list short sinks 2>/dev/null | grep -q "${ZELVARO_SINK:-zelvaro_null}"; then
+  echo "SKIP: the null sink ${ZELVARO_SINK:-zelvaro_null} is not loaded" >&2
+  exit 77
+fi
+parec -d "${ZELVARO_SINK:-zelvaro_null}.monitor" --format=s16le --rate=44100 --channels=2 \
+  --latency-msec=20 --raw "$out" </dev/null 2>/dev/null &
+rec=$!
+sleep 0.5   # let the recorder connect before anything plays
+"$@"
+status=$?
+sleep 0.5   # the tail of the sound is still in the sink's buffer
+kill "$rec" 2>/dev/null
+wait "$rec" 2>/dev/null
+exit $status

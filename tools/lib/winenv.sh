@@ -1,0 +1,99 @@
+# A private desktop for the Windows build: an X server, a PulseAudio server with
+# a null sink (its monitor is what the tests record), and a Wine prefix with a
+# persistent wineserver. Sourced by tools/run and tools/test.
+#
+#   zelvaro_env_start STATE_DIR [reuse-display]   exports DISPLAY, WINEPREFIX, PULSE_SERVER ...
+#   zelvaro_env_stop                              stops only what zelvaro_env_start started
+#
+# Every background service gets its standard streams from/to /dev/null: a
+# service that inherits the caller's pipes keeps a test runner waiting forever.
+
+ZELVARO_STARTED_PIDS=()
+
+zelvaro_free_display() {
+  local n
+  for n in $(seq 90 130); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      echo "$n"; return 0
+    fi
+  done
+  return 1
+}
+
+zelvaro_start_xvfb() {
+  local n
+  n=$(zelvaro_free_display) || { echo "no free X display" >&2; return 1; }
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  ZELVARO_STARTED_PIDS+=($!)
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+zelvaro_start_pulse() {
+  local run=$1
+  mkdir -p "$run/pulse-home"
+  chmod 700 "$run"
+  export PULSE_SERVER="unix:$run/pulse-native"
+  export ZELVARO_SINK=zelvaro_null
+  # -n: no default script, so nothing probes real hardware.
+  HOME="$run/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    --use-pid-file=no --log-target="file:$run/pulse.log" \
+    --load="module-null-sink sink_name=$ZELVARO_SINK rate=44100 channels=2" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$run/pulse-native" \
+    </dev/null >/dev/null 2>&1 &
+  ZELVARO_STARTED_PIDS+=($!)
+  local i
+  for i in $(seq 1 50); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "PulseAudio did not start (see $run/pulse.log); audio tests will be skipped" >&2
+  unset PULSE_SERVER
+  return 0
+}
+
+zelvaro_start_wine() {
+  local prefix=$1
+  export WINEPREFIX="$prefix"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  # No Mono or Gecko installer dialogs during prefix creation.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$prefix"
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
+  # Audio through PulseAudio only, so waveOut device 0 is the null sink.
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f </dev/null >/dev/null 2>&1
+}
+
+zelvaro_env_start() {
+  local state=$1 reuse_display=${2:-}
+  mkdir -p "$state/run"
+  export ZELVARO_STATE="$state"
+  export XDG_RUNTIME_DIR="$state/run"
+  if [ -z "$reuse_display" ] || ! xdpyinfo >/dev/null 2>&1; then
+    zelvaro_start_xvfb || return 1
+  fi
+  zelvaro_start_pulse "$state/run"
+  zelvaro_start_wine "$state/wineprefix"
+}
+
+zelvaro_env_stop() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+  fi
+  local pid
+  for pid in "${ZELVARO_STARTED_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${ZELVARO_STARTED_PIDS[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  ZELVARO_STARTED_PIDS=()
+}
