@@ -70,6 +70,9 @@ zelvaro_start_wine() {
   wineboot -i </dev/null >/dev/null 2>&1
   # Audio through PulseAudio only, so waveOut device 0 is the null sink.
   wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f </dev/null >/dev/null 2>&1
+  # A virtual desktop gives windows their frames and captions without a window manager.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x700 /f </dev/null >/dev/null 2>&1
 }
 
 zelvaro_env_start() {
