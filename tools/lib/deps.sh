@@ -33,7 +33,7 @@ zelvaro_runtime_deps() {
   zelvaro_need_packages \
     wine:wine wine64:wine64 Xvfb:xvfb xdpyinfo:x11-utils import:imagemagick \
     pulseaudio:pulseaudio parec:pulseaudio-utils pactl:pulseaudio-utils \
-    python3:python3
+    python3:python3 /usr/share/wine/fonts/marlett.ttf:fonts-wine
 }
 
 zelvaro_test_deps() {

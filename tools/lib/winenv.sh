@@ -23,7 +23,7 @@ zelvaro_free_display() {
 zelvaro_start_xvfb() {
   local n
   n=$(zelvaro_free_display) || { echo "no free X display" >&2; return 1; }
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
   ZELVARO_STARTED_PIDS+=($!)
   export DISPLAY=":$n"
   local i
@@ -72,7 +72,15 @@ zelvaro_start_wine() {
   wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f </dev/null >/dev/null 2>&1
   # A virtual desktop gives windows their frames and captions without a window manager.
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x700 /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
+  # Wine's own TrueType fonts (Marlett draws the caption buttons) are not
+  # always found in their system folder; the prefix's font folder always is.
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  # The desktop of the first boot is still the host's: restart the server so
+  # the settings above take effect.
+  wineserver -k </dev/null >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1
 }
 
 zelvaro_env_start() {
