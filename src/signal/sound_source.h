@@ -42,14 +42,29 @@ public:
     uint16_t refCount = 0;
 };
 
+// A count that reaches this value stays there and the source is never deleted:
+// leaking one object beats deleting it while 65,536 handles still point at it.
+constexpr uint16_t kRefCountSaturated = 0xFFFF;
+
 // Counted handle. The holder whose release brings the count to 0 deletes the source.
 class SoundSourceRef {
 public:
     SoundSourceRef() = default;
     explicit SoundSourceRef(SoundSource* source) { assign(source); }
     SoundSourceRef(const SoundSourceRef& other) { assign(other.source_); }
+    SoundSourceRef(SoundSourceRef&& other) noexcept : source_(other.source_) {
+        other.source_ = nullptr;
+    }
     SoundSourceRef& operator=(const SoundSourceRef& other) {
         assign(other.source_);
+        return *this;
+    }
+    SoundSourceRef& operator=(SoundSourceRef&& other) noexcept {
+        if (this != &other) {
+            release();
+            source_ = other.source_;
+            other.source_ = nullptr;
+        }
         return *this;
     }
     SoundSourceRef& operator=(SoundSource* source) {
