@@ -1,0 +1,54 @@
+// The one place where the wave file classes touch the operating system's file
+// interface. Offsets are 32-bit as in the WAV format itself; a write reports
+// whether every byte reached the file so that a writer can tell a full disk
+// from success.
+#pragma once
+
+#include <cstdint>
+
+namespace zelvaro {
+
+class FileStream {
+public:
+    FileStream() = default;
+    ~FileStream() { close(); }
+    FileStream(FileStream&& other) noexcept;
+    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Opens for writing, creating the file when it is missing and keeping the
+    // content of an existing one; others may read it meanwhile.
+    static FileStream openForWriting(const char* path);
+    // Opens an existing file for sequential reading; others may go on reading
+    // and writing it meanwhile (a reader can follow a file being written).
+    static FileStream openForReading(const char* path);
+
+    bool isOpen() const { return handle_ != kInvalid; }
+
+    // Moves to an absolute offset from the start of the file.
+    bool seekTo(uint32_t offset);
+    // The current offset, or -1 when it cannot be had or is beyond 32 bits.
+    int64_t tell();
+    // Cuts the file at the current offset.
+    bool cutHere();
+    // Reads up to `bytes` bytes at the current offset; false when the read
+    // call itself failed. `got` holds the bytes actually read either way.
+    bool read(void* buffer, uint32_t bytes, uint32_t& got);
+    // Writes all `bytes` bytes at the current offset; false on any failure.
+    bool write(const void* buffer, uint32_t bytes);
+    // Pushes the file's buffers to the device. Files without buffers to push
+    // (devices, pipes) count as flushed.
+    bool flush();
+    // The file's size in bytes, low 32 bits; 0 when it cannot be had.
+    uint32_t size();
+    // Closes the file; false when the system reported an error on close.
+    bool close();
+
+private:
+    static constexpr intptr_t kInvalid = -1;
+    explicit FileStream(intptr_t handle) : handle_(handle) {}
+    intptr_t handle_ = kInvalid;
+};
+
+}  // namespace zelvaro

@@ -1,0 +1,116 @@
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "wavefile/file_stream.h"
+
+namespace zelvaro {
+
+namespace {
+
+// O_NONBLOCK keeps a named pipe from blocking the open; it is dropped again
+// at once so that reads and writes behave as on a plain file.
+intptr_t openPath(const char* path, int flags) {
+    int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) return -1;
+    struct stat st;
+    bool usable = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    // A reader wants file contents and a size: only regular files qualify.
+    if (usable && (flags & O_ACCMODE) == O_RDONLY) usable = S_ISREG(st.st_mode);
+    if (usable) {
+        int fl = ::fcntl(fd, F_GETFL);
+        usable = fl >= 0 && ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) == 0;
+    }
+    if (!usable) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+FileStream FileStream::openForWriting(const char* path) {
+    return FileStream(openPath(path, O_WRONLY | O_CREAT));
+}
+
+FileStream FileStream::openForReading(const char* path) {
+    intptr_t fd = openPath(path, O_RDONLY);
+#ifdef POSIX_FADV_SEQUENTIAL
+    if (fd >= 0) ::posix_fadvise(static_cast<int>(fd), 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    return FileStream(fd);
+}
+
+bool FileStream::seekTo(uint32_t offset) {
+    if (!isOpen()) return false;
+    return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+int64_t FileStream::tell() {
+    if (!isOpen()) return -1;
+    off_t at = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
+    if (at < 0 || static_cast<uint64_t>(at) > 0xFFFFFFFFu) return -1;
+    return static_cast<int64_t>(at);
+}
+
+bool FileStream::cutHere() {
+    int64_t at = tell();
+    return at >= 0 && ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(at)) == 0;
+}
+
+bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {
+    got = 0;
+    if (!isOpen()) return false;
+    auto* p = static_cast<char*>(buffer);
+    while (got < bytes) {
+        ssize_t n = ::read(static_cast<int>(handle_), p + got, bytes - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool FileStream::write(const void* buffer, uint32_t bytes) {
+    if (!isOpen()) return false;
+    const auto* p = static_cast<const char*>(buffer);
+    uint32_t done = 0;
+    while (done < bytes) {
+        ssize_t n = ::write(static_cast<int>(handle_), p + done, bytes - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool FileStream::flush() {
+    if (!isOpen()) return false;
+    if (::fsync(static_cast<int>(handle_)) == 0) return true;
+    // Character devices and pipes have nothing to sync.
+    return errno == EINVAL || errno == EROFS;
+}
+
+uint32_t FileStream::size() {
+    struct stat st;
+    if (!isOpen() || ::fstat(static_cast<int>(handle_), &st) != 0) return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(st.st_size));
+}
+
+bool FileStream::close() {
+    if (!isOpen()) return true;
+    int fd = static_cast<int>(handle_);
+    handle_ = kInvalid;
+    // The descriptor is gone even when close reports an error; never retry.
+    return ::close(fd) == 0 || errno == EINTR;
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,63 @@
+#include "wavefile/sample_conversion.h"
+
+namespace zelvaro {
+
+namespace {
+
+// Two's-complement reinterpretation without relying on signed overflow.
+int32_t asSigned(uint32_t v) {
+    return v <= 0x7FFFFFFFu ? static_cast<int32_t>(v) : -static_cast<int32_t>(~v) - 1;
+}
+
+// Arithmetic shift right (toward minus infinity) of v + bias, both wrapped to
+// 32 bits as the file format's arithmetic is.
+uint32_t roundShift(int32_t v, uint32_t bias, int shift) {
+    int32_t t = asSigned(static_cast<uint32_t>(v) + bias);
+    return static_cast<uint32_t>(t >> shift);
+}
+
+}  // namespace
+
+void convert8ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) dst[i] = (static_cast<int32_t>(src[i]) - 128) * 2048;
+}
+
+void convert16ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 2 * i;
+        auto s = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+        dst[i] = s * 16;
+    }
+}
+
+void convert32ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 4 * i;
+        uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        dst[i] = static_cast<int32_t>((static_cast<int64_t>(asSigned(u)) + 2048) >> 12);
+    }
+}
+
+void convertInt32To8(uint8_t* dst, const int32_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) dst[i] = static_cast<uint8_t>(roundShift(src[i], 1024, 11) + 128u);
+}
+
+void convertInt32To16(uint8_t* dst, const int32_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t v = roundShift(src[i], 8, 4);
+        dst[2 * i] = static_cast<uint8_t>(v);
+        dst[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+}
+
+void convertInt32To32(uint8_t* dst, const int32_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t v = static_cast<uint32_t>(src[i]) << 12;
+        dst[4 * i] = static_cast<uint8_t>(v);
+        dst[4 * i + 1] = static_cast<uint8_t>(v >> 8);
+        dst[4 * i + 2] = static_cast<uint8_t>(v >> 16);
+        dst[4 * i + 3] = static_cast<uint8_t>(v >> 24);
+    }
+}
+
+}  // namespace zelvaro

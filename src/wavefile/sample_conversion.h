@@ -1,0 +1,27 @@
+// Conversions between the chain's int32 samples (a 16-bit value times 16) and
+// the PCM widths of WAV files. None of them clips: an output outside its
+// width keeps its low bits; the sinks' peak levels keep rendered signals
+// inside the range. Output rounds to the nearest step, halves up.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelvaro {
+
+// Unsigned 8-bit: (byte - 128) * 2048.
+void convert8ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+// Little-endian signed 16-bit: sample * 16.
+void convert16ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+// Little-endian signed 32-bit: (sample + 2048) >> 12, exact over the whole
+// 32-bit range (a sample near the top does not turn negative).
+void convert32ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+
+// ((v + 1024) >> 11) + 128, low 8 bits.
+void convertInt32To8(uint8_t* dst, const int32_t* src, size_t count);
+// (v + 8) >> 4, low 16 bits, little-endian.
+void convertInt32To16(uint8_t* dst, const int32_t* src, size_t count);
+// v << 12, low 32 bits, little-endian.
+void convertInt32To32(uint8_t* dst, const int32_t* src, size_t count);
+
+}  // namespace zelvaro

@@ -1,0 +1,140 @@
+#include "wavefile/wav_file.h"
+
+#include <cstring>
+#include <new>
+
+#include "wavefile/compressed_wav.h"
+#include "wavefile/file_stream.h"
+#include "wavefile/wav_file_sink.h"
+#include "wavefile/wav_file_source.h"
+
+namespace zelvaro {
+
+namespace {
+
+constexpr uint32_t kMinFormatChunk = 14;
+constexpr uint32_t kMaxFormatChunk = 8192;
+constexpr uint32_t kMaxChannels = 255;
+constexpr uint32_t kMaxSampleRate = 192000;
+
+uint32_t get32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Chunk sizes are padded to even; a size of 0xFFFFFFFF pads to 0 in 32 bits,
+// which the callers reject together with the other non-positive sizes.
+int32_t paddedSize(uint32_t size) {
+    uint32_t padded = (size + 1u) & ~1u;
+    return padded <= 0x7FFFFFFFu ? static_cast<int32_t>(padded) : -1;
+}
+
+// Walks the file with a 64-bit offset of its own, so that no claimed size can
+// wrap it, and refuses any move past the file's end: every step consumes real
+// bytes, so a walk ends within (file size / 8) steps.
+class ChunkWalker {
+public:
+    explicit ChunkWalker(FileStream& f) : file_(f), fileSize_(f.size()) {}
+
+    bool readExact(void* buffer, uint32_t bytes) {
+        uint32_t got = 0;
+        if (!file_.read(buffer, bytes, got) || got != bytes) return false;
+        offset_ += bytes;
+        return true;
+    }
+
+    bool skip(uint64_t bytes) {
+        offset_ += bytes;
+        return offset_ <= fileSize_ && file_.seekTo(static_cast<uint32_t>(offset_));
+    }
+
+    // Reads chunk headers until one with `id`, leaving the file at its
+    // content; `size` receives its size field.
+    bool findChunk(const char* id, uint32_t& size) {
+        for (;;) {
+            uint8_t header[8];
+            if (!readExact(header, 8)) return false;
+            size = get32(header + 4);
+            if (std::memcmp(header, id, 4) == 0) return true;
+            int32_t padded = paddedSize(size);
+            if (padded <= 0 || !skip(static_cast<uint32_t>(padded))) return false;
+        }
+    }
+
+private:
+    FileStream& file_;
+    uint64_t fileSize_;
+    uint64_t offset_ = 0;
+};
+
+// Steps over top-level chunks of other kinds up to the RIFF WAVE form.
+bool findWaveForm(ChunkWalker& walk) {
+    for (;;) {
+        uint8_t header[12];
+        if (!walk.readExact(header, 12)) return false;
+        if (std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "WAVE", 4) == 0) return true;
+        int32_t padded = paddedSize(get32(header + 4));
+        if (padded <= 4 || !walk.skip(static_cast<uint32_t>(padded) - 4u)) return false;
+    }
+}
+
+template <typename Source>
+SoundSourceRef makeSource(FileStream file, const WaveFormat& format) {
+    auto* source = new (std::nothrow) Source(std::move(file), static_cast<int32_t>(format.samplesPerSec),
+                                             static_cast<uint8_t>(format.channels));
+    return SoundSourceRef(source);
+}
+
+template <typename Sink>
+SoundSinkRef makeSink(const char* path, int32_t rate, int startFrame, uint8_t channels) {
+    return SoundSinkRef(new (std::nothrow) Sink(path, rate, startFrame, channels));
+}
+
+}  // namespace
+
+SoundSinkRef createWavSink(const char* path, int32_t sampleRate, int startFrame, uint16_t bitsPerSample,
+                           uint8_t channels) {
+    if (bitsPerSample <= 8) return makeSink<WavFileSink8>(path, sampleRate, startFrame, channels);
+    if (bitsPerSample <= 16) return makeSink<WavFileSink16>(path, sampleRate, startFrame, channels);
+    return makeSink<WavFileSink32>(path, sampleRate, startFrame, channels);
+}
+
+SoundSinkRef createWavSinkForFormat(const char* path, const WaveFormat& format) {
+    if (format.formatTag != kWaveFormatPcm) return createCompressedWavSink(path, format);
+    return createWavSink(path, static_cast<int32_t>(format.samplesPerSec), 0, format.bitsPerSample,
+                         static_cast<uint8_t>(format.channels));
+}
+
+SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
+    FileStream file = FileStream::openForReading(path);
+    if (!file.isOpen()) return {};
+    ChunkWalker walk(file);
+    if (!findWaveForm(walk)) return {};
+
+    uint32_t formatSize = 0;
+    if (!walk.findChunk("fmt ", formatSize)) return {};
+    if (formatSize < kMinFormatChunk || formatSize > kMaxFormatChunk) return {};
+    uint8_t formatBytes[kMaxFormatChunk];
+    if (!walk.readExact(formatBytes, formatSize)) return {};
+    // An odd-sized chunk is followed by a pad byte like every other chunk.
+    if ((formatSize & 1u) != 0 && !walk.skip(1)) return {};
+    WaveFormat format = parseWaveFormat(formatBytes, formatSize);
+
+    uint32_t dataBytes = 0;
+    if (!walk.findChunk("data", dataBytes)) return {};
+    if (format.channels < 1 || format.channels > kMaxChannels) return {};
+    if (format.samplesPerSec < 1 || format.samplesPerSec > kMaxSampleRate) return {};
+
+    SoundSourceRef source;
+    if (format.formatTag != kWaveFormatPcm)
+        source = openCompressedWavSource(std::move(file), format, dataBytes);
+    else if (format.bitsPerSample <= 8)
+        source = makeSource<WavFileSource8>(std::move(file), format);
+    else if (format.bitsPerSample <= 16)
+        source = makeSource<WavFileSource16>(std::move(file), format);
+    else
+        source = makeSource<WavFileSource32>(std::move(file), format);
+    if (source && formatOut) *formatOut = std::move(format);
+    return source;
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,146 @@
+#include "wavefile/wav_file_sink.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "wavefile/sample_conversion.h"
+
+namespace zelvaro {
+
+namespace {
+
+// Counters are int32 like the rest of the chain; they wrap rather than
+// overflow when a failed sink is fed without end.
+int32_t addWrapping(int32_t a, int32_t b) {
+    uint32_t sum = static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
+    return sum <= 0x7FFFFFFFu ? static_cast<int32_t>(sum) : -static_cast<int32_t>(~sum) - 1;
+}
+
+}  // namespace
+
+WavFileSink::WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
+                         uint8_t channelCount)
+    : SoundSink(rate, peak, channelCount), bytesPerSample(sampleBytes) {
+    file = FileStream::openForWriting(path);
+    if (!file.isOpen()) {
+        markFailed();
+        return;
+    }
+    framesWritten = static_cast<int32_t>(std::clamp<int64_t>(startFrame, 0, frameCapacity()));
+    writeHeader(false);
+    cutAfterData();
+}
+
+WavFileSink::~WavFileSink() { finish(); }
+
+int64_t WavFileSink::frameCapacity() const {
+    int64_t frameBytes = static_cast<int64_t>(channels) * bytesPerSample;
+    return std::min<int64_t>(static_cast<int64_t>(kMaxWavDataSize) / frameBytes,
+                             std::numeric_limits<int32_t>::max());
+}
+
+int64_t WavFileSink::framesLeft() const {
+    return std::max<int64_t>(0, frameCapacity() - std::max<int32_t>(framesWritten, 0));
+}
+
+uint32_t WavFileSink::dataBytes(int64_t frames) const {
+    int64_t bytes = std::max<int64_t>(frames, 0) * channels * bytesPerSample;
+    return static_cast<uint32_t>(std::min<int64_t>(bytes, static_cast<int64_t>(kMaxWavDataSize)));
+}
+
+void WavFileSink::noteIo(bool ok) {
+    if (!ok) status |= kStatusWriteError;
+}
+
+void WavFileSink::writeHeader(bool final) {
+    // The provisional size runs 32 seconds ahead of the data. It is held below
+    // the 32-bit limit so that the RIFF size (data + 38) never wraps.
+    uint32_t size = final ? dataBytes(framesWritten)
+                          : dataBytes(static_cast<int64_t>(framesWritten) + static_cast<int64_t>(sampleRate) * 32);
+    uint8_t header[kWavHeaderSize];
+    buildWavHeader(header, channels, static_cast<uint32_t>(sampleRate), static_cast<uint16_t>(bytesPerSample), size);
+    noteIo(file.write(header, kWavHeaderSize));
+    noteIo(file.flush());
+    framesUntilHeaderRefresh =
+        static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(sampleRate) * 16, 0, 0x7FFFFFFF));
+}
+
+void WavFileSink::cutAfterData() {
+    noteIo(file.seekTo(kWavHeaderSize + dataBytes(framesWritten)));
+    noteIo(file.cutHere());
+}
+
+void WavFileSink::write(const int32_t* samples, int frames) {
+    if (frames <= 0) return;
+    if (frames > kMaxBlockFrames) {
+        // conversionBuffer holds one block: larger requests go in pieces.
+        for (int done = 0; done < frames; done += kMaxBlockFrames)
+            write(samples + static_cast<size_t>(done) * channels, std::min(kMaxBlockFrames, frames - done));
+        return;
+    }
+    const int32_t before = framesWritten;
+    framesWritten = addWrapping(framesWritten, frames);
+    if (failed() || !file.isOpen()) return;
+    if (static_cast<int64_t>(before) + frames > frameCapacity()) {
+        // Past the 32-bit size limit the header could no longer describe the
+        // data: keep the file valid and report the loss instead.
+        status |= kStatusWriteError;
+        return;
+    }
+    const size_t count = static_cast<size_t>(frames) * channels;
+    convert(samples, count);
+    noteIo(file.write(conversionBuffer.data(), static_cast<uint32_t>(count * bytesPerSample)));
+    framesUntilHeaderRefresh -= frames;
+    if (framesUntilHeaderRefresh < 0) {
+        int64_t at = file.tell();
+        noteIo(at >= 0 && file.seekTo(0));
+        writeHeader(false);
+        noteIo(at >= 0 && file.seekTo(static_cast<uint32_t>(at)));
+    }
+}
+
+void WavFileSink::truncate(int frames) {
+    if (!file.isOpen() || frames > framesWritten) return;
+    framesWritten = std::max(frames, 0);
+    noteIo(file.seekTo(0));
+    writeHeader(false);
+    cutAfterData();
+}
+
+bool WavFileSink::finish() {
+    if (file.isOpen()) {
+        noteIo(file.seekTo(0));
+        writeHeader(true);
+        noteIo(file.close());
+    }
+    return !writeError();
+}
+
+WavFileSink8::WavFileSink8(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(path, rate, startFrame, 1, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 1);
+}
+
+void WavFileSink8::convert(const int32_t* samples, size_t count) {
+    convertInt32To8(conversionBuffer.data(), samples, count);
+}
+
+WavFileSink16::WavFileSink16(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(path, rate, startFrame, 2, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 2);
+}
+
+void WavFileSink16::convert(const int32_t* samples, size_t count) {
+    convertInt32To16(conversionBuffer.data(), samples, count);
+}
+
+WavFileSink32::WavFileSink32(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(path, rate, startFrame, 4, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 4);
+}
+
+void WavFileSink32::convert(const int32_t* samples, size_t count) {
+    convertInt32To32(conversionBuffer.data(), samples, count);
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,84 @@
+// PCM WAV writers. The base owns the output file and its header; a variant
+// adds the conversion from int32 samples to its sample width.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "wavefile/file_stream.h"
+#include "wavefile/sound_sink.h"
+#include "wavefile/wav_header.h"
+
+namespace zelvaro {
+
+class WavFileSink : public SoundSink {
+public:
+    // Writes the final header (true data size) and closes the file.
+    ~WavFileSink() override;
+
+    // Appends frames; a failed sink only counts them.
+    void write(const int32_t* samples, int frames) override;
+    // Cuts the data back to `frames` frames (0 when negative); more frames
+    // than written changes nothing.
+    void truncate(int frames) override;
+    // Writes the final header and closes the file now.
+    bool finish() override;
+    int64_t framesLeft() const override;
+
+    bool fileOpen() const { return file.isOpen(); }
+
+    int32_t bytesPerSample;
+    FileStream file;
+    int32_t framesUntilHeaderRefresh = 0;
+    std::vector<uint8_t> conversionBuffer;
+
+protected:
+    // Opens (or creates) the file and keeps its first `startFrame` frames of
+    // data (none when negative); everything after them is cut off.
+    WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
+                uint8_t channelCount);
+
+    // Converts `count` samples into conversionBuffer.
+    virtual void convert(const int32_t* samples, size_t count) = 0;
+
+private:
+    // The 46-byte header at the current offset (always 0), then a flush. The
+    // provisional form states 32 seconds more data than written, so that a
+    // reader following the file while it grows keeps finding new data.
+    void writeHeader(bool final);
+    uint32_t dataBytes(int64_t frames) const;
+    int64_t frameCapacity() const;
+    // Moves to the end of the kept data and cuts the file there.
+    void cutAfterData();
+    void noteIo(bool ok);
+};
+
+class WavFileSink8 final : public WavFileSink {
+public:
+    static constexpr int32_t kPeakLevel = 260096;  // 127 * 2048
+    WavFileSink8(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+
+private:
+    void convert(const int32_t* samples, size_t count) override;
+};
+
+class WavFileSink16 final : public WavFileSink {
+public:
+    static constexpr int32_t kPeakLevel = 524272;  // 32767 * 16
+    WavFileSink16(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+
+private:
+    void convert(const int32_t* samples, size_t count) override;
+};
+
+class WavFileSink32 final : public WavFileSink {
+public:
+    static constexpr int32_t kPeakLevel = 524272;
+    WavFileSink32(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+
+private:
+    void convert(const int32_t* samples, size_t count) override;
+};
+
+}  // namespace zelvaro

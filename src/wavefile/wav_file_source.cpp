@@ -1,0 +1,128 @@
+#include "wavefile/wav_file_source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "wavefile/sample_conversion.h"
+
+namespace zelvaro {
+
+WavFileSource::WavFileSource(FileStream openFile, int32_t rate, int32_t sampleBytes, int32_t peak,
+                             uint8_t channelCount)
+    : SoundSource(rate, peak, channelCount), file(std::move(openFile)), bytesPerSample(sampleBytes) {
+    int64_t at = file.tell();
+    // Without a position there is no data to find; a source that cannot know
+    // where its data starts is of no use.
+    if (at < 4) {
+        markFailed();
+        return;
+    }
+    dataStart = static_cast<uint32_t>(at);
+    dataSizeOffset = dataStart - 4;
+    refreshLength();
+}
+
+void WavFileSource::refreshLength() {
+    if (failed() || channels == 0) return;
+    int64_t at = file.tell();
+    if (at < 0) return;
+    uint8_t field[4];
+    uint32_t got = 0;
+    if (file.seekTo(dataSizeOffset) && file.read(field, 4, got) && got == 4) {
+        uint32_t size = field[0] | (field[1] << 8) | (field[2] << 16) | (static_cast<uint32_t>(field[3]) << 24);
+        // A file cut shorter than its data start holds no data at all.
+        uint32_t fileSize = file.size();
+        uint32_t present = fileSize > dataStart ? fileSize - dataStart : 0;
+        size = std::min(size, present);
+        lengthFrames = static_cast<int32_t>(
+            std::min<uint32_t>(size / frameBytes(), static_cast<uint32_t>(std::numeric_limits<int32_t>::max())));
+    }
+    file.seekTo(static_cast<uint32_t>(at));
+}
+
+void WavFileSource::seek(int frame) {
+    if (failed()) return;
+    framePosition = frame;
+    if (frame <= 0) {
+        file.seekTo(dataStart);
+        return;
+    }
+    if (frame > lengthFrames) refreshLength();
+    int64_t target = std::min(frame, lengthFrames);
+    file.seekTo(static_cast<uint32_t>(std::min<int64_t>(dataStart + target * frameBytes(), 0xFFFFFFFF)));
+}
+
+int WavFileSource::length() {
+    if (lengthFrames <= framePosition) refreshLength();
+    return lengthFrames;
+}
+
+void WavFileSource::read(int32_t* samples, int frames) {
+    // conversionBuffer holds one block: larger requests go in pieces.
+    for (int done = 0; done < frames; done += kMaxBlockFrames)
+        readBlock(samples + static_cast<size_t>(done) * channels, std::min(kMaxBlockFrames, frames - done));
+}
+
+void WavFileSource::readBlock(int32_t* samples, int frames) {
+    const size_t total = static_cast<size_t>(frames) * channels;
+    // The position names the frame after this block; it wraps rather than
+    // overflows after a seek near the top of the int range.
+    uint32_t next = static_cast<uint32_t>(framePosition) + static_cast<uint32_t>(frames);
+    framePosition = next <= 0x7FFFFFFFu ? static_cast<int32_t>(next) : -static_cast<int32_t>(~next) - 1;
+    if (failed() || framePosition <= 0) {
+        std::memset(samples, 0, total * sizeof(int32_t));
+        return;
+    }
+    int count = frames;
+    size_t lead = 0;
+    if (count > framePosition) {
+        lead = static_cast<size_t>(count - framePosition) * channels;
+        count = framePosition;
+    }
+    int toRead = count;
+    if (framePosition > lengthFrames) {
+        refreshLength();
+        if (lengthFrames < framePosition) toRead = std::max(0, count - (framePosition - lengthFrames));
+    }
+    size_t filled = 0;
+    uint32_t got = 0;
+    if (toRead > 0) {
+        file.read(conversionBuffer.data(), static_cast<uint32_t>(toRead) * frameBytes(), got);
+        filled = convert(samples + lead, got);
+    }
+    std::memset(samples, 0, lead * sizeof(int32_t));
+    std::memset(samples + lead + filled, 0, (total - lead - filled) * sizeof(int32_t));
+}
+
+WavFileSource8::WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount)
+    : WavFileSource(std::move(openFile), rate, 1, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 1);
+}
+
+size_t WavFileSource8::convert(int32_t* samples, size_t bytes) {
+    convert8ToInt32(samples, conversionBuffer.data(), bytes);
+    return bytes;
+}
+
+WavFileSource16::WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount)
+    : WavFileSource(std::move(openFile), rate, 2, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 2);
+}
+
+size_t WavFileSource16::convert(int32_t* samples, size_t bytes) {
+    convert16ToInt32(samples, conversionBuffer.data(), bytes / 2);
+    return bytes / 2;
+}
+
+WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount)
+    : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 4);
+}
+
+size_t WavFileSource32::convert(int32_t* samples, size_t bytes) {
+    convert32ToInt32(samples, conversionBuffer.data(), bytes / 4);
+    return bytes / 4;
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,44 @@
+// The RIFF/WAVE header the writers put at offset 0, and the wave format
+// record of a file's "fmt " chunk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zelvaro {
+
+constexpr uint16_t kWaveFormatPcm = 1;
+
+// Sample data starts right after the header.
+constexpr uint32_t kWavHeaderSize = 46;
+// The RIFF size field (data size + 38) and every offset are 32-bit, so a file
+// must stay within 4 GiB - 1 bytes.
+constexpr uint64_t kMaxWavFileSize = 0xFFFFFFFFu;
+constexpr uint64_t kMaxWavDataSize = kMaxWavFileSize - kWavHeaderSize;
+
+// The standard wave format record, as far as a "fmt " chunk reaches.
+struct WaveFormat {
+    uint16_t formatTag = 0;
+    uint16_t channels = 0;
+    uint32_t samplesPerSec = 0;
+    uint32_t avgBytesPerSec = 0;
+    uint16_t blockAlign = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t extraSize = 0;
+    // The chunk's bytes exactly as read, for codecs that want the whole record.
+    std::vector<uint8_t> raw;
+};
+
+// Decodes a "fmt " chunk of `size` bytes (at least 14). Fields the chunk does
+// not reach are 0, except that a PCM record without a bits field (the old
+// 14-byte form) gets the width its block align implies: 8 bits when a frame
+// takes one byte per channel, 32 when it takes four, 16 otherwise.
+WaveFormat parseWaveFormat(const uint8_t* bytes, size_t size);
+
+// The 46-byte header: RIFF size = dataSize + 38, an 18-byte PCM format chunk
+// with no extra bytes, and the data chunk's size field.
+void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
+                    uint16_t bytesPerSample, uint32_t dataSize);
+
+}  // namespace zelvaro

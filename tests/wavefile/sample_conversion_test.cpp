@@ -1,0 +1,128 @@
+#include "wavefile/sample_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace zelvaro {
+namespace {
+
+struct OutRow {
+    int32_t in;
+    uint32_t out;  // the width's bit pattern
+};
+
+TEST(SampleConversion, Int32To8RoundsHalvesUpAndWraps) {
+    const OutRow rows[] = {
+        {0, 128},          {2048, 129},        {1023, 128},  {1024, 129},     {-1024, 128},
+        {-1025, 127},      {260096, 255},      {-262144, 0}, {262144, 0},  // one step past the top wraps to 0
+        {-264192, 255},  // one step below the bottom wraps to 255
+        {std::numeric_limits<int32_t>::max(), 128},
+    };
+    for (const OutRow& r : rows) {
+        SCOPED_TRACE(r.in);
+        uint8_t out = 0x55;
+        convertInt32To8(&out, &r.in, 1);
+        EXPECT_EQ(out, r.out);
+    }
+}
+
+TEST(SampleConversion, Int32To16RoundsHalvesUpAndWraps) {
+    const OutRow rows[] = {
+        {7, 0},
+        {8, 1},
+        {-8, 0},
+        {-9, 0xFFFF},
+        {524272, 0x7FFF},
+        {-524288, 0x8000},
+        {524280, 0x8000},  // rounds past the top: keeps the low 16 bits
+        {16000, 1000},
+        {std::numeric_limits<int32_t>::max(), 0x0000},  // v + 8 wraps to the bottom of the int range
+        {std::numeric_limits<int32_t>::min(), 0x0000},
+    };
+    for (const OutRow& r : rows) {
+        SCOPED_TRACE(r.in);
+        uint8_t out[2] = {0x55, 0x55};
+        convertInt32To16(out, &r.in, 1);
+        EXPECT_EQ(out[0] | (out[1] << 8), static_cast<int>(r.out));
+    }
+}
+
+TEST(SampleConversion, Int32To32ShiftsLeftKeepingLowBits) {
+    const OutRow rows[] = {
+        {1, 0x1000},
+        {-1, 0xFFFFF000},
+        {524272, 0x7FFF0000},
+        {-524288, 0x80000000},
+        {524288, 0x80000000},  // 2^31 does not fit: low 32 bits
+        {0x12345678, 0x45678000},
+    };
+    for (const OutRow& r : rows) {
+        SCOPED_TRACE(r.in);
+        uint8_t out[4] = {};
+        convertInt32To32(out, &r.in, 1);
+        uint32_t v = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24);
+        EXPECT_EQ(v, r.out);
+    }
+}
+
+TEST(SampleConversion, PcmToInt32) {
+    const uint8_t bytes8[] = {0, 127, 128, 129, 255};
+    const int32_t want8[] = {-262144, -2048, 0, 2048, 260096};
+    int32_t got[8] = {};
+    convert8ToInt32(got, bytes8, 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(got[i], want8[i]) << "8-bit byte " << int(bytes8[i]);
+
+    const uint8_t bytes16[] = {0xE8, 0x03, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x80};  // 1000, -1, 32767, -32768
+    const int32_t want16[] = {16000, -16, 524272, -524288};
+    convert16ToInt32(got, bytes16, 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], want16[i]) << "16-bit sample " << i;
+
+    const uint8_t bytes32[] = {
+        0xFF, 0x07, 0x00, 0x00,  // 2047: rounds to 0
+        0x00, 0x08, 0x00, 0x00,  // 2048: half rounds up to 1
+        0x00, 0xF8, 0xFF, 0xFF,  // -2048: half rounds up to 0
+        0x01, 0xF8, 0xFF, 0xFF,  // -2047 -> 0
+        0xFF, 0xF7, 0xFF, 0xFF,  // -2049 -> -1
+        0xFF, 0xFF, 0xFF, 0x7F,  // the top: stays positive
+        0x00, 0x00, 0x00, 0x80,  // the bottom
+    };
+    const int32_t want32[] = {0, 1, 0, 0, -1, 524288, -524288};
+    convert32ToInt32(got, bytes32, 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(got[i], want32[i]) << "32-bit sample " << i;
+}
+
+// Every value of each width survives int32 and back unchanged.
+TEST(SampleConversion, EveryPcmValueRoundTrips) {
+    std::vector<uint8_t> in8(256), out8(256);
+    std::vector<int32_t> mid(65536);
+    for (int i = 0; i < 256; ++i) in8[i] = static_cast<uint8_t>(i);
+    convert8ToInt32(mid.data(), in8.data(), 256);
+    convertInt32To8(out8.data(), mid.data(), 256);
+    EXPECT_EQ(in8, out8);
+
+    std::vector<uint8_t> in16(131072), out16(131072);
+    for (int i = 0; i < 65536; ++i) {
+        in16[2 * i] = static_cast<uint8_t>(i);
+        in16[2 * i + 1] = static_cast<uint8_t>(i >> 8);
+    }
+    convert16ToInt32(mid.data(), in16.data(), 65536);
+    convertInt32To16(out16.data(), mid.data(), 65536);
+    EXPECT_EQ(in16, out16);
+
+    // 32-bit files keep 20 significant bits: multiples of 4096 come back exact.
+    std::vector<uint8_t> in32, out32(4 * 1024);
+    for (int i = -512; i < 512; ++i) {
+        uint32_t v = static_cast<uint32_t>(i * 1024) << 12;
+        for (int k = 0; k < 4; ++k) in32.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    }
+    convert32ToInt32(mid.data(), in32.data(), 1024);
+    convertInt32To32(out32.data(), mid.data(), 1024);
+    EXPECT_EQ(in32, out32);
+}
+
+}  // namespace
+}  // namespace zelvaro
