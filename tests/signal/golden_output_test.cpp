@@ -5,6 +5,9 @@
 
 #include <vector>
 
+#include "signal/noise_source.h"
+#include "signal/peak_limiter.h"
+#include "signal/sample_rate_converter.h"
 #include "signal/tone_source.h"
 #include "test_sources.h"
 #include "tone_records.h"
@@ -66,6 +69,46 @@ TEST(GoldenOutput, ToneSourceStreams) {
         SCOPED_TRACE(c.name);
         ToneSource source(recordOf(c));
         EXPECT_EQ(test::fingerprint(test::readFrames(source, c.frames, 8192)), c.fingerprint);
+    }
+}
+
+TEST(GoldenOutput, ConverterAndLimiterStreams) {
+    const std::vector<ToneCase> cases = toneCases();
+    {
+        SCOPED_TRACE("white noise, 44,100 to 48,000 Hz");
+        SampleRateConverter converter(SoundSourceRef(new WhiteNoiseSource(0, 12345)), 48000);
+        EXPECT_EQ(test::fingerprint(test::readFrames(converter, 30000)), 17741574067406151883ull);
+    }
+    {
+        SCOPED_TRACE("16 swept saw tooth tones through the limiter");
+        PeakLimiter limiter(SoundSourceRef(new ToneSource(recordOf(cases[1]))), 524272);
+        EXPECT_EQ(test::fingerprint(test::readFrames(limiter, 40000)), 11288466569241686896ull);
+    }
+    {
+        SCOPED_TRACE("stereo sweep, 44,100 to 22,050 Hz");
+        SampleRateConverter converter(SoundSourceRef(new ToneSource(recordOf(cases[0]))), 22050);
+        EXPECT_EQ(test::fingerprint(test::readFrames(converter, 20000)), 14063243831001590070ull);
+    }
+}
+
+TEST(GoldenOutput, ConverterFilterTaps) {
+    // Every tap equals the rounding of the exact value (checked at 40 digits),
+    // and none lies within 1e-9 of a rounding boundary, so any correct
+    // extended-precision sine gives these rows.
+    struct Row {
+        int32_t from, to;
+        uint64_t fingerprint;
+    };
+    const Row rows[] = {{44100, 48000, 3513531123481062452ull},
+                        {48000, 44100, 4246935687868453587ull},
+                        {44100, 8000, 1321202964953457961ull}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.from << " to " << row.to);
+        RateFraction f;
+        ASSERT_TRUE(findRateFraction(row.from, row.to, &f));
+        std::vector<int32_t> taps(static_cast<size_t>(f.phaseCount) * kFilterTaps);
+        designConverterFilter(row.from, row.to, f.phaseCount, taps.data());
+        EXPECT_EQ(test::fingerprint(taps), row.fingerprint);
     }
 }
 
