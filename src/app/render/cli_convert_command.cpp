@@ -1,0 +1,42 @@
+#include <filesystem>
+#include <string>
+
+#include "app/render/cli_command.h"
+#include "app/render/cli_options.h"
+#include "app/render/cli_render_to_file.h"
+#include "app/render/cli_wav_input.h"
+
+namespace zelvaro::cli {
+
+int runConvert(const std::vector<std::string>& args) {
+    ParsedArgs parsed =
+        parseArgs(args, {{"rate", 1, 192000, {}}, {"channels", 1, 2, {}}, {"bits", 8, 32, {8, 16, 32}}}, 2);
+    if (!parsed.error.empty()) {
+        printError(parsed.error + " (see zelvaro-render --help)");
+        return kExitRefused;
+    }
+    const std::string& inPath = parsed.positional[0];
+    const std::string& outPath = parsed.positional[1];
+    // The writer cuts its file to the header at once: converting a file onto
+    // itself would destroy the input before it is read.
+    std::error_code ec;
+    if (std::filesystem::equivalent(inPath, outPath, ec)) {
+        printError(inPath + " and " + outPath + " are the same file");
+        return kExitRefused;
+    }
+
+    WaveFormat inputFormat;
+    SoundSourceRef source;
+    if (int failed = openWavInput(inPath, source, inputFormat)) return failed;
+    if (source->failed()) {
+        printError(inPath + " uses format tag " + std::to_string(inputFormat.formatTag) +
+                   ", which this tool cannot decode");
+        return kExitFailed;
+    }
+    OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
+                        static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
+                        static_cast<uint16_t>(parsed.value("bits").value_or(16))};
+    return renderToWavFile(source, outPath, format);
+}
+
+}  // namespace zelvaro::cli

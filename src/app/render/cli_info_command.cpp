@@ -1,0 +1,35 @@
+#include <cstdio>
+#include <string>
+
+#include "app/render/cli_command.h"
+#include "app/render/cli_options.h"
+#include "app/render/cli_wav_input.h"
+
+namespace zelvaro::cli {
+
+int runInfo(const std::vector<std::string>& args) {
+    ParsedArgs parsed = parseArgs(args, {}, 1);
+    if (!parsed.error.empty()) {
+        printError(parsed.error + " (see zelvaro-render --help)");
+        return kExitRefused;
+    }
+    const std::string& path = parsed.positional[0];
+    WaveFormat format;
+    SoundSourceRef source;
+    if (int failed = openWavInput(path, source, format)) return failed;
+
+    std::printf("file:            %s\n", path.c_str());
+    std::printf("format tag:      %u%s\n", format.formatTag, format.formatTag == kWaveFormatPcm ? " (PCM)" : "");
+    std::printf("channels:        %u\n", format.channels);
+    std::printf("sample rate:     %u Hz\n", format.samplesPerSec);
+    std::printf("bits per sample: %u\n", format.bitsPerSample);
+    if (source->failed()) {
+        std::printf("length:          unknown (no decoder for this format)\n");
+    } else {
+        int frames = source->length();
+        std::printf("length:          %d frames (%.3f s)\n", frames, static_cast<double>(frames) / source->sampleRate);
+    }
+    return kExitOk;
+}
+
+}  // namespace zelvaro::cli

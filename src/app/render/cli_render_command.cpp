@@ -1,0 +1,67 @@
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app/render/cli_command.h"
+#include "app/render/cli_options.h"
+#include "app/render/cli_render_to_file.h"
+#include "signal/signal_source.h"
+#include "tone/tone_file.h"
+#include "tone/tone_settings.h"
+
+namespace zelvaro::cli {
+
+namespace {
+
+// The program's own message for a tone without a duration, with its lines
+// ended the terminal's way.
+constexpr const char* kNoDurationTitle = "No Duration Specified";
+constexpr const char* kNoDurationText =
+    "Tones can only be saved as wav files if they are a fixed duration tone.\n"
+    "\n"
+    "Select the Constant (Specified Duration) or Sweep items from the Tones menu.";
+
+}  // namespace
+
+int runRender(const std::vector<std::string>& args) {
+    ParsedArgs parsed = parseArgs(args,
+                                  {{"rate", 1, 192000, {}},
+                                   {"channels", 1, 2, {}},
+                                   {"bits", 8, 32, {8, 16, 32}},
+                                   {"seed", 0, 0xFFFFFFFFu, {}}},
+                                  2);
+    if (!parsed.error.empty()) {
+        printError(parsed.error + " (see zelvaro-render --help)");
+        return kExitRefused;
+    }
+    const std::string& tonePath = parsed.positional[0];
+    const std::string& outPath = parsed.positional[1];
+
+    // As the program does: defaults first, then the file over them. Unlike the
+    // program, which keeps its defaults silently, a missing file is an error.
+    ToneSettings tone;
+    setDefaults(tone);
+    if (!loadToneFile(tonePath, tone)) {
+        printError("cannot read the tone file " + tonePath + " (missing or unreadable)");
+        return kExitFailed;
+    }
+    if (!tone.fixedDuration()) {
+        printError(std::string(kNoDurationTitle) + " (" + tonePath + ")");
+        std::fprintf(stderr, "%s\n", kNoDurationText);
+        return kExitRefused;
+    }
+
+    std::optional<uint32_t> seed;
+    if (auto s = parsed.value("seed")) seed = static_cast<uint32_t>(*s);
+    SoundSourceRef source = createSignalSource(tone, seed);
+    if (!source.usable()) {
+        printError("the tone in " + tonePath + " cannot be generated");
+        return kExitFailed;
+    }
+    OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
+                        static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
+                        static_cast<uint16_t>(parsed.value("bits").value_or(16))};
+    return renderToWavFile(source, outPath, format);
+}
+
+}  // namespace zelvaro::cli

@@ -1,0 +1,60 @@
+#include "app/render/cli_render_to_file.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/render/cli_command.h"
+#include "app/render/render_to_sink.h"
+#include "app/render/terminal_progress.h"
+#include "wavefile/wav_file.h"
+
+namespace zelvaro::cli {
+
+void removeOutputFile(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+}
+
+int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format) {
+    SoundSinkRef sink = createWavSink(outPath.c_str(), format.sampleRate, 0, format.bitsPerSample, format.channels);
+    if (!sink) {
+        printError("out of memory");
+        return kExitFailed;
+    }
+    if (sink->failed()) {
+        printError("cannot create " + outPath);
+        return kExitFailed;
+    }
+
+    RenderJob job;
+    job.source = source;
+    job.sink = sink;
+    int result;
+    {
+        TerminalProgress progress(outPath);
+        result = RenderToSink(progress, job);
+    }
+    const int32_t frames = sink->framesWritten;
+    const bool written = sink->finish();
+
+    if (!written) {
+        printError("writing " + outPath + " failed (is the disk full?); the incomplete file was removed");
+        removeOutputFile(outPath);
+        return kExitFailed;
+    }
+    if (result == kRenderUnusable) {
+        printError(job.failureReason);
+        removeOutputFile(outPath);
+        return kExitRefused;
+    }
+    if (result == kRenderCancelled) {
+        printError("cancelled; " + outPath + " holds the first " + std::to_string(frames) + " frames");
+        return kExitCancelled;
+    }
+    std::printf("%s: %d frames (%.3f s), %d channel%s, %d-bit, %d Hz\n", outPath.c_str(), frames,
+                static_cast<double>(frames) / sink->sampleRate, sink->channels, sink->channels == 1 ? "" : "s",
+                format.bitsPerSample <= 8 ? 8 : format.bitsPerSample <= 16 ? 16 : 32, sink->sampleRate);
+    return kExitOk;
+}
+
+}  // namespace zelvaro::cli

@@ -1,0 +1,27 @@
+// The part that render and convert share: a WAV sink for the output, the
+// render loop with a terminal progress line, and the checks that decide the
+// exit code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "signal/sound_source.h"
+
+namespace zelvaro::cli {
+
+struct OutputFormat {
+    int32_t sampleRate;
+    uint8_t channels;
+    uint16_t bitsPerSample;
+};
+
+// Renders the whole source into a new WAV file at `outPath`. On failure it
+// says why on stderr and removes the output file, so that no short file is
+// left looking complete. Returns an ExitCode.
+int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format);
+
+// Removes `path` when it is a regular file (never a device or a folder).
+void removeOutputFile(const std::string& path);
+
+}  // namespace zelvaro::cli

@@ -1,0 +1,62 @@
+// zelvaro-render: renders tone files to WAV files, converts WAV files and
+// describes them, with the same generators, adapters and writer as the
+// program's Save As Wav.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/render/cli_command.h"
+
+namespace zelvaro::cli {
+
+namespace {
+
+// One row per subcommand; a platform-only command adds its row here under
+// its platform's condition.
+const Command kCommands[] = {
+    {"render", "TONE.tdf OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--seed N]",
+     "render a tone file of fixed duration to a PCM WAV file (defaults: the tone's rate and channels, 16 bits)",
+     runRender},
+    {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32]",
+     "convert a PCM WAV file (defaults: the input's rate and channels, 16 bits)", runConvert},
+    {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
+};
+
+void printHelp(std::FILE* out) {
+    std::fprintf(out, "usage:\n");
+    for (const Command& c : kCommands) std::fprintf(out, "  zelvaro-render %s %s\n", c.name, c.usage);
+    std::fprintf(out, "  zelvaro-render --help\n\n");
+    for (const Command& c : kCommands) std::fprintf(out, "%-8s %s\n", c.name, c.summary);
+    std::fprintf(out,
+                 "\n--rate is 1 to 192000 frames per second; --seed (0 to 4294967295) fixes the noise of a noise "
+                 "tone.\nCtrl+C stops a render and keeps a valid file with what was written so far.\n"
+                 "\nexit codes: 0 done; 1 a file is missing, unreadable, not an acceptable WAV file or cannot be "
+                 "written;\n            2 bad usage, or a request that cannot be done; 130 interrupted.\n");
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    if (argc < 2) {
+        printHelp(stderr);
+        return kExitRefused;
+    }
+    const std::string name = argv[1];
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--help") == 0 || (i == 1 && (name == "-h" || name == "help"))) {
+            printHelp(stdout);
+            return kExitOk;
+        }
+    }
+    for (const Command& c : kCommands) {
+        if (name == c.name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    printError("unknown command \"" + name + "\" (see zelvaro-render --help)");
+    return kExitRefused;
+}
+
+}  // namespace zelvaro::cli
+
+int main(int argc, char** argv) { return zelvaro::cli::run(argc, argv); }

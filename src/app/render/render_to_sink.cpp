@@ -1,0 +1,74 @@
+#include "app/render/render_to_sink.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "signal/format_adapter.h"
+#include "signal/peak_limiter.h"
+#include "signal/sample_rate_converter.h"
+
+namespace zelvaro {
+
+namespace {
+
+// The bar stops short of the end so that the closing of the file still has
+// room to show.
+constexpr double kProgressScale = 1.1;
+
+int refuse(RenderJob& job, std::string reason) {
+    job.failureReason = std::move(reason);
+    return kRenderUnusable;
+}
+
+}  // namespace
+
+int RenderToSink(RenderProgress& dialog, RenderJob& job) {
+    dialog.setText(0, job.caption);
+    dialog.setText(1, "Please wait...");
+    dialog.setProgress(0);
+    job.failureReason.clear();
+
+    SoundSourceRef source = job.source;
+    SoundSinkRef sink = job.sink;
+    if (!source.usable()) return refuse(job, "there is no sound to render");
+    if (!sink.usable()) return refuse(job, "the output file cannot be created");
+
+    source = ChannelCountAdapter(sink->channels).apply(source);
+    source = SampleRateAdapter(sink->sampleRate).apply(source);
+    source = PeakLimitAdapter(sink->peakLevel).apply(source);
+    if (!source.usable()) return refuse(job, "the sound cannot be converted for the output file");
+    // The adapters convert between mono and stereo only; a block of another
+    // width would not match what the sink takes from it.
+    if (source->channels != sink->channels)
+        return refuse(job, "cannot convert " + std::to_string(source->channels) + " channels to " +
+                               std::to_string(sink->channels));
+
+    const int length = source->length();
+    if (length > sink->framesLeft())
+        return refuse(job, "the sound is too long for a WAV file: its data would pass the 4 GiB limit");
+    const double denominator = (length == 0 ? 1 : length) * kProgressScale;
+
+    std::vector<int32_t> block(static_cast<size_t>(source->channels) * kRenderBlockFrames);
+    int64_t lastPosition = source->position();
+    for (;;) {
+        if (!dialog.pump()) return kRenderCancelled;
+        source->read(block.data(), kRenderBlockFrames);
+        const int64_t pos = source->position();
+        const int64_t len = source->length();
+        if (pos >= len) {
+            const int64_t n = kRenderBlockFrames - (pos - len);
+            if (n >= 1) sink->write(block.data(), static_cast<int>(n));
+            break;
+        }
+        // A source that never moves (a continuous generator) would never end.
+        if (pos <= lastPosition) return refuse(job, "the sound has no end");
+        lastPosition = pos;
+        sink->write(block.data(), kRenderBlockFrames);
+        if (sink->writeError()) break;
+        dialog.setProgress(static_cast<double>(pos) / denominator);
+    }
+    if (sink->writeError()) return refuse(job, "writing the output file failed (is the disk full?)");
+    return kRenderFinished;
+}
+
+}  // namespace zelvaro

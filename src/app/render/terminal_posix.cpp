@@ -1,0 +1,9 @@
+#include <unistd.h>
+
+#include "app/render/terminal.h"
+
+namespace zelvaro::cli {
+
+bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
+
+}  // namespace zelvaro::cli

@@ -1,0 +1,253 @@
+#include "app/render/render_to_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "wavefile/wav_file.h"
+#include "wavefile/wav_test_support.h"
+
+namespace zelvaro {
+namespace {
+
+// Frame i carries the value (i + 1) * 16 in every channel.
+class CountingSource final : public SoundSource {
+public:
+    CountingSource(int frames, uint8_t channelCount, int32_t rate = 44100, int32_t peak = 524272)
+        : SoundSource(rate, peak, channelCount), frames_(frames) {}
+    void read(int32_t* samples, int frames) override {
+        ++reads;
+        for (int f = 0; f < frames; ++f)
+            for (int c = 0; c < channels; ++c) *samples++ = (pos_ + f + 1) * 16;
+        if (advances) pos_ += frames;
+    }
+    int position() override { return pos_; }
+    int length() override { return frames_; }
+
+    int reads = 0;
+    bool advances = true;
+
+private:
+    int frames_;
+    int pos_ = 0;
+};
+
+class MemorySink final : public SoundSink {
+public:
+    explicit MemorySink(uint8_t channelCount, int32_t rate = 44100, int32_t peak = 524272)
+        : SoundSink(rate, peak, channelCount) {}
+    void write(const int32_t* samples, int frames) override {
+        framesWritten += frames;
+        data.insert(data.end(), samples, samples + static_cast<size_t>(frames) * channels);
+        if (++writes == failOnWrite) status |= kStatusWriteError;
+    }
+    std::vector<int32_t> data;
+    int writes = 0;
+    int failOnWrite = 0;
+};
+
+class RecordingProgress final : public RenderProgress {
+public:
+    void setText(int line, const std::string& text) override { texts.push_back(std::to_string(line) + ":" + text); }
+    void setProgress(double fraction) override { fractions.push_back(fraction); }
+    bool pump() override { return ++pumps != cancelOnPump; }
+
+    std::vector<std::string> texts;
+    std::vector<double> fractions;
+    int pumps = 0;
+    int cancelOnPump = 0;
+};
+
+struct Rendered {
+    int result;
+    RenderJob job;
+    RecordingProgress progress;
+};
+
+TEST(RenderToSink, WritesExactlyTheSourceLength) {
+    const int lengths[] = {0, 1, 5000, 8192, 16384, 16389, 100000};
+    for (int length : lengths) {
+        SCOPED_TRACE(length);
+        auto* source = new CountingSource(length, 2);
+        auto* sink = new MemorySink(2);
+        RenderJob job;
+        job.source = source;
+        job.sink = sink;
+        RecordingProgress progress;
+        ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+        EXPECT_EQ(sink->framesWritten, length);
+        ASSERT_EQ(sink->data.size(), static_cast<size_t>(length) * 2);
+        if (length > 0) {
+            EXPECT_EQ(sink->data.back(), length * 16);
+        }
+        // The block that reaches the length is the last one read.
+        EXPECT_EQ(source->reads, std::max(1, (length + 8191) / 8192));
+        EXPECT_EQ(progress.pumps, source->reads);
+    }
+}
+
+TEST(RenderToSink, ShowsCaptionWaitTextAndProgressBelowNinetyOnePercent) {
+    RenderJob job;
+    job.source = new CountingSource(50000, 1);
+    job.sink = new MemorySink(1);
+    RecordingProgress progress;
+    ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+    EXPECT_EQ(progress.texts, (std::vector<std::string>{"0:Saving Wave File", "1:Please wait..."}));
+    ASSERT_EQ(progress.fractions.size(), 7u);  // 0, then after each of the 6 full blocks
+    EXPECT_EQ(progress.fractions[0], 0.0);
+    EXPECT_DOUBLE_EQ(progress.fractions[1], 8192 / (50000 * 1.1));
+    EXPECT_DOUBLE_EQ(progress.fractions.back(), 6 * 8192 / (50000 * 1.1));
+    EXPECT_LT(progress.fractions.back(), 1 / 1.1);
+}
+
+TEST(RenderToSink, CancelStopsBeforeTheNextBlock) {
+    for (int cancelOn : {1, 3}) {
+        SCOPED_TRACE(cancelOn);
+        auto* sink = new MemorySink(1);
+        RenderJob job;
+        job.source = new CountingSource(100000, 1);
+        job.sink = sink;
+        RecordingProgress progress;
+        progress.cancelOnPump = cancelOn;
+        EXPECT_EQ(RenderToSink(progress, job), kRenderCancelled);
+        EXPECT_EQ(sink->framesWritten, (cancelOn - 1) * 8192);
+    }
+}
+
+TEST(RenderToSink, CancelAtOnceLeavesAValidEmptyFile) {
+    test::TempDir dir;
+    std::string path = dir.path("c.wav");
+    {
+        RenderJob job;
+        job.source = new CountingSource(100000, 1);
+        job.sink = createWavSink(path.c_str(), 44100, 0, 16, 1);
+        RecordingProgress progress;
+        progress.cancelOnPump = 1;
+        EXPECT_EQ(RenderToSink(progress, job), kRenderCancelled);
+    }
+    test::Bytes file = test::readFile(path);
+    ASSERT_EQ(file.size(), 46u);
+    EXPECT_EQ(test::get32(file, 42), 0u);
+}
+
+TEST(RenderToSink, RefusesAbsentOrFailedEnds) {
+    struct Row {
+        const char* name;
+        bool source;
+        bool sourceFailed;
+        bool sink;
+        bool sinkFailed;
+    };
+    const Row rows[] = {
+        {"no source", false, false, true, false},
+        {"failed source", true, true, true, false},
+        {"no sink", true, false, false, false},
+        {"failed sink", true, false, true, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        RenderJob job;
+        if (r.source) {
+            auto* s = new CountingSource(100, 1);
+            if (r.sourceFailed) s->markFailed();
+            job.source = s;
+        }
+        auto* sink = new MemorySink(1);
+        if (r.sinkFailed) sink->markFailed();
+        if (r.sink) {
+            job.sink = sink;
+        } else {
+            delete sink;
+        }
+        RecordingProgress progress;
+        EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+        EXPECT_FALSE(job.failureReason.empty());
+        EXPECT_EQ(progress.pumps, 0);
+    }
+}
+
+TEST(RenderToSink, AdaptsChannelCountToTheSink) {
+    struct Row {
+        uint8_t sourceChannels;
+        uint8_t sinkChannels;
+    };
+    for (Row r : {Row{1, 2}, Row{2, 1}}) {
+        SCOPED_TRACE(int(r.sourceChannels));
+        auto* sink = new MemorySink(r.sinkChannels);
+        RenderJob job;
+        job.source = new CountingSource(10, r.sourceChannels);
+        job.sink = sink;
+        RecordingProgress progress;
+        ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+        ASSERT_EQ(sink->data.size(), 10u * r.sinkChannels);
+        for (int f = 0; f < 10; ++f)
+            for (int c = 0; c < r.sinkChannels; ++c) EXPECT_EQ(sink->data[f * r.sinkChannels + c], (f + 1) * 16);
+    }
+}
+
+TEST(RenderToSink, RefusesChannelCountsTheAdaptersCannotMatch) {
+    auto* sink = new MemorySink(2);
+    RenderJob job;
+    job.source = new CountingSource(10, 6);
+    job.sink = sink;
+    RecordingProgress progress;
+    EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+    EXPECT_EQ(job.failureReason, "cannot convert 6 channels to 2");
+    EXPECT_EQ(sink->writes, 0);
+}
+
+// Data past 4 GiB cannot be described by a RIFF header: refused before any
+// block is read, and the file keeps its bare header.
+TEST(RenderToSink, RefusesALengthBeyondTheFourGigabyteLimit) {
+    test::TempDir dir;
+    std::string path = dir.path("big.wav");
+    const int fits = static_cast<int>((0xFFFFFFFFll - 46) / 4);
+    {
+        auto* source = new CountingSource(fits + 1, 2);
+        RenderJob job;
+        job.source = source;
+        job.sink = createWavSink(path.c_str(), 44100, 0, 16, 2);
+        RecordingProgress progress;
+        EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+        EXPECT_NE(job.failureReason.find("4 GiB"), std::string::npos);
+        EXPECT_EQ(source->reads, 0);
+    }
+    EXPECT_EQ(test::readFile(path).size(), 46u);
+
+    // The largest length that fits passes the check (cancelled at once here).
+    RenderJob job;
+    job.source = new CountingSource(fits, 2);
+    job.sink = createWavSink(path.c_str(), 44100, 0, 16, 2);
+    RecordingProgress progress;
+    progress.cancelOnPump = 1;
+    EXPECT_EQ(RenderToSink(progress, job), kRenderCancelled);
+}
+
+TEST(RenderToSink, StopsAtTheFirstWriteError) {
+    auto* source = new CountingSource(100000, 1);
+    auto* sink = new MemorySink(1);
+    sink->failOnWrite = 2;
+    RenderJob job;
+    job.source = source;
+    job.sink = sink;
+    RecordingProgress progress;
+    EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+    EXPECT_NE(job.failureReason.find("writing"), std::string::npos);
+    EXPECT_EQ(source->reads, 2);
+}
+
+TEST(RenderToSink, SourceThatNeverAdvancesIsRefusedInsteadOfLoopingForever) {
+    auto* source = new CountingSource(44100 * 60, 1);
+    source->advances = false;
+    RenderJob job;
+    job.source = source;
+    job.sink = new MemorySink(1);
+    RecordingProgress progress;
+    EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+    EXPECT_EQ(source->reads, 1);
+}
+
+}  // namespace
+}  // namespace zelvaro
