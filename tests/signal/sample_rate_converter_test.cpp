@@ -14,13 +14,15 @@ namespace {
 using test::readFrames;
 using test::VectorSource;
 
+constexpr double kPi = 3.141592653589793;
+
 // `frames` frames of a sine at `hz` in the first channel, at 2 x `hz` in the
 // second and so on, all at the same amplitude.
 std::vector<int32_t> sine(int32_t rate, double hz, int frames, double amplitude, int channels = 1) {
     std::vector<int32_t> out;
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            out.push_back(static_cast<int32_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * (c + 1) * i / rate))));
+            out.push_back(static_cast<int32_t>(std::lround(amplitude * std::sin(2 * kPi * hz * (c + 1) * i / rate))));
     return out;
 }
 
