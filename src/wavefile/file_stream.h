@@ -30,7 +30,7 @@ public:
     bool seekTo(uint32_t offset);
     // The current offset, or -1 when it cannot be had or is beyond 32 bits.
     int64_t tell();
-    // Cuts the file at the current offset.
+    // Cuts the file at the current offset; a device has nothing to cut.
     bool cutHere();
     // Reads up to `bytes` bytes at the current offset; false when the read
     // call itself failed. `got` holds the bytes actually read either way.

@@ -57,7 +57,11 @@ int64_t FileStream::tell() {
 
 bool FileStream::cutHere() {
     int64_t at = tell();
-    return at >= 0 && ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(at)) == 0;
+    if (at < 0) return false;
+    if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(at)) == 0) return true;
+    // Devices (/dev/null and the like) have no end to move.
+    struct stat st;
+    return ::fstat(static_cast<int>(handle_), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {

@@ -45,7 +45,9 @@ int64_t FileStream::tell() {
 }
 
 bool FileStream::cutHere() {
-    return isOpen() && SetEndOfFile(toHandle(handle_)) != 0;
+    if (!isOpen()) return false;
+    // Devices (NUL and the like) have no end to move.
+    return SetEndOfFile(toHandle(handle_)) != 0 || GetFileType(toHandle(handle_)) != FILE_TYPE_DISK;
 }
 
 bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {

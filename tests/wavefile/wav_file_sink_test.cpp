@@ -225,13 +225,18 @@ TEST_F(WavFileSinkTest, FinishWritesTheFinalHeaderAndReportsSuccess) {
 }
 
 #ifndef _WIN32
-TEST_F(WavFileSinkTest, FullDiskIsReportedAsWriteError) {
-    if (!test::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    SoundSinkRef sink = createWavSink("/dev/full", 44100, 0, 16, 1);
-    ASSERT_TRUE(sink.usable());
-    writeRamp(*sink.get(), 100);
-    EXPECT_TRUE(sink->writeError());
-    EXPECT_FALSE(sink->finish());
+TEST_F(WavFileSinkTest, FullDiskIsReportedAsWriteErrorButADeviceIsNot) {
+    if (!test::fileExists("/dev/full") || !test::fileExists("/dev/null")) GTEST_SKIP() << "no /dev/full or /dev/null";
+    SoundSinkRef full = createWavSink("/dev/full", 44100, 0, 16, 1);
+    ASSERT_TRUE(full.usable());
+    writeRamp(*full.get(), 100);
+    EXPECT_TRUE(full->writeError());
+    EXPECT_FALSE(full->finish());
+
+    // Nothing to cut or sync on /dev/null: that is no error.
+    SoundSinkRef null = createWavSink("/dev/null", 44100, 0, 16, 1);
+    writeRamp(*null.get(), 20 * 44100);
+    EXPECT_TRUE(null->finish());
 }
 #endif
 

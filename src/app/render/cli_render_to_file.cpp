@@ -10,9 +10,9 @@
 
 namespace zelvaro::cli {
 
-void removeOutputFile(const std::string& path) {
+bool removeOutputFile(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+    return std::filesystem::is_regular_file(path, ec) && std::filesystem::remove(path, ec);
 }
 
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format) {
@@ -38,8 +38,9 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
     const bool written = sink->finish();
 
     if (!written) {
-        printError("writing " + outPath + " failed (is the disk full?); the incomplete file was removed");
-        removeOutputFile(outPath);
+        const bool removed = removeOutputFile(outPath);
+        printError("writing " + outPath + " failed (is the disk full?)" +
+                   (removed ? "; the incomplete file was removed" : ""));
         return kExitFailed;
     }
     if (result == kRenderUnusable) {

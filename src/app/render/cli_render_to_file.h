@@ -21,7 +21,8 @@ struct OutputFormat {
 // left looking complete. Returns an ExitCode.
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format);
 
-// Removes `path` when it is a regular file (never a device or a folder).
-void removeOutputFile(const std::string& path);
+// Removes `path` when it is a regular file (never a device or a folder);
+// true when it did.
+bool removeOutputFile(const std::string& path);
 
 }  // namespace zelvaro::cli

@@ -8,7 +8,9 @@ usage: render_interop_test.py PATH/TO/zelvaro-render
 Exit 77 (skipped) when sox is not installed."""
 
 import os
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -274,6 +276,19 @@ def main():
             r = run('render', sine, '/dev/full')
             expect(r.returncode == 1 and 'disk full' in r.stderr, 'disk full: %d %s' % (r.returncode, r.stderr))
             expect(os.path.exists('/dev/full'), 'the device was removed')
+        if os.path.exists('/dev/null'):
+            r = run('render', sine, '/dev/null')
+            expect(r.returncode == 0, 'rendering into /dev/null: %d %s' % (r.returncode, r.stderr))
+        # A regular file that fills up halfway: the file-size limit stands in
+        # for a full disk (the signal it raises is ignored, so writes fail).
+        def limit_file_size():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (40000, 40000))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        r = subprocess.run([RENDER, 'render', sine, p('full.wav')], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           text=True, stdin=subprocess.DEVNULL, timeout=300, preexec_fn=limit_file_size)
+        expect(r.returncode == 1 and 'failed' in r.stderr and 'removed' in r.stderr,
+               'file-size limit: %d %s' % (r.returncode, r.stderr))
+        expect(not os.path.exists(p('full.wav')), 'a failed render left its short file')
         # Twelve hours of stereo 16-bit audio would pass 4 GiB of data.
         long_tone = tone_file(p('long.tdf'), FLAG_FIXED | FLAG_STEREO, SINE, 12 * 3600 * 1000, [1000.0])
         r = run('render', long_tone, p('long.wav'))
