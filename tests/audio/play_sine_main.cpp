@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+constexpr double kPi = 3.14159265358979323846;
+
 int main(int argc, char** argv) {
     const double freq = argc > 1 ? std::atof(argv[1]) : 1000.0;
     const double seconds = argc > 2 ? std::atof(argv[2]) : 0.5;
@@ -39,7 +41,7 @@ int main(int argc, char** argv) {
     const size_t frames = static_cast<size_t>(seconds * 44100.0);
     std::vector<short> samples(frames);
     for (size_t i = 0; i < frames; ++i)
-        samples[i] = static_cast<short>(std::lround(peak * std::sin(2.0 * M_PI * freq * i / 44100.0)));
+        samples[i] = static_cast<short>(std::lround(peak * std::sin(2.0 * kPi * freq * i / 44100.0)));
 
     WAVEHDR header = {};
     header.lpData = reinterpret_cast<LPSTR>(samples.data());
