@@ -16,10 +16,13 @@ std::string toneExePath() {
     return path + "..\\..\\src\\app\\tone.exe";
 }
 
-HWND waitForWindow(const char* className, const char* title, DWORD timeoutMs) {
+// The window is found as soon as it exists; it is shown once its
+// initialisation has run.
+HWND waitForVisibleWindow(const char* className, const char* title, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        if (HWND window = FindWindowA(className, title))
+        HWND window = FindWindowA(className, title);
+        if (window && IsWindowVisible(window))
             return window;
         Sleep(50);
     }
@@ -35,9 +38,8 @@ TEST(MainWindow, OpensAsDialogCaptionedZelvaroAndClosesWithExitCodeOne) {
                                &startup, &process))
         << exe;
 
-    HWND window = waitForWindow("#32770", "Zelvaro", 20000);
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(IsWindowVisible(window));
+    HWND window = waitForVisibleWindow("#32770", "Zelvaro", 20000);
+    ASSERT_NE(window, nullptr) << "no visible dialog captioned Zelvaro";
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);

@@ -38,9 +38,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SKIP: waveOutOpen failed (%u)\n", rc);
         return 77;
     }
-    const size_t frames = static_cast<size_t>(seconds * 44100.0);
-    std::vector<short> samples(frames);
-    for (size_t i = 0; i < frames; ++i)
+    const size_t toneFrames = static_cast<size_t>(seconds * 44100.0);
+    // The device reports a buffer done when the sound server has taken it, not
+    // when it has been heard; closing at once would cut the tail off. Trailing
+    // silence keeps the whole tone ahead of the close.
+    const size_t frames = toneFrames + 44100 / 2;
+    std::vector<short> samples(frames, 0);
+    for (size_t i = 0; i < toneFrames; ++i)
         samples[i] = static_cast<short>(std::lround(peak * std::sin(2.0 * kPi * freq * i / 44100.0)));
 
     WAVEHDR header = {};

@@ -16,7 +16,17 @@ fi
 parec -d "${ZELVARO_SINK:-zelvaro_null}.monitor" --format=s16le --rate=44100 --channels=2 \
   --latency-msec=20 --raw "$out" </dev/null 2>/dev/null &
 rec=$!
-sleep 0.5   # let the recorder connect before anything plays
+# The recorder takes a moment to connect: play only once it is writing.
+for i in $(seq 1 300); do
+  [ "$(stat -c %s "$out" 2>/dev/null || echo 0)" -ge 17640 ] && break
+  sleep 0.05
+done
+[ -n "${ZELVARO_DEBUG_RECORD:-}" ] && echo "recorder ready after $i polls" >&2
+if [ "$(stat -c %s "$out" 2>/dev/null || echo 0)" -lt 17640 ]; then
+  kill "$rec" 2>/dev/null
+  echo "SKIP: the recorder of the sink's monitor did not start" >&2
+  exit 77
+fi
 "$@"
 status=$?
 sleep 0.5   # the tail of the sound is still in the sink's buffer

@@ -81,6 +81,9 @@ zelvaro_start_wine() {
   wineserver -k </dev/null >/dev/null 2>&1
   wineserver -w </dev/null >/dev/null 2>&1
   wineserver -p </dev/null >/dev/null 2>&1
+  # Start Wine's background services now, with our /dev/null streams: started
+  # later by the first test program, they would inherit the test runner's pipes.
+  wineboot </dev/null >/dev/null 2>&1
 }
 
 zelvaro_env_start() {
