@@ -1,0 +1,132 @@
+// Streams a SoundSource to a waveOut device as 16-bit PCM through a ring of
+// prepared buffers that a worker thread keeps queued. Every operation is
+// called on the thread that created the player (the user-interface thread),
+// and every listener call arrives there, carried by a hidden window.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+#include "audio/l_thread.h"
+#include "audio/level_meter.h"
+#include "audio/sound_player_listener.h"
+#include "audio/wave_out_device.h"
+#include "signal/sound_source.h"
+
+namespace zelvaro {
+
+// open flags.
+constexpr uint16_t kOpenPaused = 0x1;       // start paused
+constexpr uint16_t kOpenPrebuffered = 0x2;  // start only once 42 buffers are queued
+
+class LSoundPlayer : public LThread {
+public:
+    static constexpr int BufferCount = 70;
+    // A header's user value when its buffer holds no block to report.
+    static constexpr uint32_t NoPosition = 0x80000000u;
+    // The ring index at which a prebuffered start lets the device run.
+    static constexpr int StartIndex = 42;
+    // Consecutive passes that find the current buffer still queued before the
+    // device is given up as stalled (each waits at most 100 ms).
+    static constexpr int StallLimit = 280;
+    // Sources that may exceed this are played through a peak limiter.
+    static constexpr int32_t OutputPeak = 0x7FFF0;
+
+    // state bits.
+    enum : uint16_t {
+        Open = 0x01,
+        Paused = 0x02,
+        Holding = 0x04,
+        StartPending = 0x08,
+        RaisePriority = 0x10,
+        NoTailThrottle = 0x20,
+    };
+    // pending bits.
+    enum : uint16_t {
+        PositionChanged = 0x1,
+        LevelsChanged = 0x2,
+        Ended = 0x4,
+    };
+
+    // Plays through the system's waveOut devices.
+    LSoundPlayer();
+    // Plays through the given device layer, which must outlive the player.
+    explicit LSoundPlayer(WaveOutDevice& device);
+    ~LSoundPlayer() override;
+
+    // Starts playing source (the caller's handle is not changed); a player that
+    // is open is stopped first. False, with nothing left open, when the source
+    // is absent or failed, the device cannot be opened directly or through the
+    // mapper, or the buffers cannot be prepared.
+    bool open(const SoundSourceRef& source, uint16_t flags);
+    // Stops and releases everything; does nothing when closed.
+    void stop();
+    bool isOpen() const { return state != 0; }
+
+    void pause();
+    // Leaves hold mode and pause.
+    void resume();
+    // Loops a short block at the play position while the ring refills behind it.
+    void hold();
+    // Moves playback to a source frame.
+    void seek(int frame);
+    // 512 peak values (0..255) of the source over [start, start + span), both
+    // in 100-microsecond units; all zero outside hold mode.
+    void computeOverview(uint8_t* out, int32_t start, int32_t span);
+
+    // Owner-set before open: the waveOut device index; negative means the mapper.
+    int8_t deviceId = 0;
+    LSoundPlayerListener* listener = nullptr;
+    int32_t listenerData = 0;
+    uint8_t meteringEnabled = 0;
+
+    // For tests and diagnostics.
+    uint16_t stateBits() const { return state; }
+    HWND windowHandle() const { return window; }
+
+protected:
+    void run() override;
+
+private:
+    struct PlayBuffer {
+        HGLOBAL memory;
+        int32_t capacity;
+        WAVEHDR header;
+        ChannelLevels levels;
+    };
+
+    void construct();
+    bool prepareBuffers();
+    void releaseBuffers(int budgetMs);
+    void queueLoopBuffer();
+    void convertToBuffer(PlayBuffer& buffer, int frames);
+    void readSource(int frames);
+    void measure(PlayBuffer& buffer, int frames);
+    void post();
+    int32_t timeOf(int32_t frames) const;
+    void setWorkerPriority(int priority);
+    void restartFinishedWorker();
+    void handleNotification();
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    WinmmWaveOutDevice winmm_;
+    WaveOutDevice* waveOut_;
+
+    CRITICAL_SECTION lock;
+    HANDLE deviceEvent = nullptr;
+    HWND window = nullptr;
+    int32_t playPosition = 0;
+    uint16_t state = 0;
+    uint16_t pending = 0;
+    SoundSourceRef source;
+    ChannelLevels levels;
+    int32_t* scratch = nullptr;
+    int32_t bufferFrames = 0;
+    uint8_t channels = 0;
+    PlayBuffer buffers[BufferCount];
+    uint8_t ringIndex = 0;
+};
+
+}  // namespace zelvaro
