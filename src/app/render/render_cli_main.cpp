@@ -10,6 +10,10 @@
 
 namespace zelvaro::cli {
 
+#ifdef _WIN32
+int runPlay(const std::vector<std::string>& args);
+#endif
+
 namespace {
 
 // One row per subcommand; a platform-only command adds its row here under
@@ -21,6 +25,10 @@ const Command kCommands[] = {
     {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32]",
      "convert a PCM WAV file (defaults: the input's rate and channels, 16 bits)", runConvert},
     {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
+#ifdef _WIN32
+    {"play", "TONE.tdf [--device N] [--volume DB] [--seconds S]",
+     "play a tone file until a tone of fixed duration ends, S seconds pass or Ctrl+C", runPlay},
+#endif
 };
 
 void printHelp(std::FILE* out) {

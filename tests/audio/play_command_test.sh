@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# play_command_test.sh WORKDIR EMULATOR ZELVARO_RENDER
+# zelvaro-render play on the real device: a tone of fixed duration plays to its
+# end, a continuous one stops after --seconds, both recorded from the sink as
+# 1 kHz; a device that does not exist gives the play error and a failure exit.
+# Exits 77 (skip) when there is no sound server to record from.
+set -u
+support=$(cd "$(dirname "$0")/../support" && pwd)
+work=$1 emulator=$2 tool=$3
+mkdir -p "$work"
+
+# Tone files: flags (8 = fixed duration), waveform 0 (sine), 1 tone, 1,000 ms,
+# every frequency 1,000 Hz, relative amplitudes 0.
+python3 - "$work" <<'PY'
+import struct, sys
+def tone(flags):
+    return (struct.pack('<HBBI', flags, 0, 1, 1000) + struct.pack('<64d', *([1000.0] * 64))
+            + bytes(16))
+open(sys.argv[1] + '/fixed.tdf', 'wb').write(tone(8))
+open(sys.argv[1] + '/continuous.tdf', 'wb').write(tone(0))
+PY
+
+# seconds_between LOW HIGH: the "signal S s" figure of the last analysis within bounds.
+check_seconds() {
+  python3 -c 'import re,sys; s=float(re.search(r"signal ([0-9.]+) s", sys.argv[1]).group(1)); lo,hi=map(float,sys.argv[2:]); print("heard %.3f s, expected %s to %s" % (s, lo, hi)); sys.exit(0 if lo <= s <= hi else 1)' "$@"
+}
+
+out=$("$support/audio_proof.sh" "$work" --freq 1000 --min-seconds 0.8 -- \
+      "$emulator" "$tool" play "$work/fixed.tdf" --volume 0)
+status=$?
+echo "$out"
+[ $status -eq 0 ] || exit $status
+check_seconds "$out" 0.9 1.1 || exit 1
+
+out=$("$support/audio_proof.sh" "$work" --freq 1000 --min-seconds 0.3 -- \
+      "$emulator" "$tool" play "$work/continuous.tdf" --seconds 0.6)
+status=$?
+echo "$out"
+[ $status -eq 0 ] || exit $status
+check_seconds "$out" 0.4 0.8 || exit 1
+
+out=$("$emulator" "$tool" play "$work/fixed.tdf" --device 100 2>&1)
+status=$?
+echo "$out"
+if [ $status -eq 0 ] || ! echo "$out" | grep -q "Sound Play Error"; then
+  echo "FAIL: a device that does not exist must give the play error and a failure exit"
+  exit 1
+fi
+
+out=$("$emulator" "$tool" play "$work/fixed.tdf" --volume loud 2>&1)
+status=$?
+if [ $status -ne 2 ]; then
+  echo "$out"; echo "FAIL: a bad volume must be refused with exit 2"
+  exit 1
+fi
+echo "PASS"
