@@ -119,9 +119,13 @@ DbValue clampDb(int value) {
     return static_cast<DbValue>(value);
 }
 
+// At most 31 characters of the line's name (which may hold 63).
 void copyName(char* text, const char* name) {
-    std::strncpy(text, name, kLineNameSize - 1);
-    text[kLineNameSize - 1] = '\0';
+    size_t length = 0;
+    while (length < kLineNameSize - 1 && name[length] != '\0')
+        ++length;
+    std::memcpy(text, name, length);
+    text[length] = '\0';
 }
 
 // The destination of a device's mixer; false when the device index is
