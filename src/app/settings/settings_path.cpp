@@ -1,5 +1,7 @@
 #include "app/settings/settings_path.h"
 
+#include "app/settings/shared_folder_security.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -41,34 +43,10 @@ bool append(char* buffer, size_t capacity, const char* tail) {
     return true;
 }
 
-// Creates the folder with an access list giving the world group full control,
-// inherited by files and subfolders, so that every user of the machine can
-// write the settings. Falls back to default security when the list cannot be built.
+// Creates the folder unless it exists, open to every user of the machine.
 void createSharedFolder(const char* path) {
-    alignas(DWORD) BYTE aclBuffer[1024];
-    PACL acl = reinterpret_cast<PACL>(aclBuffer);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    SECURITY_DESCRIPTOR descriptor;
-    bool built = InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION) &&
-                 AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                          &everyone);
-    if (built)
-        built = AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                                      GENERIC_ALL, everyone) &&
-                InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-    if (built) {
-        SECURITY_ATTRIBUTES attributes = {};
-        attributes.nLength = sizeof attributes;
-        attributes.lpSecurityDescriptor = &descriptor;
-        attributes.bInheritHandle = FALSE;
-        CreateDirectoryA(path, &attributes);
-    } else {
-        CreateDirectoryA(path, nullptr);
-    }
-    if (everyone != nullptr)
-        FreeSid(everyone);
+    SharedFolderSecurity security;
+    CreateDirectoryA(path, security.attributes());
 }
 
 }  // namespace
