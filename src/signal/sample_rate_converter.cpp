@@ -65,10 +65,15 @@ void designConverterFilter(int32_t upstreamRate, int32_t targetRate, int32_t pha
         beta = 2.12L;
     } else {
         const long double ratio = static_cast<long double>(targetRate) / upstreamRate;
-        // Below a ratio of 6/63 the transition band would push the cutoff to
-        // zero (a 0/0 tap) and then below (an inverted filter); half the
-        // ratio is where the two meet.
-        fc = std::max(ratio - 3.0L / kFilterTaps, ratio / 2);
+        // The transition band takes the cutoff to zero at a ratio of 3/63
+        // (21:1), where the centre tap is 0/0, and below zero beyond it (an
+        // inverted filter). Already at a cutoff of 1/63 the sinc's first zero
+        // lies 63 taps out, twice the window's reach, so the taps are little
+        // more than the window; a lower cutoff would only scale them down,
+        // the gain falling with it. The cutoff is therefore held at 1/63: the
+        // formula applies down to a ratio of 4/63 (15.75:1), and past that
+        // the filter keeps the window's shape at about half gain.
+        fc = std::max(ratio - 3.0L / kFilterTaps, 1.0L / kFilterTaps);
         beta = 4.538L;
     }
     const long double scale = fc * 65536 / besselI0(beta);

@@ -104,6 +104,32 @@ TEST(PinkNoiseSource, TableAndFirstSample) {
     EXPECT_EQ(first, static_cast<int32_t>(noise.table()[0] * gain));
 }
 
+TEST(PinkNoiseSource, RunStartsAreMaskedToTheFirstHalf) {
+    // Seed 3: the first two entries give trunc(x 10) = -40,298 and a second
+    // run from entry -40,298 AND 16,383 = 8,854 (bit 13 set, bit 14 dropped)
+    // up to 31,009.
+    PinkNoiseSource noise(0, 3);
+    const double* table = noise.table();
+    ASSERT_EQ(static_cast<int32_t>(table[0] * 10), -40298);
+    ASSERT_EQ((static_cast<int32_t>(table[1] * 10) & 16383) + 16384, 31009);
+    std::vector<double> walk(table, table + kNoiseTableSize);
+    walk.insert(walk.end(), table + 8854, table + 31009);
+    const std::vector<int32_t> out = readFrames(noise, static_cast<int>(walk.size()), 5000);
+    double b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
+    for (size_t i = 0; i < walk.size(); ++i) {
+        const double w = walk[i];
+        b0 = 0.99886 * b0 + 0.0555179 * w;
+        b1 = 0.99332 * b1 + 0.0750759 * w;
+        b2 = 0.969 * b2 + 0.153852 * w;
+        b3 = 0.8665 * b3 + 0.3104856 * w;
+        b4 = 0.55 * b4 + 0.5329522 * w;
+        b5 = -0.7616 * b5 - 0.016898 * w;
+        const double sum = b0 + b1 + b2 + b3 + b4 + b5 + b6 + 0.5362 * w;
+        b6 = 0.115926 * w;
+        ASSERT_EQ(out[i], static_cast<int32_t>(sum)) << i;
+    }
+}
+
 TEST(NoiseSource, SeedsReproduceAndDiffer) {
     const std::vector<int32_t> a = readFrames(*SoundSourceRef(new WhiteNoiseSource(0, 7)).get(), 40000);
     EXPECT_EQ(a, readFrames(*SoundSourceRef(new WhiteNoiseSource(0, 7)).get(), 40000));

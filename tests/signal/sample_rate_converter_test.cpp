@@ -47,6 +47,9 @@ TEST(RateFraction, SmallFractionsForCommonRates) {
         {44100, 48000, true, 37, 34}, {48000, 44100, true, 34, 37}, {44100, 22050, true, 1, 2},
         {22050, 44100, true, 2, 1},   {8000, 44100, true, 11, 2},   {44100, 8000, true, 39, 215},
         {44100, 44100, true, 1, 1},   {96000, 44100, true, 17, 37},
+        // n is taken modulo 65,536: the exact fractions 192,000 / 7 and
+        // 100,000 / 3 are out of reach, so the nearest halves and wholes win.
+        {192000, 7, true, 2, 54857},  {100000, 3, true, 1, 33333},
         // No step of 1 or more: the input would never advance.
         {1, 600, false, 0, 0},
         // More than 2^30 input frames per output frame.
@@ -71,8 +74,9 @@ TEST(ConverterFilter, RowsAreMirroredAndSumToAboutUnity) {
     };
     const Row rows[] = {{44100, 48000, 63872}, {22050, 44100, 63872}, {48000, 44100, 57090},
                         {44100, 8000, 8768},   {44100, 22050, 29647},
-                        // Past 10.5:1 the cutoff is half the ratio: no 0/0 tap at 2,100 Hz.
-                        {44100, 2100, 1560},   {44100, 1000, 743}};
+                        {44100, 4000, 2824},
+                        // Past 15.75:1 the cutoff stays at 1/63: no 0/0 tap at 21:1.
+                        {44100, 2100, 1040},   {44100, 1000, 1040}};
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.from << " to " << row.to);
         RateFraction f;
@@ -97,6 +101,59 @@ TEST(ConverterFilter, RowsAreMirroredAndSumToAboutUnity) {
             }
         }
     }
+}
+
+// The filter design written out on its own: the cutoff from the ratio less
+// the transition band, Kaiser window with beta 4.538, taps rounded half away
+// from zero.
+int32_t designedTap(long double fc, int phase, int phaseCount, int k) {
+    const long double beta = 4.538L;
+    auto i0 = [](long double x) {
+        const long double t = x * x;
+        long double term = t / 4, sum = 1 + t / 4;
+        for (long double d : {16.0L, 36.0L, 64.0L, 100.0L, 144.0L})
+            sum += term *= t / d;
+        return sum;
+    };
+    const long double x = (k - 31) - static_cast<long double>(phase) / phaseCount;
+    if (x == 0)
+        return static_cast<int32_t>(std::trunc(fc * 65536 + 0.5L));
+    const long double pi = 3.141592653589793238462643383279502884L;
+    const long double v =
+        std::sin(pi * fc * x) / (pi * fc * x) * (fc * 65536 / i0(beta)) * i0(beta * std::sqrt(1 - x * x / 1024));
+    return static_cast<int32_t>(std::trunc(v < 0 ? v - 0.5L : v + 0.5L));
+}
+
+TEST(ConverterFilter, DownsamplingKeepsTheDesignedCutoffUpToFifteenToOne) {
+    // 11.025:1, reachable from the command line, uses target / upstream - 3/63.
+    RateFraction f;
+    ASSERT_TRUE(findRateFraction(44100, 4000, &f));
+    ASSERT_EQ(f.phaseCount, 39);
+    std::vector<int32_t> taps(static_cast<size_t>(f.phaseCount) * kFilterTaps);
+    designConverterFilter(44100, 4000, f.phaseCount, taps.data());
+    const long double fc = 4000.0L / 44100 - 3.0L / 63;
+    for (int j = 0; j < f.phaseCount; ++j)
+        for (int k = 0; k < kFilterTaps; ++k)
+            ASSERT_EQ(taps[static_cast<size_t>(j) * kFilterTaps + k], designedTap(fc, j, f.phaseCount, k))
+                << "row " << j << " tap " << k;
+
+    // Beyond 21:1 the formula's cutoff would be negative; the filter stays a
+    // low pass with positive gain, and the converter passes DC at that gain.
+    ASSERT_TRUE(findRateFraction(44100, 2000, &f));
+    taps.assign(static_cast<size_t>(f.phaseCount) * kFilterTaps, 0);
+    designConverterFilter(44100, 2000, f.phaseCount, taps.data());
+    for (int j = 0; j < f.phaseCount; ++j) {
+        int64_t sum = 0;
+        for (int k = 0; k < kFilterTaps; ++k) {
+            sum += taps[static_cast<size_t>(j) * kFilterTaps + k];
+            ASSERT_EQ(taps[static_cast<size_t>(j) * kFilterTaps + k], designedTap(1.0L / 63, j, f.phaseCount, k));
+        }
+        EXPECT_GT(sum, 30000) << "row " << j;
+    }
+    SampleRateConverter converter(SoundSourceRef(new VectorSource(std::vector<int32_t>(100000, 100000), 1)), 2000);
+    const std::vector<int32_t> out = readFrames(converter, 2000);
+    for (int i = 10; i < 2000; ++i)
+        ASSERT_GT(out[i], 40000) << i;
 }
 
 TEST(SampleRateConverter, Header) {

@@ -85,10 +85,6 @@ inline std::vector<int32_t> channelOf(const std::vector<int32_t>& samples, int c
     return out;
 }
 
-}  // namespace zelvaro::test
-
-namespace zelvaro::test {
-
 // FNV-1a over the samples' 32-bit patterns: a fingerprint of a whole stream.
 inline uint64_t fingerprint(const std::vector<int32_t>& samples) {
     uint64_t hash = 1469598103934665603ull;

@@ -284,6 +284,9 @@ TEST(ToneSource, ImpulseOncePerWrapOfThePhase) {
     ToneSource source(toneRecord(kWaveImpulse, 1, 11025.0));
     const std::vector<int32_t> out = readFrames(source, 12);
     EXPECT_EQ(out, (std::vector<int32_t>{0, 0, 0, kImpulseHeight, 0, 0, 0, kImpulseHeight, 0, 0, 0, kImpulseHeight}));
+    // At 0 Hz the phase stands still and never wraps: silence.
+    ToneSource still(toneRecord(kWaveImpulse, 1, 0.0));
+    EXPECT_EQ(readFrames(still, 1000), std::vector<int32_t>(1000, 0));
 }
 
 TEST(ToneSource, StereoFramesAreLeftSumThenRightSum) {
