@@ -4,6 +4,9 @@ namespace zelvaro {
 
 namespace {
 
+// The largest magnitude a 32-bit source declares (32767 * 16).
+constexpr int64_t kPeak32In = 524272;
+
 // Two's-complement reinterpretation without relying on signed overflow.
 int32_t asSigned(uint32_t v) {
     return v <= 0x7FFFFFFFu ? static_cast<int32_t>(v) : -static_cast<int32_t>(~v) - 1;
@@ -34,7 +37,11 @@ void convert32ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* p = src + 4 * i;
         uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-        dst[i] = static_cast<int32_t>((static_cast<int64_t>(asSigned(u)) + 2048) >> 12);
+        // The rounding carries the top 2048 values to 2^19, and the values just
+        // below it pass the declared peak too: both would wrap to the most
+        // negative sample once written at 16 bits, so they are held at the peak.
+        const int64_t v = (static_cast<int64_t>(asSigned(u)) + 2048) >> 12;
+        dst[i] = static_cast<int32_t>(v > kPeak32In ? kPeak32In : v);
     }
 }
 

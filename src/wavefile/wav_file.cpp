@@ -42,10 +42,14 @@ public:
         return true;
     }
 
-    bool skip(uint64_t bytes) {
-        offset_ += bytes;
+    bool skip(uint64_t bytes) { return seekTo(offset_ + bytes); }
+
+    bool seekTo(uint64_t offset) {
+        offset_ = offset;
         return offset_ <= fileSize_ && file_.seekTo(static_cast<uint32_t>(offset_));
     }
+
+    uint64_t offset() const { return offset_; }
 
     // Reads chunk headers until one with `id`, leaving the file at its
     // content; `size` receives its size field.
@@ -115,12 +119,17 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
     if (formatSize < kMinFormatChunk || formatSize > kMaxFormatChunk) return {};
     uint8_t formatBytes[kMaxFormatChunk];
     if (!walk.readExact(formatBytes, formatSize)) return {};
-    // An odd-sized chunk is followed by a pad byte like every other chunk.
-    if ((formatSize & 1u) != 0 && !walk.skip(1)) return {};
     WaveFormat format = parseWaveFormat(formatBytes, formatSize);
 
+    // The next chunk is sought right after an odd-sized format chunk, with no
+    // pad byte. Writers that do pad it would then never reach their data, so
+    // the search is tried once more past the pad byte.
+    const uint64_t formatEnd = walk.offset();
     uint32_t dataBytes = 0;
-    if (!walk.findChunk("data", dataBytes)) return {};
+    bool found = walk.findChunk("data", dataBytes);
+    if (!found && (formatSize & 1u) != 0)
+        found = walk.seekTo(formatEnd + 1) && walk.findChunk("data", dataBytes);
+    if (!found) return {};
     if (format.channels < 1 || format.channels > kMaxChannels) return {};
     if (format.samplesPerSec < 1 || format.samplesPerSec > kMaxSampleRate) return {};
 

@@ -78,39 +78,55 @@ void WavFileSink::write(const int32_t* samples, int frames) {
             write(samples + static_cast<size_t>(done) * channels, std::min(kMaxBlockFrames, frames - done));
         return;
     }
-    const int32_t before = framesWritten;
-    framesWritten = addWrapping(framesWritten, frames);
-    if (failed() || !file.isOpen()) return;
-    if (static_cast<int64_t>(before) + frames > frameCapacity()) {
-        // Past the 32-bit size limit the header could no longer describe the
-        // data: keep the file valid and report the loss instead.
-        status |= kStatusWriteError;
+    if (failed() || !file.isOpen()) {
+        framesWritten = addWrapping(framesWritten, frames);
         return;
     }
+    // Past the 32-bit size limit the header could no longer describe the
+    // data: the part that fits is written, the rest is refused and reported,
+    // and the count stays at what the file holds.
+    const int64_t room = std::max<int64_t>(0, frameCapacity() - framesWritten);
+    if (frames > room) {
+        status |= kStatusWriteError;
+        frames = static_cast<int>(room);
+        if (frames == 0) return;
+    }
+    framesWritten += frames;
     const size_t count = static_cast<size_t>(frames) * channels;
     convert(samples, count);
     noteIo(file.write(conversionBuffer.data(), static_cast<uint32_t>(count * bytesPerSample)));
     framesUntilHeaderRefresh -= frames;
     if (framesUntilHeaderRefresh < 0) {
+        // On an output that cannot seek (a pipe) the header would land in the
+        // middle of the data: it is left as first written.
         int64_t at = file.tell();
-        noteIo(at >= 0 && file.seekTo(0));
-        writeHeader(false);
-        noteIo(at >= 0 && file.seekTo(static_cast<uint32_t>(at)));
+        if (at >= 0 && rewind()) {
+            writeHeader(false);
+            noteIo(file.seekTo(static_cast<uint32_t>(at)));
+        } else {
+            noteIo(false);
+            framesUntilHeaderRefresh = 0x7FFFFFFF;
+        }
     }
 }
 
 void WavFileSink::truncate(int frames) {
     if (!file.isOpen() || frames > framesWritten) return;
+    if (!rewind()) return;
     framesWritten = std::max(frames, 0);
-    noteIo(file.seekTo(0));
     writeHeader(false);
     cutAfterData();
 }
 
+bool WavFileSink::rewind() {
+    const bool ok = file.seekTo(0);
+    noteIo(ok);
+    return ok;
+}
+
 bool WavFileSink::finish() {
     if (file.isOpen()) {
-        noteIo(file.seekTo(0));
-        writeHeader(true);
+        if (rewind()) writeHeader(true);
         noteIo(file.close());
     }
     return !writeError();

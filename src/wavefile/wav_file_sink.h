@@ -51,6 +51,9 @@ private:
     int64_t frameCapacity() const;
     // Moves to the end of the kept data and cuts the file there.
     void cutAfterData();
+    // Moves to offset 0 for a header rewrite; false (and a write error) when
+    // the output cannot seek, in which case the header must not be written.
+    bool rewind();
     void noteIo(bool ok);
 };
 

@@ -76,6 +76,11 @@ std::vector<AcceptRow> acceptanceRows() {
     Bytes foreignTop = chunk("JUNK", Bytes(20, 0xAA));
     Bytes riffOtherForm = concat({{'R', 'I', 'F', 'F', 8, 0, 0, 0, 'A', 'V', 'I', ' ', 0, 0, 0, 0}});
     Bytes odd3 = chunk("odd ", {1, 2, 3});  // 3 bytes and a pad byte
+    // A 17-byte format chunk: the record and one extra byte, then no pad byte.
+    Bytes fmt17Unpadded = concat({{'f', 'm', 't', ' ', 17, 0, 0, 0}, pcmFormat(1, 8000, 16), {0}});
+    Bytes fmt17Padded = chunk("fmt ", concat({pcmFormat(1, 8000, 16), {0}}));  // and its pad byte
+    Bytes fmtLargest = chunk("fmt ", concat({pcmFormat(1, 8000, 16), Bytes(8192 - 16, 0)}));
+    Bytes fmtTooLarge = chunk("fmt ", concat({pcmFormat(1, 8000, 16), Bytes(8193 - 16, 0)}));
     return {
         {"plain", riffWave(concat({fmt, data})), true, 2, 1, 4},
         {"top-level chunk of another id first", concat({foreignTop, riffWave(concat({fmt, data}))}), true, 2, 1, 4},
@@ -102,7 +107,10 @@ std::vector<AcceptRow> acceptanceRows() {
         {"chunk size with all bits set", riffWave(concat({chunk("JUNK", {0, 0}, 0xFFFFFFFF), fmt, data})), false},
         {"chunk size beyond the file", riffWave(concat({chunk("JUNK", {0, 0}, 0x7FFFFFF0), fmt, data})), false},
         {"format chunk of 13 bytes", riffWave(concat({chunk("fmt ", Bytes(13, 1)), data})), false},
-        {"format chunk of 8193 bytes", riffWave(concat({chunk("fmt ", Bytes(8193, 1)), data})), false},
+        {"odd-sized format chunk without a pad byte", riffWave(concat({fmt17Unpadded, data})), true, 2, 1, 4},
+        {"odd-sized format chunk with a pad byte", riffWave(concat({fmt17Padded, data})), true, 2, 1, 4},
+        {"format chunk of 8192 bytes", riffWave(concat({fmtLargest, data})), true, 2, 1, 4},
+        {"format chunk of 8193 bytes", riffWave(concat({fmtTooLarge, data})), false},
         {"format chunk cut short", concat({{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'},
                                            {'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0}}),
          false},

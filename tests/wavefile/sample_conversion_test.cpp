@@ -87,12 +87,41 @@ TEST(SampleConversion, PcmToInt32) {
         0x00, 0xF8, 0xFF, 0xFF,  // -2048: half rounds up to 0
         0x01, 0xF8, 0xFF, 0xFF,  // -2047 -> 0
         0xFF, 0xF7, 0xFF, 0xFF,  // -2049 -> -1
-        0xFF, 0xFF, 0xFF, 0x7F,  // the top: stays positive
+        0xFF, 0xFF, 0xFF, 0x7F,  // the top: held at the 16-bit peak, stays positive
         0x00, 0x00, 0x00, 0x80,  // the bottom
     };
-    const int32_t want32[] = {0, 1, 0, 0, -1, 524288, -524288};
+    const int32_t want32[] = {0, 1, 0, 0, -1, 524272, -524288};
     convert32ToInt32(got, bytes32, 7);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(got[i], want32[i]) << "32-bit sample " << i;
+}
+
+// The rounding of 32-bit input would reach 524273..524288 near the top, which
+// a 16-bit output wraps to -32768; the reader holds them at the peak instead.
+TEST(SampleConversion, Top32BitValuesSaturateAtThePeakAndWriteAs16BitFullScale) {
+    struct Row {
+        uint32_t in;
+        int32_t mid;
+        int16_t out16;
+    };
+    const Row rows[] = {
+        {0x7FFFFFFF, 524272, 32767},   // full scale
+        {0x7FFFF800, 524272, 32767},   // the lowest value that rounds to 2^19
+        {0x7FFFF7FF, 524272, 32767},   // rounds to 524287, still above the peak
+        {0x7FFF0000, 524272, 32767},   // exactly the peak
+        {0x7FFEF7FF, 524271, 32767},   // just below it: unchanged
+        {0x80000000, -524288, -32768}, // the bottom is in range already
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.in);
+        const uint8_t bytes[] = {static_cast<uint8_t>(r.in), static_cast<uint8_t>(r.in >> 8),
+                                 static_cast<uint8_t>(r.in >> 16), static_cast<uint8_t>(r.in >> 24)};
+        int32_t mid = 0;
+        convert32ToInt32(&mid, bytes, 1);
+        EXPECT_EQ(mid, r.mid);
+        uint8_t out[2] = {};
+        convertInt32To16(out, &mid, 1);
+        EXPECT_EQ(static_cast<int16_t>(static_cast<uint16_t>(out[0] | (out[1] << 8))), r.out16);
+    }
 }
 
 // Every value of each width survives int32 and back unchanged.

@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_test_support.h"
@@ -204,6 +212,68 @@ TEST_F(WavFileSinkTest, TwentySecondsRefreshTheHeaderOnceAfterSixteen) {
     EXPECT_EQ(lastSize, (87u * 8192u + 44100u * 32u) * 2u);
 }
 
+// The header is rewritten once the countdown of sampleRate * 16 frames goes
+// below 0, not when it reaches 0: at 512 frames per second that is after
+// 8193 frames, however they are split into writes.
+TEST_F(WavFileSinkTest, HeaderRefreshWaitsForTheCountdownToGoBelowZero) {
+    struct Row {
+        const char* name;
+        std::vector<int> writes;
+        int refreshedAfterWrite;  // 1-based; 0 for none
+    };
+    const Row rows[] = {
+        {"one full block leaves the countdown at 0", {8192}, 0},
+        {"one more frame takes it below", {8192, 1}, 2},
+        {"a block short, then single frames", {8191, 1, 1}, 3},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        SoundSinkRef sink = make(16, 1, 0, 512);
+        uint32_t lastSize = get32(test::readHead(path(), 46), kDataSizeAt);
+        ASSERT_EQ(lastSize, 512u * 32u * 2u);
+        int refreshedAfter = 0;
+        int done = 0;
+        for (size_t i = 0; i < r.writes.size(); ++i) {
+            writeRamp(*sink.get(), r.writes[i]);
+            done += r.writes[i];
+            uint32_t size = get32(test::readHead(path(), 46), kDataSizeAt);
+            if (size != lastSize) {
+                EXPECT_EQ(refreshedAfter, 0) << "refreshed twice";
+                refreshedAfter = static_cast<int>(i) + 1;
+                EXPECT_EQ(size, (static_cast<uint32_t>(done) + 512u * 32u) * 2u);
+            }
+            lastSize = size;
+        }
+        EXPECT_EQ(refreshedAfter, r.refreshedAfterWrite);
+    }
+}
+
+// A write that runs past the int32 frame count writes the part that fits and
+// counts only that, so the final header still describes the data present.
+TEST_F(WavFileSinkTest, WritePastTheCapacityKeepsTheFramesThatFit) {
+    constexpr int kStart = 0x7FFFFFF0;  // 15 frames below the 8-bit mono limit
+    SoundSinkRef sink = make(8, 1, kStart);  // the file is extended (sparsely) to its start frame
+    std::vector<int32_t> block(100, 2048);  // written as 129
+    sink->write(block.data(), 100);
+    EXPECT_EQ(sink->framesWritten, 0x7FFFFFFF);
+    EXPECT_TRUE(sink->writeError());
+    sink->write(block.data(), 100);  // nothing more fits
+    EXPECT_EQ(sink->framesWritten, 0x7FFFFFFF);
+    EXPECT_EQ(sink->framesLeft(), 0);
+    sink.release();
+
+    const uint64_t size = std::filesystem::file_size(path());
+    ASSERT_EQ(size, 46u + 0x7FFFFFFFu);
+    EXPECT_EQ(get32(test::readHead(path(), 46), kDataSizeAt), size - 46);
+    std::ifstream in(path(), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(size - 16));
+    char tail[16] = {};
+    in.read(tail, 16);
+    EXPECT_EQ(static_cast<uint8_t>(tail[0]), 0u);  // the last frame kept from before
+    for (int i = 1; i < 16; ++i) EXPECT_EQ(static_cast<uint8_t>(tail[i]), 129u) << i;
+    std::filesystem::remove(path());
+}
+
 TEST_F(WavFileSinkTest, FramesLeftStopsBeforeTheFourGigabyteLimit) {
     SoundSinkRef sink = make(16, 2);
     EXPECT_EQ(sink->framesLeft(), (0xFFFFFFFFll - 46) / 4);
@@ -237,6 +307,28 @@ TEST_F(WavFileSinkTest, FullDiskIsReportedAsWriteErrorButADeviceIsNot) {
     SoundSinkRef null = createWavSink("/dev/null", 44100, 0, 16, 1);
     writeRamp(*null.get(), 20 * 44100);
     EXPECT_TRUE(null->finish());
+}
+
+// A pipe cannot seek back to the header: the refresh and the final header are
+// left out rather than written into the middle of the data.
+TEST_F(WavFileSinkTest, OutputThatCannotSeekGetsOneHeaderOnly) {
+    const std::string fifo = path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    // Rate 64: the countdown of 1024 frames runs out within 2000 frames.
+    SoundSinkRef sink = createWavSink(fifo.c_str(), 64, 0, 8, 1);
+    ASSERT_TRUE(sink.usable());
+    writeRamp(*sink.get(), 2000, 2048);
+    sink.release();
+    Bytes got;
+    uint8_t buffer[4096];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) got.insert(got.end(), buffer, buffer + n);
+    ::close(reader);
+    ASSERT_EQ(got.size(), 46u + 2000u);
+    EXPECT_EQ(get32(got, kDataSizeAt), 64u * 32u);  // the provisional header of the constructor
+    EXPECT_EQ(got[46], 128);  // the data follows at once
+    EXPECT_EQ(got[47], 129);
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include "app/render/cli_command.h"
 #include "app/render/cli_options.h"
 #include "app/render/cli_render_to_file.h"
+#include "app/render/tone_length.h"
 #include "signal/signal_source.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"
@@ -50,6 +51,12 @@ int runRender(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%s\n", kNoDurationText);
         return kExitRefused;
     }
+    // The generators take a duration of 0 for "no duration" and would run a
+    // minute; the flag promises a fixed length, so nothing sensible is asked.
+    if (tone.durationMs == 0) {
+        printError("the tone's duration is 0 ms (" + tonePath + ")");
+        return kExitRefused;
+    }
 
     std::optional<uint32_t> seed;
     if (auto s = parsed.value("seed")) seed = static_cast<uint32_t>(*s);
@@ -61,7 +68,8 @@ int runRender(const std::vector<std::string>& args) {
     OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
                         static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
                         static_cast<uint16_t>(parsed.value("bits").value_or(16))};
-    return renderToWavFile(source, outPath, format);
+    return renderToWavFile(source, outPath, format,
+                           framesAtRate(toneFrames(tone.durationMs), source->sampleRate, format.sampleRate));
 }
 
 }  // namespace zelvaro::cli

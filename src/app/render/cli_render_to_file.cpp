@@ -15,7 +15,8 @@ bool removeOutputFile(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec) && std::filesystem::remove(path, ec);
 }
 
-int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format) {
+int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
+                    int64_t expectedFrames) {
     SoundSinkRef sink = createWavSink(outPath.c_str(), format.sampleRate, 0, format.bitsPerSample, format.channels);
     if (!sink) {
         printError("out of memory");
@@ -29,6 +30,7 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
     RenderJob job;
     job.source = source;
     job.sink = sink;
+    job.expectedFrames = expectedFrames;
     int result;
     {
         TerminalProgress progress(outPath);

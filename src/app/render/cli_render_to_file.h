@@ -18,8 +18,10 @@ struct OutputFormat {
 
 // Renders the whole source into a new WAV file at `outPath`. On failure it
 // says why on stderr and removes the output file, so that no short file is
-// left looking complete. Returns an ExitCode.
-int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format);
+// left looking complete. `expectedFrames` is the source's true length at the
+// output rate when known (RenderJob::expectedFrames). Returns an ExitCode.
+int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
+                    int64_t expectedFrames = -1);
 
 // Removes `path` when it is a regular file (never a device or a folder);
 // true when it did.

@@ -1,5 +1,6 @@
 #include "app/render/render_to_sink.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -44,8 +45,14 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
                                std::to_string(sink->channels));
 
     const int length = source->length();
-    if (length > sink->framesLeft())
-        return refuse(job, "the sound is too long for a WAV file: its data would pass the 4 GiB limit");
+    const int64_t wanted = std::max<int64_t>(length, job.expectedFrames);
+    if (wanted > sink->framesLeft())
+        return refuse(job, "the sound is too long for a WAV file: " + std::to_string(wanted) +
+                               " frames, more than the " + std::to_string(sink->framesLeft()) +
+                               " it can hold (its data must stay within 4 GiB and 2^31 - 1 frames)");
+    if (wanted > length)
+        return refuse(job, "the sound is too long: it has " + std::to_string(wanted) + " frames, only " +
+                               std::to_string(length) + " of which can be rendered");
     const double denominator = (length == 0 ? 1 : length) * kProgressScale;
 
     std::vector<int32_t> block(static_cast<size_t>(source->channels) * kRenderBlockFrames);

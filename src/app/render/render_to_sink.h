@@ -27,6 +27,11 @@ struct RenderJob {
     std::string caption = "Saving Wave File";
     SoundSourceRef source;
     SoundSinkRef sink;
+    // The source's true length at the sink's rate when the caller knows it
+    // (a fixed-duration tone, see toneFrames); -1 when it does not. The
+    // adapted source's int32 length stops at the generator's limit, so only
+    // this count shows a tone that would be cut short.
+    int64_t expectedFrames = -1;
     // Why RenderToSink returned kRenderUnusable, in words for the user.
     std::string failureReason;
 };
@@ -44,7 +49,7 @@ constexpr int kRenderBlockFrames = 8192;
 // writes exactly the adapted source's length in frames. Refuses, before
 // writing anything, a source or sink that is absent or failed, a source the
 // adapters cannot fit to the sink, and a length the sink's format cannot
-// hold; stops early when the sink reports a write error.
+// hold (by the adapted length or by expectedFrames); stops early when the sink reports a write error.
 int RenderToSink(RenderProgress& dialog, RenderJob& job);
 
 }  // namespace zelvaro

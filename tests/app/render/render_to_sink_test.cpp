@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/render/tone_length.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_test_support.h"
 
@@ -223,6 +224,94 @@ TEST(RenderToSink, RefusesALengthBeyondTheFourGigabyteLimit) {
     RecordingProgress progress;
     progress.cancelOnPump = 1;
     EXPECT_EQ(RenderToSink(progress, job), kRenderCancelled);
+}
+
+// A square wave of full scale at the 16-bit peak, switching every 50 frames.
+class SquareSource final : public SoundSource {
+public:
+    SquareSource(int frames, int32_t rate) : SoundSource(rate, 524272, 1), frames_(frames) {}
+    void read(int32_t* samples, int frames) override {
+        for (int f = 0; f < frames; ++f, ++pos_) samples[f] = (pos_ / 50) % 2 ? -524272 : 524272;
+    }
+    int position() override { return pos_; }
+    int length() override { return frames_; }
+
+private:
+    int frames_;
+    int pos_ = 0;
+};
+
+// Rate first, peak last: the converter's own overshoot at the edges of the
+// square is limited too.
+TEST(RenderToSink, AdaptsTheRateThenLimitsToTheSinksPeak) {
+    auto* sink = new MemorySink(1, 44100, 260096);  // an 8-bit sink's peak
+    RenderJob job;
+    job.source = new SquareSource(22050, 22050);
+    job.sink = sink;
+    RecordingProgress progress;
+    ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+    EXPECT_EQ(sink->framesWritten, 44100);
+    ASSERT_EQ(sink->data.size(), 44100u);
+    int32_t peak = 0;
+    for (int32_t v : sink->data) peak = std::max(peak, v < 0 ? -v : v);
+    EXPECT_LE(peak, 260096);
+    EXPECT_GT(peak, 260096 * 9 / 10);  // limited, not silenced
+}
+
+// The adapted length is int32 and a generator stops at its limit, so the
+// caller's exact count is what shows that a tone would be cut short.
+TEST(RenderToSink, RefusesAnExpectedLengthBeyondWhatCanBeRendered) {
+    test::TempDir dir;
+    const std::string path = dir.path("t.wav");
+    struct Row {
+        const char* name;
+        int length;
+        int64_t expected;
+        int bits;
+        int result;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"unknown", 100, -1, 16, kRenderFinished, ""},
+        {"equal to the length", 100, 100, 16, kRenderFinished, ""},
+        {"one frame more than the source gives", 100, 101, 16, kRenderUnusable, "too long: it has 101 frames"},
+        {"20 hours of mono at 16 bits", 100, 3175200000, 16, kRenderUnusable, "4 GiB"},
+        {"within 8-bit mono's int32 count but cut", 100, 0x7FFFFFFF, 8, kRenderUnusable, "too long: it has"},
+        {"past 8-bit mono's int32 count", 100, 0x80000000ll, 8, kRenderUnusable, "4 GiB"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        RenderJob job;
+        job.source = new CountingSource(r.length, 1);
+        SoundSinkRef sink = createWavSink(path.c_str(), 44100, 0, static_cast<uint16_t>(r.bits), 1);
+        job.sink = sink;
+        job.expectedFrames = r.expected;
+        RecordingProgress progress;
+        EXPECT_EQ(RenderToSink(progress, job), r.result);
+        EXPECT_NE(job.failureReason.find(r.reason), std::string::npos) << job.failureReason;
+        EXPECT_EQ(sink->framesWritten, r.result == kRenderFinished ? r.length : 0);
+    }
+}
+
+TEST(ToneLength, CountsFramesIn64BitsAtTheOutputRate) {
+    struct Row {
+        uint32_t durationMs;
+        int32_t rate;
+        int64_t frames;
+    };
+    const Row rows[] = {
+        {1000, 44100, 44100},
+        {1, 44100, 44},
+        {72000000, 44100, 3175200000},            // 20 hours: past the generators' int32 limit
+        {0xFFFFFFFF, 44100, 189408057709},        // 4294967 s and 295 ms
+        {1000, 48000, 47991},                     // as the converter's rate fraction counts
+        {1000, 22050, 22050},
+        {72000000, 22050, 1587600000},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.durationMs) + " ms at " + std::to_string(r.rate));
+        EXPECT_EQ(framesAtRate(toneFrames(r.durationMs), 44100, r.rate), r.frames);
+    }
 }
 
 TEST(RenderToSink, StopsAtTheFirstWriteError) {

@@ -1,0 +1,20 @@
+#include "app/render/tone_length.h"
+
+#include "signal/sample_rate_converter.h"
+
+namespace zelvaro {
+
+int64_t toneFrames(uint32_t durationMs) {
+    return static_cast<int64_t>(durationMs / 1000) * 44100 + static_cast<int64_t>(durationMs % 1000) * 44100 / 1000;
+}
+
+int64_t framesAtRate(int64_t frames, int32_t fromRate, int32_t toRate) {
+    if (fromRate == toRate) return frames;
+    RateFraction f{};
+    if (frames < 0 || !findRateFraction(fromRate, toRate, &f)) return -1;
+    const int64_t L = f.phaseCount;
+    const int64_t M = f.inputStep;
+    return (frames / M) * L + ((frames % M) * L) / M;
+}
+
+}  // namespace zelvaro
