@@ -101,6 +101,8 @@ private:
     bool prepareBuffers();
     void releaseBuffers(int budgetMs);
     void queueLoopBuffer();
+    // Under the lock: drops what the device holds and moves the source to `frame`.
+    void resetDeviceAndSeek(int frame);
     void convertToBuffer(PlayBuffer& buffer, int frames);
     void readSource(int frames);
     void measure(PlayBuffer& buffer, int frames);

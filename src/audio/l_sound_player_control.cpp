@@ -59,13 +59,7 @@ void LSoundPlayer::hold() {
         return;
     }
     EnterCriticalSection(&lock);
-    waveOut_->reset();
-    for (PlayBuffer& buffer : buffers)
-        buffer.header.dwUser = NoPosition;
-    if (source) {
-        source->seek(playPosition);
-        playPosition = source->position();
-    }
+    resetDeviceAndSeek(playPosition);
     queueLoopBuffer();
     state = Open | Holding | RaisePriority;
     pending = 0;
@@ -75,6 +69,16 @@ void LSoundPlayer::hold() {
     if (listener != nullptr) {
         listener->onHolding(listenerData);
         listener->onPosition(listenerData, timeOf(playPosition));
+    }
+}
+
+void LSoundPlayer::resetDeviceAndSeek(int frame) {
+    waveOut_->reset();
+    for (PlayBuffer& buffer : buffers)
+        buffer.header.dwUser = NoPosition;
+    if (source) {
+        source->seek(frame);
+        playPosition = source->position();
     }
 }
 
@@ -113,13 +117,7 @@ void LSoundPlayer::seek(int frame) {
     if (state == 0)
         return;
     EnterCriticalSection(&lock);
-    waveOut_->reset();
-    for (PlayBuffer& buffer : buffers)
-        buffer.header.dwUser = NoPosition;
-    if (source) {
-        source->seek(frame);
-        playPosition = source->position();
-    }
+    resetDeviceAndSeek(frame);
     if (state & Paused)
         waveOut_->pause();
     if (state & Holding)

@@ -8,30 +8,30 @@ namespace {
 
 HMIXEROBJ mixerObject(UINT mixer) { return reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(mixer)); }
 
+// The name of a waveOut or waveIn device, always terminated.
+template <class Caps, class GetCaps>
+bool deviceName(GetCaps getCaps, UINT device, char* name) {
+    Caps caps;
+    std::memset(&caps, 0, sizeof caps);
+    if (getCaps(device, &caps, sizeof caps) != MMSYSERR_NOERROR)
+        return false;
+    std::memcpy(name, caps.szPname, MAXPNAMELEN);
+    name[MAXPNAMELEN - 1] = '\0';
+    return true;
+}
+
 class WinmmMixerApi : public MixerApi {
 public:
     UINT waveOutDeviceCount() override { return waveOutGetNumDevs(); }
 
     bool waveOutDeviceName(UINT device, char* name) override {
-        WAVEOUTCAPSA caps;
-        std::memset(&caps, 0, sizeof caps);
-        if (waveOutGetDevCapsA(device, &caps, sizeof caps) != MMSYSERR_NOERROR)
-            return false;
-        std::memcpy(name, caps.szPname, MAXPNAMELEN);
-        name[MAXPNAMELEN - 1] = '\0';
-        return true;
+        return deviceName<WAVEOUTCAPSA>(waveOutGetDevCapsA, device, name);
     }
 
     UINT waveInDeviceCount() override { return waveInGetNumDevs(); }
 
     bool waveInDeviceName(UINT device, char* name) override {
-        WAVEINCAPSA caps;
-        std::memset(&caps, 0, sizeof caps);
-        if (waveInGetDevCapsA(device, &caps, sizeof caps) != MMSYSERR_NOERROR)
-            return false;
-        std::memcpy(name, caps.szPname, MAXPNAMELEN);
-        name[MAXPNAMELEN - 1] = '\0';
-        return true;
+        return deviceName<WAVEINCAPSA>(waveInGetDevCapsA, device, name);
     }
 
     MMRESULT getId(UINT device, UINT* mixer, DWORD objectFlag) override {
