@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "app/settings/db_value.h"
 #include "audio/mixer_api.h"
+#include "base/db_value.h"
 
 namespace zelvaro {
 

@@ -3,7 +3,7 @@
 // cached. The path passed is always settingsPath.
 #pragma once
 
-#include "app/settings/db_value.h"
+#include "base/db_value.h"
 
 namespace zelvaro {
 

@@ -1,6 +1,6 @@
-#include "app/render/cli_wav_input.h"
+#include "cli/cli_wav_input.h"
 
-#include "app/render/cli_command.h"
+#include "cli/cli_command.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/render/cli_command.h"
+#include "cli/cli_command.h"
 
 namespace zelvaro::cli {
 

@@ -2,10 +2,10 @@
 #include <optional>
 #include <string>
 
-#include "app/render/cli_command.h"
-#include "app/render/cli_options.h"
-#include "app/render/cli_render_to_file.h"
 #include "app/render/tone_length.h"
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "cli/cli_render_to_file.h"
 #include "signal/signal_source.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"

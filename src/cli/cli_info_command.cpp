@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/render/cli_command.h"
-#include "app/render/cli_options.h"
-#include "app/render/cli_wav_input.h"
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "cli/cli_wav_input.h"
 
 namespace zelvaro::cli {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/render/cli_command.h"
-#include "app/settings/db_value.h"
 #include "audio/l_sound_player.h"
 #include "audio/output_devices.h"
+#include "base/db_value.h"
+#include "cli/cli_command.h"
 #include "signal/signal_source.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"

@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "app/render/terminal.h"
+#include "cli/terminal.h"
 
 namespace zelvaro::cli {
 

@@ -1,11 +1,11 @@
-#include "app/render/cli_render_to_file.h"
+#include "cli/cli_render_to_file.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "app/render/cli_command.h"
 #include "app/render/render_to_sink.h"
-#include "app/render/terminal_progress.h"
+#include "cli/cli_command.h"
+#include "cli/terminal_progress.h"
 #include "wavefile/wav_file.h"
 
 namespace zelvaro::cli {

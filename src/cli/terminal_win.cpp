@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <io.h>
 
-#include "app/render/terminal.h"
+#include "cli/terminal.h"
 
 namespace zelvaro::cli {
 

@@ -1,4 +1,4 @@
-#include "app/render/cli_command.h"
+#include "cli/cli_command.h"
 
 #include <cstdio>
 

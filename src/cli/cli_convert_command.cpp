@@ -1,10 +1,10 @@
 #include <filesystem>
 #include <string>
 
-#include "app/render/cli_command.h"
-#include "app/render/cli_options.h"
-#include "app/render/cli_render_to_file.h"
-#include "app/render/cli_wav_input.h"
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "cli/cli_render_to_file.h"
+#include "cli/cli_wav_input.h"
 
 namespace zelvaro::cli {
 

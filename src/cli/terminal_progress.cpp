@@ -1,9 +1,9 @@
-#include "app/render/terminal_progress.h"
+#include "cli/terminal_progress.h"
 
 #include <csignal>
 #include <cstdio>
 
-#include "app/render/terminal.h"
+#include "cli/terminal.h"
 
 namespace zelvaro::cli {
 

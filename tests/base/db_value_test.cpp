@@ -1,4 +1,4 @@
-#include "app/settings/db_value.h"
+#include "base/db_value.h"
 
 #include <gtest/gtest.h>
 
