@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "app/settings/db_value.h"
+#include "base/db_value.h"
 
 namespace zelvaro {
 
