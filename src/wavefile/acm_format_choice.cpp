@@ -1,0 +1,71 @@
+#include "wavefile/acm_format_choice.h"
+
+#include <vector>
+
+namespace zelvaro {
+
+namespace {
+
+constexpr const char* kNotAvailableText =
+    "The requested format is not available because the required CODEC is not installed on this computer.";
+constexpr const char* kNotAvailableTitle = "Format Not Available";
+
+// Whether a stream from 16-bit PCM of the record's rate and channels to the
+// record could be opened.
+bool canEncode(AcmApi& acm, const uint8_t* record) {
+    const uint16_t channels = static_cast<uint16_t>(record[2] | (record[3] << 8));
+    const uint32_t rate = record[4] | (record[5] << 8) | (record[6] << 16) | (static_cast<uint32_t>(record[7]) << 24);
+    const std::vector<uint8_t> pcm = acmPcmRecord(channels, rate);
+    AcmStream none = nullptr;
+    return acm.streamOpen(none, pcm.data(), record, kAcmOpenQuery) == kAcmOk ||
+           acm.streamOpen(none, pcm.data(), record, kAcmOpenQuery | kAcmOpenNonRealtime) == kAcmOk;
+}
+
+}  // namespace
+
+bool waveFormatFromBuffer(const uint8_t* buffer, uint32_t size, WaveFormat& format) {
+    if (size < 18) return false;
+    const uint32_t extra = buffer[16] | (buffer[17] << 8);
+    if (extra > size - 18) return false;
+    format = parseWaveFormat(buffer, 18 + extra);
+    return true;
+}
+
+bool chooseWaveFormat(uint8_t (&format)[kFormatBufferBytes], uint8_t channels, const char* title, AcmApi& acm) {
+    if (channels > 0) {
+        format[2] = channels;
+        format[3] = 0;
+    }
+    for (;;) {
+        if (acm.formatChoose(format, kFormatBufferBytes, channels, title) != kAcmOk) return false;
+        WaveFormat chosen;
+        if (waveFormatFromBuffer(format, kFormatBufferBytes, chosen) && canEncode(acm, format)) return true;
+        acm.warn(kNotAvailableText, kNotAvailableTitle);
+    }
+}
+
+bool suggestWaveFormat(AcmApi& acm, uint16_t tag, uint16_t channels, uint32_t rate, WaveFormat& format) {
+    const std::vector<uint8_t> pcm = acmPcmRecord(channels, rate);
+    uint8_t buffer[kFormatBufferBytes] = {};
+    buffer[0] = static_cast<uint8_t>(tag);
+    buffer[1] = static_cast<uint8_t>(tag >> 8);
+    buffer[2] = static_cast<uint8_t>(channels);
+    buffer[3] = static_cast<uint8_t>(channels >> 8);
+    for (int i = 0; i < 4; ++i) buffer[4 + i] = static_cast<uint8_t>(rate >> (8 * i));
+    // Some codecs fill in only as many extra bytes as the record already
+    // claims to have room for.
+    const uint32_t room = kFormatBufferBytes - 18;
+    buffer[16] = static_cast<uint8_t>(room);
+    buffer[17] = static_cast<uint8_t>(room >> 8);
+    if (acm.formatSuggest(pcm.data(), buffer, kFormatBufferBytes,
+                          kAcmSuggestTag | kAcmSuggestChannels | kAcmSuggestRate) != kAcmOk)
+        return false;
+    WaveFormat suggested;
+    if (!waveFormatFromBuffer(buffer, kFormatBufferBytes, suggested) || suggested.formatTag != tag ||
+        suggested.channels != channels || suggested.samplesPerSec != rate || !canEncode(acm, buffer))
+        return false;
+    format = std::move(suggested);
+    return true;
+}
+
+}  // namespace zelvaro
