@@ -88,7 +88,15 @@ void AcmWavSource::setUp(const WaveFormat& format) {
         two == 2u * one && one % frameBytes == 0 && one / frameBytes <= static_cast<uint32_t>(kMaxBlockFrames))
         blockFrames = one / frameBytes;
 
-    lengthFrames = toFrames(formatByteRate ? acmScale(dataBytes, formatRate, formatByteRate) : dataBytes);
+    lengthFrames = toFrames(framesIn(dataBytes));
+}
+
+uint32_t AcmWavSource::framesIn(uint32_t compressedBytes) const {
+    // Decoders give whole blocks only; and the byte rate a file states is
+    // rounded at best (IMA ADPCM) and plain wrong in some writers' MS ADPCM
+    // files, so blocks count when the codec says what a block holds.
+    if (blockFrames > 0) return compressedBytes / formatBlockAlign * blockFrames;
+    return formatByteRate ? acmScale(compressedBytes, formatRate, formatByteRate) : compressedBytes;
 }
 
 AcmWavSource::~AcmWavSource() {
@@ -166,16 +174,22 @@ void AcmWavSource::convertMore(uint32_t needed) {
     // A codec that fails, or takes nothing from a full buffer and gives
     // nothing, would be asked again forever: the stream ends there.
     if (rc != kAcmOk || (full && produced == 0 && consumed == 0)) ended = true;
-    if (ended) lengthFrames = toFrames(static_cast<int64_t>(framePosition) - framesOf(needed - std::min(produced, needed)));
+    if (ended) {
+        lengthFrames = toFrames(static_cast<int64_t>(framePosition) - framesOf(needed - std::min(produced, needed)));
+        lengthKnown_ = true;
+    }
     header.destinationUsed = produced;
     std::memmove(compressed_.data(), compressed_.data() + consumed, fill - consumed);
     header.sourceLength = fill - consumed;
 }
 
 void AcmWavSource::estimateLength(uint32_t needed) {
+    // Once the decoder has reached the end, the exact length stays through
+    // later seeks.
+    if (lengthKnown_) return;
     const int64_t reached = static_cast<int64_t>(framePosition) - framesOf(needed);
     const uint32_t undecoded = dataBytes - compressedRead + header.sourceLength;
-    lengthFrames = toFrames(reached + (formatByteRate ? acmScale(undecoded, formatRate, formatByteRate) : undecoded));
+    lengthFrames = toFrames(reached + framesIn(undecoded));
 }
 
 void AcmWavSource::seek(int frame) {

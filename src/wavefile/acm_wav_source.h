@@ -25,8 +25,8 @@ public:
     // Restarts the decoder at the block holding `frame`, then decodes up to it.
     void seek(int frame) override;
     int position() override { return framePosition; }
-    // An estimate from the byte rate until the decoder has delivered
-    // everything, then the exact count.
+    // An estimate (from the codec's block size, else the byte rate) until
+    // the decoder has delivered everything, then the exact count.
     int length() override { return lengthFrames; }
 
     FileStream file;
@@ -57,12 +57,15 @@ private:
     // is what the current read still lacks.
     void convertMore(uint32_t needed);
     void estimateLength(uint32_t needed);
+    // The frames that `compressedBytes` bytes decode to, estimated.
+    uint32_t framesIn(uint32_t compressedBytes) const;
     int32_t framesOf(uint32_t bytes) const;
 
     AcmApi& acm_;
     std::vector<uint8_t> compressed_;
     std::vector<uint8_t> pcm_;
     uint32_t pcmStart_ = 0;
+    bool lengthKnown_ = false;
     // Frames decoded and dropped after a seek into a block.
     std::vector<int32_t> scratch_;
 };
