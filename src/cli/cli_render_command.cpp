@@ -2,11 +2,11 @@
 #include <optional>
 #include <string>
 
+#include "app/render/render_source.h"
 #include "app/render/tone_length.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_render_to_file.h"
-#include "signal/signal_source.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"
 
@@ -60,7 +60,7 @@ int runRender(const std::vector<std::string>& args) {
 
     std::optional<uint32_t> seed;
     if (auto s = parsed.value("seed")) seed = static_cast<uint32_t>(*s);
-    SoundSourceRef source = createSignalSource(tone, seed);
+    SoundSourceRef source = createRenderSource(tone, seed);
     if (!source.usable()) {
         printError("the tone in " + tonePath + " cannot be generated");
         return kExitFailed;

@@ -11,6 +11,28 @@
 
 namespace zelvaro {
 
+namespace {
+
+// Scales `frames` frames of `Channels` samples by a gain that moves by `step`
+// each frame, holding each result within +-limit; returns the gain after the
+// run. A fixed channel count lets the compiler keep the loop free of the
+// per-sample channel test.
+template <int FixedChannels>
+int32_t rampRun(int32_t* __restrict out, const int32_t* __restrict in, int frames, int32_t gain, int32_t step,
+                int32_t limit, int channels = FixedChannels) {
+    const int Channels = FixedChannels > 0 ? FixedChannels : channels;
+    for (int j = 0; j < frames; ++j) {
+        const int32_t g = gain + j * step;
+        for (int c = 0; c < Channels; ++c) {
+            const int32_t v = applyGain(in[j * Channels + c], g);
+            out[j * Channels + c] = v < -limit ? -limit : (v > limit ? limit : v);
+        }
+    }
+    return gain + frames * step;
+}
+
+}  // namespace
+
 // Every gain here lies in 0..2^24: block gains by construction, and `gain`
 // because each ramp ends on the lower of two block gains (or their mean). So
 // the sums of the ramp set-up stay below 2^26, and applyGain never leaves int32.
@@ -97,17 +119,12 @@ void PeakLimiter::read(int32_t* samples, int frames) {
             // units, so a block's negative peak could land just past the
             // limit; such a sample is held at the limit. Everything the
             // product already keeps within the limit is untouched.
-            const int32_t limit = peakLevel;
-            int32_t g = gain;
-            const int32_t step = gainStep;
-            for (int j = 0; j < run; ++j) {
-                for (int c = 0; c < channelCount; ++c) {
-                    const int32_t v = applyGain(from[j * channelCount + c], g);
-                    samples[j * channelCount + c] = std::clamp(v, -limit, limit);
-                }
-                g += step;
-            }
-            gain = g;
+            if (channelCount == 1)
+                gain = rampRun<1>(samples, from, run, gain, gainStep, peakLevel);
+            else if (channelCount == 2)
+                gain = rampRun<2>(samples, from, run, gain, gainStep, peakLevel);
+            else
+                gain = rampRun<0>(samples, from, run, gain, gainStep, peakLevel, channelCount);
         }
         samples += runSamples;
         frames -= run;

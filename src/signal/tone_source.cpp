@@ -29,38 +29,110 @@ void setUp(Oscillator& osc, double startHz, double endHz, int32_t gain, bool imp
     osc.gain = gain;
 }
 
-// Adds one oscillator's output to every `Stride`-th sample of `out`. The sums
-// wrap around in 32 bits, as the mixed tones are added without clamping.
+// Adds the outputs of `N` oscillators to every `Stride`-th sample of `out`, or
+// stores them there when `First`, which spares clearing the block.
+// Each output sample is loaded and stored once per group rather than once per
+// oscillator, which is where a one-at-a-time loop spends most of its time. The
+// sums wrap around in 32 bits, as the mixed tones are added without clamping,
+// so the order in which oscillators are added cannot change a sample.
+template <int Stride, int N, bool Gained, bool First>
+void addOscillators(Oscillator* const* oscs, const int32_t* table, uint32_t* out, int frames) {
+    uint32_t phase[N];
+    uint32_t increment[N];
+    int32_t gain[N];
+    for (int k = 0; k < N; ++k) {
+        phase[k] = oscs[k]->phase;
+        increment[k] = oscs[k]->increment;
+        gain[k] = oscs[k]->gain;
+    }
+    for (int i = 0; i < frames; ++i) {
+        uint32_t sum = 0;
+        for (int k = 0; k < N; ++k) {
+            phase[k] += increment[k];
+            const int32_t v = table[phase[k] >> kWavetableShift];
+            sum += static_cast<uint32_t>(Gained ? applyGain(v, gain[k]) : v);
+        }
+        if (First)
+            out[i * Stride] = sum;
+        else
+            out[i * Stride] += sum;
+    }
+    for (int k = 0; k < N; ++k)
+        oscs[k]->phase = phase[k];
+}
+
+// Adds `count` oscillators to every `Stride`-th sample of `out`; stores the
+// first group's sum there instead when `first` is set. Returns whether it
+// wrote anything.
+template <int Stride, bool Gained>
+bool addOscillatorGroups(Oscillator* const* oscs, int count, const int32_t* table, uint32_t* out, int frames,
+                         bool first) {
+    const bool wrote = count > 0;
+    while (count > 0) {
+        const int n = count >= 4 ? 4 : count >= 2 ? 2 : 1;
+        if (n == 4)
+            first ? addOscillators<Stride, 4, Gained, true>(oscs, table, out, frames)
+                  : addOscillators<Stride, 4, Gained, false>(oscs, table, out, frames);
+        else if (n == 2)
+            first ? addOscillators<Stride, 2, Gained, true>(oscs, table, out, frames)
+                  : addOscillators<Stride, 2, Gained, false>(oscs, table, out, frames);
+        else
+            first ? addOscillators<Stride, 1, Gained, true>(oscs, table, out, frames)
+                  : addOscillators<Stride, 1, Gained, false>(oscs, table, out, frames);
+        first = false;
+        count -= n;
+        oscs += n;
+    }
+    return wrote;
+}
+
 template <int Stride>
-void addOscillator(Oscillator& osc, const int32_t* table, bool silentTable, uint32_t* out, int frames) {
+void addImpulse(Oscillator& osc, uint32_t* out, int frames) {
     uint32_t phase = osc.phase;
     const uint32_t increment = osc.increment;
-    if (osc.impulse) {
-        for (int i = 0; i < frames; ++i) {
-            const uint32_t old = phase;
-            phase += increment;
-            out[i * Stride] += phase < old ? static_cast<uint32_t>(kImpulseHeight) : 0u;
-        }
-    } else if (silentTable || osc.gain == 0) {
-        phase += increment * static_cast<uint32_t>(frames);
-    } else if (osc.gain == kUnityGain) {
-        for (int i = 0; i < frames; ++i) {
-            phase += increment;
-            out[i * Stride] += static_cast<uint32_t>(table[phase >> kWavetableShift]);
-        }
-    } else {
-        const int32_t gain = osc.gain;
-        for (int i = 0; i < frames; ++i) {
-            phase += increment;
-            out[i * Stride] += static_cast<uint32_t>(applyGain(table[phase >> kWavetableShift], gain));
-        }
+    for (int i = 0; i < frames; ++i) {
+        const uint32_t old = phase;
+        phase += increment;
+        out[i * Stride] += phase < old ? static_cast<uint32_t>(kImpulseHeight) : 0u;
     }
     osc.phase = phase;
 }
 
+// Writes one channel's oscillators to every `Stride`-th sample of `out`,
+// sorted by the kind of work each needs.
+template <int Stride>
+void renderChannel(Oscillator* oscs, int count, const int32_t* table, bool silentTable, uint32_t* out, int frames) {
+    Oscillator* unity[kMaxTones];
+    Oscillator* gained[kMaxTones];
+    Oscillator* impulses[kMaxTones];
+    int unityCount = 0;
+    int gainedCount = 0;
+    int impulseCount = 0;
+    for (int k = 0; k < count; ++k) {
+        Oscillator& osc = oscs[k];
+        if (osc.impulse)
+            impulses[impulseCount++] = &osc;
+        else if (silentTable || osc.gain == 0)
+            osc.phase += osc.increment * static_cast<uint32_t>(frames);
+        else if (osc.gain == kUnityGain)
+            unity[unityCount++] = &osc;
+        else
+            gained[gainedCount++] = &osc;
+    }
+    bool written = addOscillatorGroups<Stride, false>(unity, unityCount, table, out, frames, true);
+    written = addOscillatorGroups<Stride, true>(gained, gainedCount, table, out, frames, !written) || written;
+    if (!written)
+        for (int i = 0; i < frames; ++i)
+            out[i * Stride] = 0;
+    for (int k = 0; k < impulseCount; ++k)
+        addImpulse<Stride>(*impulses[k], out, frames);
+}
+
 }  // namespace
 
-ToneSource::ToneSource(const ToneSettings& tone)
+ToneSource::ToneSource(const ToneSettings& tone) : ToneSource(tone, 0, 1) {}
+
+ToneSource::ToneSource(const ToneSettings& tone, int part, int parts)
     : SoundSource(44100, 2097152, tone.stereo() ? 2 : 1),
       totalFrames(tone.fixedDuration() ? durationFrames(tone.durationMs) : 0),
       logSweep(tone.logSweep()),
@@ -79,6 +151,13 @@ ToneSource::ToneSource(const ToneSettings& tone)
         setUp(left[k], tone.startLeft[k], tone.endLeft[k], gain, impulse);
         if (stereo)
             setUp(right[k], tone.startRight[k], tone.endRight[k], gain, impulse);
+        // Another share's oscillator keeps its phase and adds nothing here.
+        if (parts > 1 && k % parts != part) {
+            for (Oscillator* osc : {&left[k], &right[k]}) {
+                osc->gain = 0;
+                osc->impulse = false;
+            }
+        }
     }
     sweepCountdown = tone.sweep() && totalFrames > 0 ? kSweepInterval : -1;
 }
@@ -112,19 +191,14 @@ void ToneSource::read(int32_t* samples, int frames) {
 }
 
 void ToneSource::renderRun(int32_t* samples, int frames) {
-    const int channelCount = stereo ? 2 : 1;
-    std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channelCount);
     uint32_t* out = reinterpret_cast<uint32_t*>(samples);
     const int32_t* table = wavetable.get();
     if (!stereo) {
-        for (int k = 0; k < toneCount; ++k)
-            addOscillator<1>(left[k], table, silentTable, out, frames);
+        renderChannel<1>(left, toneCount, table, silentTable, out, frames);
         return;
     }
-    for (int k = 0; k < toneCount; ++k) {
-        addOscillator<2>(left[k], table, silentTable, out, frames);
-        addOscillator<2>(right[k], table, silentTable, out + 1, frames);
-    }
+    renderChannel<2>(left, toneCount, table, silentTable, out, frames);
+    renderChannel<2>(right, toneCount, table, silentTable, out + 1, frames);
 }
 
 void ToneSource::updateSweep(int64_t frameIndex) {

@@ -18,6 +18,11 @@ class ToneSource : public SoundSource {
 public:
     // Copies what it needs from the record. More than 16 tones are taken as 16.
     explicit ToneSource(const ToneSettings& tone);
+    // Renders only share `part` of `parts` of the oscillators (tone k of each
+    // channel when k % parts == part); the shares' samples, added with 32-bit
+    // wrap-around, are the whole tone's samples, so the shares can be rendered
+    // side by side.
+    ToneSource(const ToneSettings& tone, int part, int parts);
 
     void read(int32_t* samples, int frames) override;
     int position() override;
