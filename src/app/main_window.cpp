@@ -1,7 +1,127 @@
 #include "app/main_window.h"
 
+#include <commctrl.h>
+
+#include "app/resource.h"
+#include "app/settings/ini_file.h"
+#include "app/settings/settings_path.h"
+#include "app/value_list_view.h"
+#include "app/web_links.h"
+#include "tone/tone_file.h"
+
 namespace zelvaro {
 
-bool MainWindow::PreTranslateMessage(HWND, UINT, WPARAM, LPARAM) { return false; }
+namespace {
+
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kFirstStatusMs = 500;
+constexpr UINT kStatusPeriodMs = 6000;
+
+struct Tooltip {
+    int id;
+    const char* text;
+};
+constexpr Tooltip kTooltips[] = {
+    {IDC_PLAY, "Start tone"},
+    {IDC_STOP, "Stop tone"},
+    {IDC_INCREASE, "Increase selected tone value"},
+    {IDC_DECREASE, "Decrease the selected tone value"},
+    {IDC_STATUS, "Click to view Quorrel Internet Resources"},
+    {IDC_VALUES, "Tone data values (double click to change)"},
+};
+
+}  // namespace
+
+MainWindow::MainWindow() { setDefaults(tone); }
+
+MainWindow::~MainWindow() {
+    player.stop();
+    player.listener = nullptr;
+    if (tooltip)
+        DestroyWindow(tooltip);
+    splash.Destroy();
+}
+
+HWND MainWindow::valueList() const { return GetDlgItem(window, IDC_VALUES); }
+
+void MainWindow::OnInitDialog() {
+    HINSTANCE instance = instanceHandle();
+    HANDLE large = LoadImageA(instance, MAKEINTRESOURCEA(IDI_LARGE), IMAGE_ICON, 32, 32, 0);
+    HANDLE smallIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON, 16, 16, 0);
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+
+    splash.Show(window, MAKEINTRESOURCEA(IDB_SPLASH));
+    for (const Tooltip& tip : kTooltips)
+        AddTooltip(tooltip, tip.id, tip.text);
+
+    loadToneFile(kCurrentToneFile, tone);
+
+    HWND list = valueList();
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    insertValueColumns(list);
+    rebuildValueList(list, tone);
+
+    player.listener = this;
+    player.listenerData = 0;
+    player.meteringEnabled = 0;
+
+    if (ReadIniBool(settingsPath, "settings", "autoplay", false))
+        StartPlayback();
+
+    SetTimer(window, kStatusTimer, kFirstStatusMs, nullptr);
+}
+
+void MainWindow::OnDestroy() {
+    player.stop();
+    player.listener = nullptr;
+    player.meteringEnabled = 0;
+    // Written through a temporary file, so a failed write keeps the last good tone.
+    saveToneFile(kCurrentToneFile, tone);
+    splash.Destroy();
+}
+
+void MainWindow::OnHelp() { WinHelpA(window, "tone.hlp", HELP_CONTENTS, 0); }
+
+INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ENDSESSION:
+        DestroyWindow(window);
+        return TRUE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && header->idFrom == IDC_VALUES) {
+            if (header->code == LVN_ITEMCHANGED) {
+                const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+                if (change->uChanged & LVIF_STATE)
+                    UpdateControls();
+            } else if (header->code == NM_DBLCLK) {
+                EditValues();
+            }
+        }
+        return TRUE;
+    }
+    case WM_CONTEXTMENU:
+        ShowContextMenu(reinterpret_cast<HWND>(wParam));
+        break;
+    case WM_TIMER:
+        ShowNextStatusText(wParam);
+        return TRUE;
+    }
+    return LModelessDialog::HandleMessage(message, wParam, lParam);
+}
+
+void MainWindow::ShowNextStatusText(UINT_PTR timer) {
+    KillTimer(window, timer);
+    if (timer == kStatusTimer) {
+        SetDlgItemTextA(window, IDC_STATUS, kStatusTexts[statusTextIndex]);
+        statusTextIndex = (statusTextIndex + 1) % kStatusTextCount;
+    }
+    SetTimer(window, kStatusTimer, kStatusPeriodMs, nullptr);
+}
+
+void MainWindow::onPlaying(int32_t) { UpdateControls(); }
+
+void MainWindow::onStopped(int32_t) { UpdateControls(); }
 
 }  // namespace zelvaro

@@ -1,15 +1,70 @@
-// The main window: the program's one modeless dialog and its message loop.
+// The main window: the program's one modeless dialog, with its message loop,
+// the tone being edited and the one player.
 #pragma once
 
+#include <windows.h>
+
+#include "audio/l_sound_player.h"
+#include "audio/sound_player_listener.h"
+#include "tone/tone_settings.h"
+#include "tone/tone_value_list.h"
 #include "ui/l_dialog.h"
+#include "ui/l_splash_screen.h"
 
 namespace zelvaro {
 
-class MainWindow : public LMainDialog {
+// The file in the program's folder (the current directory) that keeps the
+// last tone between runs.
+constexpr char kCurrentToneFile[] = "Current.tdf";
+
+class MainWindow : public LMainDialog, public LSoundPlayerListener {
 public:
+    MainWindow();
+    ~MainWindow() override;
+
+    void OnInitDialog() override;
     // An OK command (Enter in the dialog) never closes the main window.
     bool OnOK() override { return false; }
+    bool OnCancel() override { return true; }
+    void OnHelp() override;
+    void UpdateControls() override;
+    void OnCommand(WORD id, WORD notification) override;
+    void OnDestroy() override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(HWND target, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void onPlaying(int32_t listenerData) override;
+    void onStopped(int32_t listenerData) override;
+
+    // Playback: start (again) with the current tone and the play settings;
+    // a device that cannot be opened gives the Sound Play Error message.
+    void StartPlayback();
+    void StopPlayback();
+    void RestartIfPlaying();
+    // After a change that alters which rows exist: refill the list, restart.
+    void ToneChanged();
+
+    void SaveAsTone();
+    void LoadTone();
+    // Filled in by the Save As Wav and Play Settings features.
+    void OnSaveAsWav();
+    void OnPlaySettings();
+
+    LSplashScreen splash;
+    int statusTextIndex = 0;
+    HWND tooltip = nullptr;
+    LSoundPlayer player;
+    ToneSettings tone;
+
+private:
+    HWND valueList() const;
+    void ShowNextStatusText(UINT_PTR timer);
+    void ShowContextMenu(HWND clicked);
+    void TrackSubMenu(int popup, int item, UINT flags);
+    void StepValues(Step step);
+    void EditValues();
+    void ShowAbout();
+    void OpenWebLink(WORD id);
 };
 
 }  // namespace zelvaro

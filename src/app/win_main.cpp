@@ -1,14 +1,50 @@
-// Program entry of the application role.
+// Program entry: one executable that is the application, its setup file and
+// its uninstaller, told apart by the trailer of its own file.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "app/main_window.h"
+#include "app/program_role.h"
 #include "app/resource.h"
+#include "app/settings/settings_path.h"
+
+namespace {
+
+constexpr const char* kCorruptSetupText =
+    "Installation file corrupt.\n\nA checksum error was detected in your install file, please "
+    "redownload file and install again.";
+constexpr const char* kCorruptSetupTitle = "Install Error";
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     zelvaro::setInstanceHandle(instance);
-    zelvaro::MainWindow mainWindow;
-    InitCommonControls();
-    const bool ran = mainWindow.Run(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
+    HWND running = FindWindowA("#32770", "Zelvaro");
+
+    switch (zelvaro::chooseProgramRole()) {
+    case zelvaro::ProgramRole::CorruptSetup:
+        MessageBoxA(nullptr, kCorruptSetupText, kCorruptSetupTitle, MB_OK | MB_ICONWARNING);
+        return 0;
+    case zelvaro::ProgramRole::Install:
+        return zelvaro::runInstallRole();
+    case zelvaro::ProgramRole::Uninstall:
+        return zelvaro::runUninstallRole();
+    case zelvaro::ProgramRole::Application:
+        break;
+    }
+
+    if (running) {
+        ShowWindow(running, SW_RESTORE);
+        SetForegroundWindow(running);
+        return 0;
+    }
+
+    zelvaro::ComputeSettingsPath(zelvaro::settingsPath, zelvaro::kSettingsPathSize);
+    bool ran = false;
+    {
+        zelvaro::MainWindow mainWindow;
+        InitCommonControls();
+        ran = mainWindow.Run(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
+    }
     return ran ? 1 : 0;
 }

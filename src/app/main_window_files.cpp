@@ -1,0 +1,74 @@
+// Save As Tone and Load Tone: tone data files chosen in the common file
+// dialogs, remembered in the settings "file" and "filedir".
+#include "app/main_window.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+
+#include "app/settings/settings_path.h"
+#include "tone/tone_file.h"
+
+namespace zelvaro {
+
+namespace {
+
+constexpr DWORD kFileNameSize = 259;
+
+// Runs the save or open dialog preset with the last file and folder; on OK
+// remembers the chosen file and its folder and leaves the path in `path`.
+bool chooseToneFile(HWND owner, bool save, char (&path)[kFileNameSize]) {
+    char folder[kFileNameSize];
+    GetPrivateProfileStringA("settings", "file", "", path, kFileNameSize, settingsPath);
+    GetPrivateProfileStringA("settings", "filedir", "", folder, kFileNameSize, settingsPath);
+
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = "Tone Data Files\0*.tdf\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = kFileNameSize;
+    ofn.lpstrInitialDir = folder;
+    ofn.lpstrTitle = save ? "Save As Tone" : "Load Tone";
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+                OFN_HIDEREADONLY;
+    ofn.lpstrDefExt = "TDF";
+    const BOOL chosen = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    if (!chosen)
+        return false;
+
+    WritePrivateProfileStringA("settings", "file", path, settingsPath);
+    // The folder with its trailing backslash, without the file name.
+    char directory[kFileNameSize];
+    std::strcpy(directory, path);
+    char* slash = std::strrchr(directory, '\\');
+    if (slash)
+        slash[1] = '\0';
+    else
+        directory[0] = '\0';
+    WritePrivateProfileStringA("settings", "filedir", directory, settingsPath);
+    return true;
+}
+
+}  // namespace
+
+void MainWindow::SaveAsTone() {
+    char path[kFileNameSize];
+    if (chooseToneFile(window, true, path))
+        saveToneFile(path, tone);
+}
+
+void MainWindow::LoadTone() {
+    char path[kFileNameSize];
+    if (!chooseToneFile(window, false, path))
+        return;
+    loadToneFile(path, tone);
+    ToneChanged();
+}
+
+void MainWindow::OnSaveAsWav() {}
+
+void MainWindow::OnPlaySettings() {}
+
+}  // namespace zelvaro

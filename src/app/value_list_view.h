@@ -1,0 +1,31 @@
+// The tone value list in the main window's list-view control: each row keeps
+// only its RowId as item data, and every text comes from the tone record.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "tone/tone_settings.h"
+#include "tone/tone_value_list.h"
+
+namespace zelvaro {
+
+// Two left-aligned columns with empty titles: the label takes 70 % of the
+// client width, the value the rest.
+void insertValueColumns(HWND list);
+
+// Deletes every row (and so the selection) and lists the record's rows.
+void rebuildValueList(HWND list, const ToneSettings& tone);
+
+// The RowIds of the selected rows, in list order.
+std::vector<RowId> selectedRowIds(HWND list);
+
+// Steps every selected row and rewrites its value text; the selection stays.
+void stepSelected(HWND list, ToneSettings& tone, Step step);
+
+// Opens the text edit dialog over `owner` for each selected row in turn; a
+// dialog not ended with OK stops the walk. True when at least one ended with OK.
+bool editSelected(HWND list, HWND owner, ToneSettings& tone);
+
+}  // namespace zelvaro

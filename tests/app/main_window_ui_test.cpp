@@ -1,0 +1,313 @@
+// The main window in the test program: start-up, the value list, commands,
+// keys and the controls' states, read back from the real window.
+#include "tests/app/main_window_harness.h"
+
+#include "ui/l_text_edit_dlg_res.h"
+
+namespace zelvaro::test {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    MainWindowHarness ui{folder};
+};
+
+TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
+    ASSERT_NE(ui.open(), nullptr);
+    EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Sine 1 Frequency", "1000.00Hz"}}));
+
+    // Nothing selected, nothing playing.
+    EXPECT_EQ(ui.buttonPicture(IDC_PLAY), IDB_PLAY);
+    EXPECT_EQ(ui.buttonPicture(IDC_STOP), IDB_STOP_GREY);
+    EXPECT_EQ(ui.buttonPicture(IDC_INCREASE), IDB_INCREASE_GREY);
+    EXPECT_EQ(ui.buttonPicture(IDC_DECREASE), IDB_DECREASE_GREY);
+    struct MenuCase {
+        UINT id;
+        bool enabled, checked;
+    } const menus[] = {
+        {IDM_PLAY, true, false},        {IDM_STOP, false, false},
+        {IDM_INCREASE, false, false},   {IDM_DECREASE, false, false},
+        {IDM_EDIT_VALUE, false, false}, {IDM_TONES_1, true, true},
+        {IDM_TONES_1 + 1, true, false}, {IDM_CONTINUOUS, true, true},
+        {IDM_DURATION, true, false},    {IDM_MONO, true, true},
+        {IDM_STEREO, true, false},      {IDM_SINE, true, true},
+        {IDM_SQUARE, true, false},      {IDM_VARIABLE_AMPLITUDE, true, false},
+    };
+    for (const MenuCase& c : menus) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(ui.menuEnabled(c.id), c.enabled);
+        EXPECT_EQ(ui.menuChecked(c.id), c.checked);
+    }
+
+    // Two columns: the label takes 70 % of the client width, the value the rest.
+    RECT client;
+    GetClientRect(ui.list(), &client);
+    const int label = static_cast<int>(SendMessageA(ui.list(), LVM_GETCOLUMNWIDTH, 0, 0));
+    const int value = static_cast<int>(SendMessageA(ui.list(), LVM_GETCOLUMNWIDTH, 1, 0));
+    EXPECT_EQ(label, client.right * 70 / 100);
+    EXPECT_EQ(label + value, client.right);
+
+    EXPECT_EQ(SendMessageA(ui.main->tooltip, TTM_GETTOOLCOUNT, 0, 0), 6);
+    EXPECT_TRUE(IsWindow(ui.main->splash.window)) << "the splash shows at start";
+    EXPECT_EQ(ui.main->player.listener, static_cast<LSoundPlayerListener*>(ui.main.get()));
+}
+
+TEST_F(MainWindowTest, TheMenuCarriesEveryTextAndKey) {
+    ASSERT_NE(ui.open(), nullptr);
+    struct Item {
+        UINT id;
+        const char* text;
+    } const items[] = {
+        {IDM_PLAY, "Play\tF9"},
+        {IDM_STOP, "Stop\tF4"},
+        {IDM_SAVE_AS_WAV, "Save As Wav..."},
+        {IDM_SAVE_AS_TONE, "Save As Tone..."},
+        {IDM_LOAD_TONE, "Load Tone..."},
+        {IDM_PLAY_SETTINGS, "Play Settings..."},
+        {IDM_EXIT, "Exit\tAlt+F4"},
+        {IDM_INCREASE, "Increase Value\t+"},
+        {IDM_DECREASE, "Decrease Value\t-"},
+        {IDM_EDIT_VALUE, "Edit Value...\tEnter"},
+        {2101, "1"},
+        {2116, "16"},
+        {IDM_CONTINUOUS, "Constant (Continuous)"},
+        {IDM_DURATION, "Constant (Specified Duration)"},
+        {IDM_SWEEP_LINEAR, "Sweep (Linear)"},
+        {IDM_SWEEP_LOG, "Sweep (Log)"},
+        {IDM_MONO, "Mono"},
+        {IDM_STEREO, "Stereo"},
+        {IDM_VARIABLE_AMPLITUDE, "Variable Amplitude"},
+        {IDM_SINE, "Sine"},
+        {IDM_SQUARE, "Square"},
+        {IDM_TRIANGULAR, "Triangular"},
+        {IDM_SAW_TOOTH, "Saw Tooth"},
+        {IDM_IMPULSE, "Impulse"},
+        {IDM_WHITE_NOISE, "White Noise"},
+        {IDM_PINK_NOISE, "Pink Noise"},
+        {IDHELP, "&Help Contents\tF1"},
+        {IDM_ABOUT, "&About"},
+    };
+    HMENU menu = GetMenu(ui.window);
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.text);
+        char text[64] = {};
+        GetMenuStringA(menu, item.id, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_STREQ(text, item.text);
+    }
+    // The popups by position, as the context menus take them.
+    const char* const popups[] = {"&File", "&Tone", "&Help"};
+    for (int i = 0; i < 3; ++i) {
+        char text[32] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, popups[i]);
+    }
+    HMENU help = GetSubMenu(menu, 2);
+    char text[32] = {};
+    GetMenuStringA(help, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Internet Resources");
+    HMENU links = GetSubMenu(help, 1);
+    ASSERT_NE(links, nullptr);
+    for (int i = 0; i < GetMenuItemCount(links); ++i) {
+        const UINT id = GetMenuItemID(links, i);
+        if (id != 0) {  // separators
+            EXPECT_TRUE(id >= IDM_LINK_FIRST && id <= IDM_LINK_LAST) << id;
+        }
+    }
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE;
+    GetMenuItemInfoA(menu, 2, TRUE, &info);
+    EXPECT_TRUE(info.fType & MFT_RIGHTJUSTIFY) << "Help sits at the right of the menu bar";
+}
+
+// Commands from the defaults, and the list and radio marks they leave.
+TEST_F(MainWindowTest, ToneCommandsRebuildTheListAndMoveTheMarks) {
+    struct Case {
+        std::vector<WORD> commands;
+        std::vector<Row> rows;
+        UINT tones, kind, channels, waveform;
+        bool variable;
+    } const cases[] = {
+        {{}, {{"Sine 1 Frequency", "1000.00Hz"}}, 2101, 3021, 3031, 3041, false},
+        {{3022}, {{"Sine 1 Frequency", "1000.00Hz"}, {"Sine Duration", "1000ms"}},
+         2101, 3022, 3031, 3041, false},
+        {{3023},
+         {{"Sine 1 Start Frequency", "1000.00Hz"},
+          {"Sine 1 End Frequency", "1000.00Hz"},
+          {"Sine Duration", "1000ms"}},
+         2101, 3023, 3031, 3041, false},
+        {{3024, 3032},
+         {{"Sine 1 Start Left Frequency", "1000.00Hz"},
+          {"Sine 1 End Left Frequency", "1000.00Hz"},
+          {"Sine 1 Start Right Frequency", "1000.00Hz"},
+          {"Sine 1 End Right Frequency", "1000.00Hz"},
+          {"Sine Duration", "1000ms"}},
+         2101, 3024, 3032, 3041, false},
+        // Sweep (Linear) then Constant (Continuous) clears all three kind bits.
+        {{3023, 3021}, {{"Sine 1 Frequency", "1000.00Hz"}}, 2101, 3021, 3031, 3041, false},
+        {{2102, 3051, 3042},
+         {{"Square 1 Frequency", "1000.00Hz"},
+          {"Square 1 Relative Amplitude", "0dB"},
+          {"Square 2 Frequency", "1000.00Hz"},
+          {"Square 2 Relative Amplitude", "0dB"}},
+         2102, 3021, 3031, 3042, true},
+        // Stereo then Mono leaves the kind and the variable amplitude alone.
+        {{3051, 3022, 3032, 3031},
+         {{"Sine 1 Frequency", "1000.00Hz"},
+          {"Sine 1 Relative Amplitude", "0dB"},
+          {"Sine Duration", "1000ms"}},
+         2101, 3022, 3031, 3041, true},
+        {{3046}, {}, 2101, 3021, 3031, 3046, false},
+        {{3047, 3022}, {{"Pink Noise Duration", "1000ms"}}, 2101, 3022, 3031, 3047, false},
+        {{3045, 3051, 3051}, {{"Impulse 1 Frequency", "1000.00Hz"}}, 2101, 3021, 3031, 3045,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.commands));
+        TempFolder caseFolder;
+        MainWindowHarness caseUi(caseFolder);
+        ASSERT_NE(caseUi.open(), nullptr);
+        for (WORD id : c.commands)
+            caseUi.command(id);
+        EXPECT_EQ(caseUi.rows(), c.rows);
+        for (UINT id = 2101; id <= 2116; ++id)
+            EXPECT_EQ(caseUi.menuChecked(id), id == c.tones) << id;
+        for (UINT id = 3021; id <= 3024; ++id)
+            EXPECT_EQ(caseUi.menuChecked(id), id == c.kind) << id;
+        for (UINT id = 3031; id <= 3032; ++id)
+            EXPECT_EQ(caseUi.menuChecked(id), id == c.channels) << id;
+        for (UINT id = 3041; id <= 3047; ++id)
+            EXPECT_EQ(caseUi.menuChecked(id), id == c.waveform) << id;
+        EXPECT_EQ(caseUi.menuChecked(IDM_VARIABLE_AMPLITUDE), c.variable);
+    }
+}
+
+TEST_F(MainWindowTest, SixteenTonesListSixteenRowsWithTheMarkOnSixteen) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.command(2116);
+    const std::vector<Row> rows = ui.rows();
+    ASSERT_EQ(rows.size(), 16u);
+    EXPECT_EQ(rows[15].first, "Sine 16 Frequency");
+    EXPECT_TRUE(ui.menuChecked(2116));
+    EXPECT_EQ(ui.main->tone.toneCount, 16);
+}
+
+// Steps through buttons, menu items and keys on a selection, read back as the
+// rows' value texts. The list: frequency, amplitude, duration.
+TEST_F(MainWindowTest, StepsByButtonMenuAndKeyChangeTheSelectedRowsOnly) {
+    enum Input { Command, Key, Char };
+    struct Case {
+        const char* name;
+        Input input;
+        WPARAM what;
+        std::initializer_list<int> selected;
+        const char* frequency;
+        const char* amplitude;
+        const char* duration;
+    } const cases[] = {
+        {"Increase button", Command, IDC_INCREASE, {0}, "1059.46Hz", "-6dB", "1000ms"},
+        {"Decrease button", Command, IDC_DECREASE, {0, 1, 2}, "943.87Hz", "-7dB", "900ms"},
+        {"Tone > Increase Value", Command, IDM_INCREASE, {1, 2}, "1000.00Hz", "-5dB", "2000ms"},
+        {"Tone > Decrease Value", Command, IDM_DECREASE, {2}, "1000.00Hz", "-6dB", "900ms"},
+        {"+", Char, '+', {0, 2}, "1059.46Hz", "-6dB", "2000ms"},
+        {"-", Char, '-', {1}, "1000.00Hz", "-7dB", "1000ms"},
+        {"Page Up", Key, VK_PRIOR, {0, 1, 2}, "2000.00Hz", "-5dB", "6000ms"},
+        {"Page Down", Key, VK_NEXT, {0, 2}, "500.00Hz", "-6dB", "500ms"},
+        {"+ with nothing selected", Char, '+', {}, "1000.00Hz", "-6dB", "1000ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder caseFolder;
+        ToneSettings tone;
+        setDefaults(tone);
+        tone.flags = kFlagFixedDuration | kFlagVariableAmplitude;
+        tone.relativeAmplitude[0] = -6;
+        writeFile(caseFolder.file("Current.tdf"), toneBytes(tone));
+        MainWindowHarness caseUi(caseFolder);
+        ASSERT_NE(caseUi.open(), nullptr);
+        ASSERT_EQ(caseUi.rows().size(), 3u);
+        caseUi.select(c.selected);
+        if (c.input == Command)
+            caseUi.command(static_cast<WORD>(c.what));
+        else if (c.input == Key)
+            caseUi.keyDown(c.what);
+        else
+            caseUi.character(static_cast<char>(c.what));
+        const std::vector<Row> rows = caseUi.rows();
+        EXPECT_EQ(rows[0].second, c.frequency);
+        EXPECT_EQ(rows[1].second, c.amplitude);
+        EXPECT_EQ(rows[2].second, c.duration);
+        // The selection stays, and the pictures follow it.
+        EXPECT_EQ(SendMessageA(caseUi.list(), LVM_GETSELECTEDCOUNT, 0, 0),
+                  static_cast<LRESULT>(c.selected.size()));
+        EXPECT_EQ(caseUi.buttonPicture(IDC_INCREASE),
+                  c.selected.size() ? IDB_INCREASE : IDB_INCREASE_GREY);
+        EXPECT_EQ(caseUi.buttonPicture(IDC_DECREASE),
+                  c.selected.size() ? IDB_DECREASE : IDB_DECREASE_GREY);
+        EXPECT_EQ(caseUi.menuEnabled(IDM_INCREASE), c.selected.size() > 0);
+        EXPECT_EQ(caseUi.menuEnabled(IDM_EDIT_VALUE), c.selected.size() == 1);
+    }
+}
+
+TEST_F(MainWindowTest, CurrentTdfIsReadAtStartAndWrittenAtClose) {
+    ToneSettings saved;
+    setDefaults(saved);
+    saved.flags = kFlagStereo;
+    saved.startLeft[0] = 440.0;
+    saved.startRight[0] = 660.0;
+    writeFile(folder.file("Current.tdf"), toneBytes(saved));
+
+    ASSERT_NE(ui.open(), nullptr);
+    EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Sine 1 Left Frequency", "440.00Hz"},
+                                           {"Sine 1 Right Frequency", "660.00Hz"}}));
+    ui.select({1});
+    ui.keyDown(VK_PRIOR);
+    ui.command(IDM_EXIT);  // posts WM_CLOSE
+    ui.pump(100);
+    EXPECT_FALSE(IsWindow(ui.window));
+    ToneSettings expected = saved;
+    expected.startRight[0] = 1320.0;
+    EXPECT_EQ(readFile(folder.file("Current.tdf")), toneBytes(expected));
+}
+
+TEST_F(MainWindowTest, EscapeAndEnterNeverCloseTheWindow) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.keyDown(VK_ESCAPE);
+    ui.command(IDOK);
+    EXPECT_TRUE(IsWindow(ui.window));
+    // Enter with nothing selected opens no dialog and changes nothing.
+    ui.keyDown(VK_RETURN);
+    EXPECT_TRUE(IsWindow(ui.window));
+    EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Sine 1 Frequency", "1000.00Hz"}}));
+}
+
+TEST_F(MainWindowTest, PlayAndStopSwapThePicturesAndTheMenuStates) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.command(IDC_PLAY);
+    if (!ui.main->player.isOpen())
+        GTEST_SKIP() << "no sound device to play on";
+    struct State {
+        int play, stop;
+        bool playEnabled, stopEnabled;
+    };
+    auto state = [&] {
+        return State{ui.buttonPicture(IDC_PLAY), ui.buttonPicture(IDC_STOP),
+                     ui.menuEnabled(IDM_PLAY), ui.menuEnabled(IDM_STOP)};
+    };
+    State playing = state();
+    EXPECT_EQ(playing.play, IDB_PLAY_GREY);
+    EXPECT_EQ(playing.stop, IDB_STOP);
+    EXPECT_FALSE(playing.playEnabled);
+    EXPECT_TRUE(playing.stopEnabled);
+    ui.keyDown(VK_F4);
+    EXPECT_FALSE(ui.main->player.isOpen());
+    State idle = state();
+    EXPECT_EQ(idle.play, IDB_PLAY);
+    EXPECT_EQ(idle.stop, IDB_STOP_GREY);
+    EXPECT_TRUE(idle.playEnabled);
+    EXPECT_FALSE(idle.stopEnabled);
+}
+
+}  // namespace
+}  // namespace zelvaro::test
