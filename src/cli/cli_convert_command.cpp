@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_render_to_file.h"
@@ -10,7 +11,8 @@ namespace zelvaro::cli {
 
 int runConvert(const std::vector<std::string>& args) {
     ParsedArgs parsed =
-        parseArgs(args, {{"rate", 1, 192000, {}}, {"channels", 1, 2, {}}, {"bits", 8, 32, {8, 16, 32}}}, 2);
+        parseArgs(args,
+                  {{"rate", 1, 192000, {}}, {"channels", 1, 2, {}}, {"bits", 8, 32, {8, 16, 32}}, formatOption()}, 2);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
         return kExitRefused;
@@ -29,13 +31,15 @@ int runConvert(const std::vector<std::string>& args) {
     SoundSourceRef source;
     if (int failed = openWavInput(inPath, source, inputFormat)) return failed;
     if (source->failed()) {
+        const std::string name = formatTagName(inputFormat.formatTag);
         printError(inPath + " uses format tag " + std::to_string(inputFormat.formatTag) +
-                   ", which this tool cannot decode");
+                   (name.empty() ? "" : " (" + name + ")") + ", which no installed codec decodes");
         return kExitFailed;
     }
     OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
                         static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
                         static_cast<uint16_t>(parsed.value("bits").value_or(16))};
+    if (int refused = applyFormatOption(parsed, format)) return refused;
     return renderToWavFile(source, outPath, format);
 }
 

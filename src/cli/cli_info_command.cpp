@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_wav_input.h"
@@ -19,7 +20,9 @@ int runInfo(const std::vector<std::string>& args) {
     if (int failed = openWavInput(path, source, format)) return failed;
 
     std::printf("file:            %s\n", path.c_str());
-    std::printf("format tag:      %u%s\n", format.formatTag, format.formatTag == kWaveFormatPcm ? " (PCM)" : "");
+    const std::string name = formatTagName(format.formatTag);
+    std::printf("format tag:      %u%s\n", format.formatTag, name.empty() ? "" : (" (" + name + ")").c_str());
+    if (format.formatTag != kWaveFormatPcm) std::printf("block align:     %u bytes\n", format.blockAlign);
     std::printf("channels:        %u\n", format.channels);
     std::printf("sample rate:     %u Hz\n", format.samplesPerSec);
     std::printf("bits per sample: %u\n", format.bitsPerSample);

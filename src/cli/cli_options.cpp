@@ -19,6 +19,12 @@ std::optional<uint64_t> ParsedArgs::value(const std::string& name) const {
     return it->second;
 }
 
+std::optional<std::string> ParsedArgs::word(const std::string& name) const {
+    auto it = words.find(name);
+    if (it == words.end()) return std::nullopt;
+    return it->second;
+}
+
 namespace {
 
 std::string describeRange(const OptionSpec& spec) {
@@ -31,7 +37,21 @@ std::string describeRange(const OptionSpec& spec) {
     return text;
 }
 
+bool applyWord(ParsedArgs& out, const OptionSpec& spec, const std::string& text) {
+    std::string list;
+    for (size_t i = 0; i < spec.words.size(); ++i) {
+        if (spec.words[i] == text) {
+            out.words[spec.name] = text;
+            return true;
+        }
+        list += (i == 0 ? "" : i + 1 == spec.words.size() ? " or " : ", ") + spec.words[i];
+    }
+    out.error = "--" + std::string(spec.name) + " takes " + list + ", not \"" + text + "\"";
+    return false;
+}
+
 bool applyOption(ParsedArgs& out, const OptionSpec& spec, const std::string& text) {
+    if (!spec.words.empty()) return applyWord(out, spec, text);
     std::optional<uint64_t> v = parseNumber(text, spec.low, spec.high);
     bool allowed = v.has_value();
     if (allowed && !spec.allowed.empty()) {
@@ -81,7 +101,7 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<Opt
             out.error = "unknown option \"--" + name + "\"";
             return out;
         }
-        if (out.values.count(name)) {
+        if (out.values.count(name) || out.words.count(name)) {
             out.error = "--" + name + " given twice";
             return out;
         }

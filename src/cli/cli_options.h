@@ -19,6 +19,7 @@ struct OptionSpec {
     uint64_t low;
     uint64_t high;
     std::vector<uint64_t> allowed;  // when not empty, only these values
+    std::vector<std::string> words = {};  // when not empty, one of these words instead of a number
 };
 
 struct ParsedArgs {
@@ -26,7 +27,10 @@ struct ParsedArgs {
     std::map<std::string, uint64_t> values;
     std::string error;  // empty when the arguments were accepted
 
+    std::map<std::string, std::string> words;
+
     std::optional<uint64_t> value(const std::string& name) const;
+    std::optional<std::string> word(const std::string& name) const;
 };
 
 // Accepts "--name VALUE" and "--name=VALUE" for the options in `specs` and

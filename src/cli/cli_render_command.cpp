@@ -4,6 +4,7 @@
 
 #include "app/render/render_source.h"
 #include "app/render/tone_length.h"
+#include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_render_to_file.h"
@@ -29,7 +30,8 @@ int runRender(const std::vector<std::string>& args) {
                                   {{"rate", 1, 192000, {}},
                                    {"channels", 1, 2, {}},
                                    {"bits", 8, 32, {8, 16, 32}},
-                                   {"seed", 0, 0xFFFFFFFFu, {}}},
+                                   {"seed", 0, 0xFFFFFFFFu, {}},
+                                   formatOption()},
                                   2);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
@@ -68,6 +70,7 @@ int runRender(const std::vector<std::string>& args) {
     OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
                         static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
                         static_cast<uint16_t>(parsed.value("bits").value_or(16))};
+    if (int refused = applyFormatOption(parsed, format)) return refused;
     return renderToWavFile(source, outPath, format,
                            framesAtRate(toneFrames(tone.durationMs), source->sampleRate, format.sampleRate));
 }

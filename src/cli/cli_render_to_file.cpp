@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/render/render_to_sink.h"
+#include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/terminal_progress.h"
 #include "wavefile/wav_file.h"
@@ -17,7 +18,10 @@ bool removeOutputFile(const std::string& path) {
 
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames) {
-    SoundSinkRef sink = createWavSink(outPath.c_str(), format.sampleRate, 0, format.bitsPerSample, format.channels);
+    const bool compressed = format.compressed.formatTag != 0;
+    SoundSinkRef sink = compressed ? createWavSinkForFormat(outPath.c_str(), format.compressed)
+                                   : createWavSink(outPath.c_str(), format.sampleRate, 0, format.bitsPerSample,
+                                                   format.channels);
     if (!sink) {
         printError("out of memory");
         return kExitFailed;
@@ -54,9 +58,14 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
         printError("cancelled; " + outPath + " holds the first " + std::to_string(frames) + " frames");
         return kExitCancelled;
     }
-    std::printf("%s: %d frames (%.3f s), %d channel%s, %d-bit, %d Hz\n", outPath.c_str(), frames,
+    const std::string encoding = compressed ? formatTagName(format.compressed.formatTag)
+                                 : std::to_string(format.bitsPerSample <= 8    ? 8
+                                                  : format.bitsPerSample <= 16 ? 16
+                                                                               : 32) + "-bit";
+    std::printf("%s: %d frames (%.3f s), %d channel%s, %s, %d Hz\n", outPath.c_str(), frames,
                 static_cast<double>(frames) / sink->sampleRate, sink->channels, sink->channels == 1 ? "" : "s",
-                format.bitsPerSample <= 8 ? 8 : format.bitsPerSample <= 16 ? 16 : 32, sink->sampleRate);
+                (encoding.empty() ? "format tag " + std::to_string(format.compressed.formatTag) : encoding).c_str(),
+                sink->sampleRate);
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "signal/sound_source.h"
+#include "wavefile/wav_header.h"
 
 namespace zelvaro::cli {
 
@@ -14,6 +15,8 @@ struct OutputFormat {
     int32_t sampleRate;
     uint8_t channels;
     uint16_t bitsPerSample;
+    // A compressed format to write instead of PCM when its tag is not 0.
+    WaveFormat compressed = {};
 };
 
 // Renders the whole source into a new WAV file at `outPath`. On failure it

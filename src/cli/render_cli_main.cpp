@@ -19,11 +19,11 @@ namespace {
 // One row per subcommand; a platform-only command adds its row here under
 // its platform's condition.
 const Command kCommands[] = {
-    {"render", "TONE.tdf OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--seed N]",
-     "render a tone file of fixed duration to a PCM WAV file (defaults: the tone's rate and channels, 16 bits)",
+    {"render", "TONE.tdf OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--format F] [--seed N]",
+     "render a tone file of fixed duration to a WAV file (defaults: the tone's rate and channels, 16-bit PCM)",
      runRender},
-    {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32]",
-     "convert a PCM WAV file (defaults: the input's rate and channels, 16 bits)", runConvert},
+    {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--format F]",
+     "convert a WAV file (defaults: the input's rate and channels, 16-bit PCM)", runConvert},
     {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
 #ifdef _WIN32
     {"play", "TONE.tdf [--device N] [--volume DB] [--seconds S]",
@@ -38,7 +38,12 @@ void printHelp(std::FILE* out) {
     for (const Command& c : kCommands) std::fprintf(out, "%-8s %s\n", c.name, c.summary);
     std::fprintf(out,
                  "\n--rate is 1 to 192000 frames per second; --seed (0 to 4294967295) fixes the noise of a noise "
-                 "tone.\nCtrl+C stops a render and keeps a valid file with what was written so far.\n"
+                 "tone.\n"
+                 "--format is pcm, or ima-adpcm, alaw, mulaw or gsm for a compressed file with the details its\n"
+                 "codec suggests for the rate and channels (a lower standard rate or one channel when the codec\n"
+                 "offers nothing else and --rate or --channels was not given), or choose for the system's format\n"
+                 "chooser. Compressed files are read and written through the installed codecs (Windows only).\n"
+                 "Ctrl+C stops a render and keeps a valid file with what was written so far.\n"
                  "\nexit codes: 0 done; 1 a file is missing, unreadable, not an acceptable WAV file or cannot be "
                  "written;\n            2 bad usage, or a request that cannot be done; 130 interrupted.\n");
 }

@@ -23,13 +23,16 @@ TEST(CliOptions, NumbersAreDigitsOnlyAndInRange) {
 }
 
 TEST(CliOptions, OptionsInBothFormsAndPositionals) {
-    const std::vector<OptionSpec> specs = {{"rate", 1, 192000, {}}, {"bits", 8, 32, {8, 16, 32}}};
-    ParsedArgs ok = parseArgs({"a.tdf", "--rate", "48000", "b.wav", "--bits=8"}, specs, 2);
+    const std::vector<OptionSpec> specs = {
+        {"rate", 1, 192000, {}}, {"bits", 8, 32, {8, 16, 32}}, {"format", 0, 0, {}, {"pcm", "gsm", "choose"}}};
+    ParsedArgs ok = parseArgs({"a.tdf", "--rate", "48000", "b.wav", "--bits=8", "--format", "gsm"}, specs, 2);
     EXPECT_EQ(ok.error, "");
     EXPECT_EQ(ok.positional, (std::vector<std::string>{"a.tdf", "b.wav"}));
     EXPECT_EQ(ok.value("rate"), 48000u);
     EXPECT_EQ(ok.value("bits"), 8u);
     EXPECT_FALSE(ok.value("seed").has_value());
+    EXPECT_EQ(ok.word("format"), "gsm");
+    EXPECT_FALSE(parseArgs({"a", "b"}, specs, 2).word("format").has_value());
 
     ParsedArgs dash = parseArgs({"--", "-odd.wav", "b.wav"}, specs, 2);
     EXPECT_EQ(dash.error, "");
@@ -44,6 +47,9 @@ TEST(CliOptions, OptionsInBothFormsAndPositionals) {
         {{"a", "b", "--rate", "0"}, "--rate takes 1 to 192000, not \"0\""},
         {{"a", "b", "--rate"}, "--rate needs a value"},
         {{"a", "b", "--rate=1", "--rate=2"}, "--rate given twice"},
+        {{"a", "b", "--format=gsm", "--format", "pcm"}, "--format given twice"},
+        {{"a", "b", "--format", "mp3"}, "--format takes pcm, gsm or choose, not \"mp3\""},
+        {{"a", "b", "--format", "8"}, "--format takes pcm, gsm or choose, not \"8\""},
         {{"a", "b", "--speed", "2"}, "unknown option \"--speed\""},
         {{"a", "b", "-r", "2"}, "unknown option \"-r\""},
         {{"a"}, "missing arguments"},

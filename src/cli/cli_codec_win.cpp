@@ -1,0 +1,7 @@
+#include "cli/cli_codec.h"
+
+namespace zelvaro::cli {
+
+AcmApi* installedCodecs() { return &platformAcm(); }
+
+}  // namespace zelvaro::cli
