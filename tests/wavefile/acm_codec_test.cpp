@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ struct DecodeRow {
     int blockFrames;   // frames per block: the decode may end up to a block early or late
     int seekSettle;    // frames after a seek before the decoder's state has caught up
 };
+
+void PrintTo(const DecodeRow& row, std::ostream* os) { *os << row.file; }
 
 const DecodeRow kDecodeRows[] = {
     {"ima_mono.wav", "ima_mono.ref.wav", 0x11, true, 505, 0},
