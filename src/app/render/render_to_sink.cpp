@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/render/block_writer.h"
 #include "signal/format_adapter.h"
 #include "signal/peak_limiter.h"
 #include "signal/sample_rate_converter.h"
@@ -56,6 +57,9 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
     const double denominator = (length == 0 ? 1 : length) * kProgressScale;
 
     std::vector<int32_t> block(static_cast<size_t>(source->channels) * kRenderBlockFrames);
+    // Until it is drained (at the latest when it goes out of scope, on every
+    // way out of the loop) the sink is the writer's.
+    BlockWriter writer(sink.get());
     int64_t lastPosition = source->position();
     for (;;) {
         if (!dialog.pump()) return kRenderCancelled;
@@ -64,16 +68,17 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
         const int64_t len = source->length();
         if (pos >= len) {
             const int64_t n = kRenderBlockFrames - (pos - len);
-            if (n >= 1) sink->write(block.data(), static_cast<int>(n));
+            if (n >= 1) writer.write(block.data(), static_cast<int>(n));
             break;
         }
         // A source that never moves (a continuous generator) would never end.
         if (pos <= lastPosition) return refuse(job, "the sound has no end");
         lastPosition = pos;
-        sink->write(block.data(), kRenderBlockFrames);
-        if (sink->writeError()) break;
+        writer.write(block.data(), kRenderBlockFrames);
+        if (writer.writeError()) break;
         dialog.setProgress(static_cast<double>(pos) / denominator);
     }
+    writer.drain();
     if (sink->writeError()) return refuse(job, "writing the output file failed (is the disk full?)");
     return kRenderFinished;
 }

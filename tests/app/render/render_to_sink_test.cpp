@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/render/block_writer.h"
 #include "app/render/tone_length.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_test_support.h"
@@ -314,8 +315,10 @@ TEST(ToneLength, CountsFramesIn64BitsAtTheOutputRate) {
     }
 }
 
+// The sink takes nothing after its failed write, and the loop stops within
+// the writer's queue of it instead of rendering the rest.
 TEST(RenderToSink, StopsAtTheFirstWriteError) {
-    auto* source = new CountingSource(100000, 1);
+    auto* source = new CountingSource(10000000, 1);
     auto* sink = new MemorySink(1);
     sink->failOnWrite = 2;
     RenderJob job;
@@ -324,7 +327,9 @@ TEST(RenderToSink, StopsAtTheFirstWriteError) {
     RecordingProgress progress;
     EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
     EXPECT_NE(job.failureReason.find("writing"), std::string::npos);
-    EXPECT_EQ(source->reads, 2);
+    EXPECT_EQ(sink->writes, 2);
+    EXPECT_EQ(sink->framesWritten, 2 * 8192);
+    EXPECT_LE(source->reads, 2 + BlockWriter::kQueueBlocks + 1);
 }
 
 TEST(RenderToSink, SourceThatNeverAdvancesIsRefusedInsteadOfLoopingForever) {

@@ -1,0 +1,60 @@
+// Hands the render loop's blocks to a sink on a thread of its own, so that
+// the sink's sample conversion, file writes and header flushes (each of which
+// waits for the disk) run beside the loop instead of holding it up. The sink
+// receives exactly the blocks it would have received from the loop, and none
+// after its first write error.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "wavefile/sound_sink.h"
+
+namespace zelvaro {
+
+class BlockWriter {
+public:
+    // The sink belongs to the writer's thread from the first write until
+    // drain (or the destructor) returns.
+    explicit BlockWriter(SoundSink* sink);
+    ~BlockWriter();
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    // Queues a copy of `frames` frames (at most kMaxBlockFrames); waits while
+    // the queue is full.
+    void write(const int32_t* samples, int frames);
+    // Whether the sink has reported a write error for a block handed to it so
+    // far; an error shows here once the writer reaches that block.
+    bool writeError() const { return failed.load(std::memory_order_acquire); }
+    // Waits until every queued block has reached the sink and stops the thread.
+    void drain();
+
+    // Blocks the loop may run ahead of the sink: 64, about 12 s of 44.1 kHz
+    // stereo, enough to cover the waits of a header flush.
+    static constexpr int kQueueBlocks = 64;
+
+private:
+    void writeBlocks();
+    int32_t* slotSamples(int index) { return samples.get() + static_cast<size_t>(index % kSlots) * slotSize; }
+
+    static constexpr int kSlots = kQueueBlocks;
+    SoundSink* sink;
+    size_t slotSize = 0;
+    std::unique_ptr<int32_t[]> samples;
+    int frameCounts[kSlots] = {};
+
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable changed;
+    bool closing = false;
+    bool direct = false;  // no thread: write straight through
+    int queued = 0;       // blocks handed over; only grows
+    int written = 0;      // blocks the sink has taken; only grows
+    std::atomic<bool> failed{false};
+};
+
+}  // namespace zelvaro
