@@ -132,18 +132,23 @@ void renderChannel(Oscillator* oscs, int count, const int32_t* table, bool silen
 
 ToneSource::ToneSource(const ToneSettings& tone) : ToneSource(tone, 0, 1) {}
 
-ToneSource::ToneSource(const ToneSettings& tone, int part, int parts)
+ToneSource::ToneSource(const ToneSettings& tone, int part, int parts, std::shared_ptr<const int32_t[]> table)
     : SoundSource(44100, 2097152, tone.stereo() ? 2 : 1),
       totalFrames(tone.fixedDuration() ? durationFrames(tone.durationMs) : 0),
       logSweep(tone.logSweep()),
       toneCount(std::min<int32_t>(tone.toneCount, kMaxTones)),
       stereo(tone.stereo()) {
-    wavetable.reset(new (std::nothrow) int32_t[kWavetableSize]);
-    if (!wavetable) {
-        markFailed();
-        return;
+    if (table) {
+        wavetable = std::move(table);
+    } else {
+        std::shared_ptr<int32_t[]> filled(new (std::nothrow) int32_t[kWavetableSize]);
+        if (!filled) {
+            markFailed();
+            return;
+        }
+        fillWavetable(filled.get(), tone.waveform);
+        wavetable = std::move(filled);
     }
-    fillWavetable(wavetable.get(), tone.waveform);
     const bool impulse = tone.waveform == kWaveImpulse;
     silentTable = tone.waveform > kWaveSawTooth;
     for (int k = 0; k < toneCount; ++k) {

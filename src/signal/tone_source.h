@@ -21,8 +21,9 @@ public:
     // Renders only share `part` of `parts` of the oscillators (tone k of each
     // channel when k % parts == part); the shares' samples, added with 32-bit
     // wrap-around, are the whole tone's samples, so the shares can be rendered
-    // side by side.
-    ToneSource(const ToneSettings& tone, int part, int parts);
+    // side by side. The shares may use one wavetable: `table`, when given,
+    // must be sharedTable() of a source made for the same record.
+    ToneSource(const ToneSettings& tone, int part, int parts, std::shared_ptr<const int32_t[]> table = nullptr);
 
     void read(int32_t* samples, int frames) override;
     int position() override;
@@ -33,12 +34,14 @@ public:
         return channel == 0 ? left[tone] : right[tone];
     }
     const int32_t* table() const { return wavetable.get(); }
+    // The wavetable, never written after construction.
+    std::shared_ptr<const int32_t[]> sharedTable() const { return wavetable; }
 
 private:
     void renderRun(int32_t* samples, int frames);
     void updateSweep(int64_t frameIndex);
 
-    std::unique_ptr<int32_t[]> wavetable;
+    std::shared_ptr<const int32_t[]> wavetable;
     int32_t framesRendered = 0;
     int32_t totalFrames = 0;
     Oscillator left[kMaxTones];

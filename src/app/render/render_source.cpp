@@ -19,9 +19,14 @@ SoundSourceRef readAhead(const SoundSourceRef& source) {
 }
 
 SoundSourceRef sharedTone(const ToneSettings& tone) {
-    SoundSourceRef first(new (std::nothrow) ToneSource(tone, 0, 2));
-    SoundSourceRef second(new (std::nothrow) ToneSource(tone, 1, 2));
-    if (!first.usable() || !second.usable())
+    auto* whole = new (std::nothrow) ToneSource(tone, 0, 2);
+    SoundSourceRef first(whole);
+    if (!first.usable())
+        return SoundSourceRef();
+    // Filling a wavetable takes as long as rendering seconds of the tone: one
+    // serves both shares.
+    SoundSourceRef second(new (std::nothrow) ToneSource(tone, 1, 2, whole->sharedTable()));
+    if (!second.usable())
         return SoundSourceRef();
     SoundSourceRef mix(new (std::nothrow) MixSource(first, readAhead(second)));
     return mix.usable() ? mix : SoundSourceRef();
