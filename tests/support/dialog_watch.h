@@ -17,6 +17,8 @@ struct SeenDialog {
     bool found = false;
     HWND window = nullptr;
     HWND owner = nullptr;
+    // The owner's caption while the dialog was up.
+    std::string ownerCaption;
     // The text of a message box (its static control 0xFFFF).
     std::string text;
     // The icon a message box shows (its static icon control), or null.
@@ -39,6 +41,8 @@ public:
                     seen_.window = window;
                     seen_.owner = GetWindow(window, GW_OWNER);
                     char text[1024] = {};
+                    GetWindowTextA(seen_.owner, text, sizeof text);
+                    seen_.ownerCaption = text;
                     GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
                     seen_.text = text;
                     seen_.icon = shownIcon(window);

@@ -1,0 +1,95 @@
+#include "app/save_as_wav.h"
+
+#include <commdlg.h>
+
+#include "app/render/tone_length.h"
+#include "app/settings/settings_path.h"
+#include "signal/signal_source.h"
+#include "wavefile/wav_file.h"
+
+namespace zelvaro {
+
+namespace {
+
+constexpr char kCaption[] = "Saving Wave File";
+constexpr char kNoDurationTitle[] = "No Duration Specified";
+constexpr char kNoDurationText[] =
+    "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
+    "Select the Constant (Specified Duration) or Sweep items from the Tones menu.";
+constexpr DWORD kSaveFlags =
+    OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+static_assert(kSaveFlags == 0x8180C);
+constexpr DWORD kPathSize = 259;
+
+}  // namespace
+
+SaveWavProgress::SaveWavProgress(RenderJob* job, const char* path) : LProgressDialog(kCaption), job(job), path(path) {}
+
+int SaveWavProgress::Work() {
+    const bool fileCreated = job->sink.usable();
+    const int result = RenderToSink(*this, *job);
+    // The final header is written now, while the dialog can still say that it
+    // could not be.
+    const bool closed = !job->sink || job->sink->finish();
+    if (result == kRenderCancelled && closed) return false;
+    if (result == kRenderFinished && closed) return true;
+
+    std::string message = std::string(path) + " was not saved: ";
+    message += result == kRenderUnusable ? job->failureReason : "writing the file failed (is the disk full?)";
+    message += ".";
+    if (fileCreated && DeleteFileA(path)) message += "\r\n\r\nThe incomplete file was removed.";
+    ShowError(message.c_str());
+    return false;
+}
+
+void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
+    SoundSourceRef source = createSignalSource(tone);
+    const int32_t rate = source ? source->sampleRate : 44100;
+    const uint8_t channels = source ? source->channels : 1;
+    SoundSinkRef sink = createWavSink(path, rate, 0, 16, channels);
+    {
+        RenderJob job;
+        job.caption = kCaption;
+        job.source = source;
+        job.sink = sink;
+        // The generators' own lengths stop at their int32 limit; the true
+        // length shows a tone that would be cut short.
+        job.expectedFrames = framesAtRate(toneFrames(tone.durationMs), 44100, rate);
+        SaveWavProgress progress(&job, path);
+        progress.Run(owner);
+    }
+    // The last reference to the writer closes the file with its final header.
+    sink.release();
+    source.release();
+}
+
+void SaveAsWav(HWND owner, const ToneSettings& tone) {
+    if (!tone.fixedDuration()) {
+        MessageBoxA(owner, kNoDurationText, kNoDurationTitle, MB_ICONWARNING | MB_OK);
+        return;
+    }
+    char folder[kPathSize] = "";
+    GetPrivateProfileStringA("settings", "filedir", "", folder, kPathSize, settingsPath);
+    char file[kPathSize] = "";
+
+    OPENFILENAMEA request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = owner;
+    request.lpstrFilter = "Wave Files\0*.wav\0";
+    request.nFilterIndex = 1;
+    request.lpstrFile = file;
+    request.nMaxFile = kPathSize;
+    request.lpstrInitialDir = folder;
+    request.lpstrTitle = "Save As Wav File";
+    request.Flags = kSaveFlags;
+    request.lpstrDefExt = "wav";
+    if (!GetSaveFileNameA(&request)) return;
+
+    // The chosen folder with its trailing backslash.
+    std::string chosenFolder(file, request.nFileOffset);
+    WritePrivateProfileStringA("settings", "filedir", chosenFolder.c_str(), settingsPath);
+
+    SaveToneAsWav(owner, tone, file);
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,43 @@
+// File > Save As Wav...: the current tone rendered into a 16-bit WAV file
+// behind a progress dialog that can be cancelled.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/render/render_to_sink.h"
+#include "tone/tone_settings.h"
+#include "ui/l_progress_dialog.h"
+
+namespace zelvaro {
+
+// The progress dialog of a render: its job runs RenderToSink.
+class SaveWavProgress final : public LProgressDialog, public RenderProgress {
+public:
+    // `path` is the file the job's sink writes; it is removed when the render
+    // fails, so that no short file is left looking complete.
+    SaveWavProgress(RenderJob* job, const char* path);
+
+    // True when the whole tone reached the file. Otherwise, unless the user
+    // cancelled, says why in a message box owned by the dialog.
+    int Work() override;
+
+    void setText(int line, const std::string& text) override { SetText(text.c_str(), line); }
+    void setProgress(double fraction) override { SetProgress(fraction); }
+    bool pump() override { return !Pump(); }
+
+    RenderJob* job;
+    const char* path;
+};
+
+// The command: refuses a tone without a fixed duration with the "No Duration
+// Specified" message, asks for a file name (starting in "filedir", which it
+// then updates) and renders the tone into that file.
+void SaveAsWav(HWND owner, const ToneSettings& tone);
+
+// The render into `path` without the questions. A cancelled render leaves
+// the frames written so far in a valid file; a failed one leaves no file.
+void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path);
+
+}  // namespace zelvaro

@@ -1,0 +1,195 @@
+// The Play Settings dialog driven as a user drives it: a helper thread
+// changes its controls and presses its buttons while the dialog runs
+// modally, and the settings file is read back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/play_settings_dialog.h"
+#include "app/play_settings_dialog_res.h"
+#include "tests/app/app_dialogs_test_support.h"
+#include "tests/support/dialog_watch.h"
+#include "ui/l_db_edit.h"
+
+namespace zelvaro {
+namespace {
+
+using test::DialogWatch;
+using test::ScratchFolder;
+
+// What the dialog shows when it opens.
+struct Shown {
+    int device = -2, deviceCount = -2, volume = 999;
+    std::string volumeText;
+    bool autoplay = false;
+};
+
+Shown readControls(HWND dialog) {
+    Shown s;
+    s.device = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_GETCURSEL, 0, 0));
+    s.deviceCount = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_GETCOUNT, 0, 0));
+    s.volume = static_cast<signed char>(SendDlgItemMessageA(dialog, IDC_PLAY_VOLUME, LDBM_GETVALUE, 0, 0) & 0xFF);
+    char text[16] = {};
+    GetWindowTextA(GetDlgItem(GetDlgItem(dialog, IDC_PLAY_VOLUME), 100), text, sizeof text);
+    s.volumeText = text;
+    s.autoplay = IsDlgButtonChecked(dialog, IDC_AUTOPLAY) == BST_CHECKED;
+    return s;
+}
+
+// A user's actions on the open dialog.
+void typeVolume(HWND dialog, const char* text) {
+    HWND edit = GetDlgItem(GetDlgItem(dialog, IDC_PLAY_VOLUME), 100);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+}
+void clickVolumeBar(HWND dialog, int x) {
+    HWND bar = GetDlgItem(dialog, IDC_PLAY_VOLUME);
+    SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 4));
+    SendMessageA(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, 4));
+}
+void clickAutoplay(HWND dialog) { SendMessageA(GetDlgItem(dialog, IDC_AUTOPLAY), BM_CLICK, 0, 0); }
+void chooseLastDevice(HWND dialog) {
+    const LRESULT count = SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_GETCOUNT, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+}
+
+// Runs the dialog; `act` runs on the open dialog, then `button` is pressed.
+bool runDialog(HWND owner, std::function<void(HWND)> act, WORD button, Shown* shown = nullptr) {
+    DialogWatch watch("#32770", "Play Settings", 0, [&](HWND dialog) {
+        if (shown) *shown = readControls(dialog);
+        if (act) act(dialog);
+        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    });
+    const bool ok = ShowPlaySettings(owner);
+    EXPECT_TRUE(watch.wait().found);
+    return ok;
+}
+
+void writeSettings(const char* text) {
+    HANDLE file = CreateFileA(settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+TEST(PlaySettingsDialog, ShowsTheStoredValuesAndOkWritesTheControls) {
+    struct Case {
+        const char* name;
+        const char* stored;  // settings.ini before, null for none
+        int device, volume;  // shown; device -1 is no selection
+        const char* volumeText;
+        bool autoplay;
+        std::function<void(HWND)> act;
+        const char* playdevice;  // written; "last" is the last device's index
+        const char* playvolume;
+        const char* autoplayText;
+    } const cases[] = {
+        {"no file: OK writes the defaults", nullptr, 0, 0, "0dB", false, {}, "0", "0dB", "false"},
+        {"each control changed", "[settings]\r\nplaydevice=0\r\nplayvolume=-6dB\r\nautoplay=false\r\n", 0, -6,
+         "-6dB", false,
+         [](HWND d) {
+             chooseLastDevice(d);
+             typeVolume(d, "-20");
+             clickAutoplay(d);
+         },
+         "last", "-20dB", "true"},
+        {"TRUE is true; unchecked writes false", "[settings]\r\nautoplay=TRUE\r\nplayvolume=5dB\r\n", 0, 5, "5dB",
+         true, [](HWND d) { clickAutoplay(d); }, "0", "5dB", "false"},
+        // The control's range is -36..12 dB; -36 dB is already silence at the mixer.
+        {"lowest volume by the bar", "[settings]\r\nplayvolume=3dB\r\n", 0, 3, "3dB", false,
+         [](HWND d) { clickVolumeBar(d, 40); clickVolumeBar(d, 32); }, "0", "-36dB", "false"},
+        {"off is shown at the minimum", "[settings]\r\nplayvolume=--dB\r\n", 0, -36, "-36dB", false, {}, "0",
+         "-36dB", "false"},
+        {"device beyond the list: no selection, OK writes -1", "[settings]\r\nplaydevice=99\r\n", -1, 0, "0dB",
+         false, {}, "-1", "0dB", "false"},
+        {"abc is device 0", "[settings]\r\nplaydevice=abc\r\n", 0, 0, "0dB", false, {}, "0", "0dB", "false"},
+    };
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(settingsPath);
+        if (c.stored) writeSettings(c.stored);
+        Shown shown;
+        EXPECT_TRUE(runDialog(owner.handle, c.act, IDOK, &shown));
+        if (shown.deviceCount < 1) {
+            GTEST_SKIP() << "no play device";
+        }
+        EXPECT_EQ(shown.device, c.device);
+        EXPECT_EQ(shown.volume, c.volume);
+        EXPECT_EQ(shown.volumeText, c.volumeText);
+        EXPECT_EQ(shown.autoplay, c.autoplay);
+        const std::string device =
+            std::string(c.playdevice) == "last" ? std::to_string(shown.deviceCount - 1) : c.playdevice;
+        EXPECT_EQ(test::iniValue("playdevice"), device);
+        EXPECT_EQ(test::iniValue("playvolume"), c.playvolume);
+        EXPECT_EQ(test::iniValue("autoplay"), c.autoplayText);
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+    }
+}
+
+TEST(PlaySettingsDialog, CancelAfterChangingEveryControlLeavesTheFileByteIdentical) {
+    const char* const closers[] = {"button", "Esc"};
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    for (const char* closer : closers) {
+        SCOPED_TRACE(closer);
+        writeSettings("[settings]\r\nplaydevice=0\r\nplayvolume=-6dB\r\nautoplay=false\r\nfiledir=C:\\x\\\r\n");
+        const std::vector<uint8_t> before = test::readAll(settingsPath);
+        bool ok = true;
+        DialogWatch watch("#32770", "Play Settings", 0, [&](HWND dialog) {
+            chooseLastDevice(dialog);
+            typeVolume(dialog, "10");
+            clickVolumeBar(dialog, 200);
+            clickAutoplay(dialog);
+            if (std::string(closer) == "Esc")
+                PostMessageA(GetDlgItem(dialog, IDC_AUTOPLAY), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            else
+                PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        });
+        ok = ShowPlaySettings(owner.handle);
+        EXPECT_TRUE(watch.wait().found);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(test::readAll(settingsPath) == before);
+    }
+}
+
+TEST(PlaySettingsDialog, TemplateHoldsItsControls) {
+    struct Control {
+        int id;
+        const char* className;
+        const char* text;
+        DWORD style;  // bits that must be set
+    } const controls[] = {
+        {IDC_PLAY_DEVICE, "ComboBox", nullptr, CBS_DROPDOWNLIST | WS_TABSTOP},
+        {IDC_PLAY_VOLUME, "LDBEdit", "", SS_SUNKEN},
+        {IDC_AUTOPLAY, "Button", "Automatically start tone playback when Zelvaro runs", BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDOK, "Button", "OK", WS_TABSTOP},
+        {IDCANCEL, "Button", "Cancel", WS_TABSTOP},
+        {IDHELP, "Button", "Help", WS_TABSTOP},
+    };
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    runDialog(owner.handle, [&](HWND dialog) {
+        EXPECT_TRUE(GetWindowLongA(dialog, GWL_STYLE) & DS_CONTEXTHELP) << "the caption's help button";
+        for (const Control& c : controls) {
+            SCOPED_TRACE(c.id);
+            HWND control = GetDlgItem(dialog, c.id);
+            ASSERT_NE(control, nullptr);
+            char name[32] = {}, text[96] = {};
+            GetClassNameA(control, name, sizeof name);
+            GetWindowTextA(control, text, sizeof text);
+            EXPECT_STRCASEEQ(name, c.className);
+            if (c.text) {
+                EXPECT_STREQ(text, c.text);
+            }
+            EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & c.style, c.style);
+        }
+    }, IDCANCEL);
+}
+
+}  // namespace
+}  // namespace zelvaro

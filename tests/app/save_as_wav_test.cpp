@@ -1,0 +1,379 @@
+// Save As Wav driven as a user drives it: the common dialog gets its file name
+// typed and its button pressed, the progress dialog its Cancel, and every
+// message box is found and closed. The files are compared byte for byte with
+// what zelvaro-render writes for the same tone file.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/save_as_wav.h"
+#include "signal/signal_source.h"
+#include "tests/app/app_dialogs_test_support.h"
+#include "tests/support/dialog_watch.h"
+#include "tone/tone_file.h"
+#include "tone/tone_settings.h"
+#include "wavefile/sound_sink.h"
+
+namespace zelvaro {
+namespace {
+
+using test::DialogWatch;
+using test::fileExists;
+using test::readAll;
+using test::ScratchFolder;
+
+ToneSettings makeTone(uint16_t flags, uint32_t durationMs, double left, double right = 0, double endLeft = 0,
+                      double endRight = 0) {
+    ToneSettings tone;
+    setDefaults(tone);
+    tone.flags = flags;
+    tone.durationMs = durationMs;
+    tone.startLeft[0] = left;
+    tone.startRight[0] = right ? right : left;
+    tone.endLeft[0] = endLeft ? endLeft : left;
+    tone.endRight[0] = endRight ? endRight : tone.startRight[0];
+    return tone;
+}
+
+// The 46-byte header's fields that tell what the file holds.
+struct WavFacts {
+    bool riff = false;
+    int channels = 0, rate = 0, bits = 0;
+    uint32_t dataBytes = 0;
+    size_t fileBytes = 0;
+    uint32_t frames() const { return channels && bits ? dataBytes / (channels * bits / 8) : 0; }
+};
+
+WavFacts readWav(const std::string& path) {
+    const std::vector<uint8_t> bytes = readAll(path);
+    WavFacts f;
+    f.fileBytes = bytes.size();
+    if (bytes.size() < 46) return f;
+    auto u16 = [&](size_t at) { return bytes[at] | bytes[at + 1] << 8; };
+    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at) | u16(at + 2) << 16); };
+    f.riff = std::memcmp(bytes.data(), "RIFF", 4) == 0 && std::memcmp(bytes.data() + 8, "WAVE", 4) == 0 &&
+             std::memcmp(bytes.data() + 38, "data", 4) == 0 && u32(4) == bytes.size() - 8;
+    f.channels = u16(22);
+    f.rate = static_cast<int>(u32(24));
+    f.bits = u16(34);
+    f.dataBytes = u32(42);
+    return f;
+}
+
+std::string renderToolPath() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self);
+    path.resize(path.find_last_of("\\/") + 1);
+    return path + "..\\..\\src\\cli\\zelvaro-render.exe";
+}
+
+// Runs zelvaro-render render TONE OUT; its exit code.
+DWORD renderWithTool(const std::string& tonePath, const std::string& outPath) {
+    std::string command = "\"" + renderToolPath() + "\" render \"" + tonePath + "\" \"" + outPath + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 999;
+    WaitForSingleObject(process.hProcess, 120000);
+    DWORD code = 998;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// The highest position the progress bars of this thread were set to.
+std::atomic<int> g_highestProgress{-1};
+LRESULT CALLBACK progressHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char name[32] = {};
+    if (code == HC_ACTION && call->message == PBM_SETPOS && GetClassNameA(call->hwnd, name, sizeof name) &&
+        lstrcmpiA(name, PROGRESS_CLASSA) == 0)
+        g_highestProgress = std::max<int>(g_highestProgress, static_cast<int>(call->wParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class ProgressRecorder {
+public:
+    ProgressRecorder() {
+        g_highestProgress = -1;
+        hook = SetWindowsHookExA(WH_CALLWNDPROC, progressHook, nullptr, GetCurrentThreadId());
+    }
+    ~ProgressRecorder() { UnhookWindowsHookEx(hook); }
+    int highest() const { return g_highestProgress; }
+
+private:
+    HHOOK hook;
+};
+
+// Cancel pressed as the progress dialog appears, before the job's first block.
+LRESULT CALLBACK cancelAtOnceHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char caption[64] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        if (std::strcmp(caption, "Saving Wave File") == 0) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Types `name` into the save dialog's file name box and presses its button;
+// records the folder the dialog opened in.
+std::function<void(HWND)> typeFileName(std::string name, std::string* openedIn) {
+    return [name, openedIn](HWND dialog) {
+        char folder[MAX_PATH] = {};
+        SendMessageA(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+        if (openedIn) *openedIn = folder;
+        HWND box = GetDlgItem(dialog, cmb13);
+        if (!box) box = GetDlgItem(dialog, edt1);
+        SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    };
+}
+
+std::string withoutTrailingBackslash(std::string path) {
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+// Where the interop check (sox, Python's wave) wants the cancelled files, as
+// a Unix folder; empty when it is not running.
+void keepForInterop(const std::string& path, const char* name) {
+    char folder[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("ZELVARO_WAV_OUT", folder, MAX_PATH)) return;
+    std::string target = std::string("Z:") + folder + "/" + name;
+    for (char& c : target)
+        if (c == '/') c = '\\';
+    CopyFileA(path.c_str(), target.c_str(), FALSE);
+}
+
+TEST(SaveAsWav, ToneWithoutDurationGetsTheMessageAndNoDialog) {
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    const uint16_t kinds[] = {0, kFlagStereo};
+    for (uint16_t flags : kinds) {
+        SCOPED_TRACE(flags);
+        DialogWatch saveDialog("#32770", "Save As Wav File", IDCANCEL);
+        DialogWatch message("#32770", "No Duration Specified", IDOK);
+        SaveAsWav(owner.handle, makeTone(flags, 1000, 1000));
+        const test::SeenDialog& seen = message.wait();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.owner, owner.handle);
+        EXPECT_EQ(seen.text,
+                  "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
+                  "Select the Constant (Specified Duration) or Sweep items from the Tones menu.");
+        EXPECT_EQ(seen.icon, LoadIconA(nullptr, IDI_WARNING));
+        EXPECT_FALSE(saveDialog.wait().found);
+        EXPECT_EQ(test::iniValue("filedir"), "<missing>");
+    }
+}
+
+TEST(SaveAsWav, CancelledSaveDialogWritesNothing) {
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    DialogWatch saveDialog("#32770", "Save As Wav File", IDCANCEL);
+    SaveAsWav(owner.handle, makeTone(kFlagFixedDuration, 1000, 1000));
+    EXPECT_TRUE(saveDialog.wait().found);
+    EXPECT_EQ(test::iniValue("filedir"), "<missing>");
+}
+
+// The file is the one the command-line renderer writes for the same tone
+// file, the folder is remembered, and the bar stops short of 91 %.
+TEST(SaveAsWav, SavedFileIsByteForByteWhatZelvaroRenderWrites) {
+    struct Case {
+        const char* name;
+        ToneSettings tone;
+        int channels;
+        uint32_t frames;
+    } const cases[] = {
+        {"mono", makeTone(kFlagFixedDuration, 1000, 1000), 1, 44100},
+        {"stereo sweep", makeTone(kFlagFixedDuration | kFlagSweep | kFlagStereo, 1500, 200, 300, 2000, 3000), 2,
+         66150},
+        // 4,644 ms are 204,800 frames: 25 whole blocks.
+        {"whole blocks", makeTone(kFlagFixedDuration, 4644, 440), 1, 204800},
+    };
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    // The first save starts without "filedir"; the full path typed there
+    // sets it, and the next saves open in that folder.
+    bool first = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string wav = folder.file(std::string(c.name) + ".wav");
+        const std::string tdf = folder.file(std::string(c.name) + ".tdf");
+        const std::string reference = folder.file(std::string(c.name) + "-reference.wav");
+        ASSERT_TRUE(saveToneFile(tdf, c.tone));
+
+        std::string openedIn;
+        ProgressRecorder progress;
+        DialogWatch saveDialog("#32770", "Save As Wav File", 0, typeFileName(wav, &openedIn));
+        DialogWatch error("#32770", "Error", IDOK);
+        SaveAsWav(owner.handle, c.tone);
+        ASSERT_TRUE(saveDialog.wait().found);
+        EXPECT_FALSE(error.wait().found) << error.wait().text;
+        if (!first) {
+            EXPECT_STRCASEEQ(openedIn.c_str(), withoutTrailingBackslash(folder.path).c_str());
+        }
+        first = false;
+        EXPECT_STRCASEEQ(test::iniValue("filedir").c_str(), folder.path.c_str());
+        EXPECT_GT(progress.highest(), 50);
+        EXPECT_LE(progress.highest(), 91);
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+
+        const WavFacts facts = readWav(wav);
+        EXPECT_TRUE(facts.riff);
+        EXPECT_EQ(facts.channels, c.channels);
+        EXPECT_EQ(facts.rate, 44100);
+        EXPECT_EQ(facts.bits, 16);
+        EXPECT_EQ(facts.frames(), c.frames);
+        EXPECT_EQ(facts.fileBytes, 46 + facts.dataBytes);
+
+        ASSERT_EQ(renderWithTool(tdf, reference), 0u);
+        EXPECT_TRUE(readAll(wav) == readAll(reference)) << "differs from zelvaro-render's file";
+    }
+}
+
+// Five minutes of stereo: long enough to cancel in the middle.
+ToneSettings longTone() { return makeTone(kFlagFixedDuration | kFlagStereo, 300000, 1000, 1500); }
+constexpr uint32_t kLongToneFrames = 300 * 44100;
+
+TEST(SaveAsWav, CancelAtOnceLeavesAValidFileWithoutFrames) {
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    const std::string wav = folder.file("at-once.wav");
+    HHOOK hook = SetWindowsHookExA(WH_CBT, cancelAtOnceHook, nullptr, GetCurrentThreadId());
+    DialogWatch error("#32770", "Error", IDOK);
+    SaveToneAsWav(owner.handle, longTone(), wav.c_str());
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
+    const WavFacts facts = readWav(wav);
+    EXPECT_TRUE(facts.riff);
+    EXPECT_EQ(facts.channels, 2);
+    EXPECT_EQ(facts.frames(), 0u);
+    EXPECT_EQ(facts.fileBytes, 46u);
+    EXPECT_TRUE(IsWindowEnabled(owner.handle));
+    keepForInterop(wav, "cancel-at-once.wav");
+}
+
+TEST(SaveAsWav, CancelInTheMiddleKeepsTheWholeBlocksWrittenSoFar) {
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    const std::string wav = folder.file("middle.wav");
+    ProgressRecorder progress;
+    // Cancel once the bar has moved, as a user who changed their mind.
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        while (!done) {
+            HWND dialog = FindWindowA("#32770", "Saving Wave File");
+            if (dialog && SendDlgItemMessageA(dialog, 102, PBM_GETPOS, 0, 0) >= 10) {
+                PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+                return;
+            }
+            Sleep(5);
+        }
+    });
+    DialogWatch error("#32770", "Error", IDOK);
+    SaveToneAsWav(owner.handle, longTone(), wav.c_str());
+    done = true;
+    user.join();
+    EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
+    EXPECT_LT(progress.highest(), 91);
+    const WavFacts facts = readWav(wav);
+    EXPECT_TRUE(facts.riff);
+    EXPECT_EQ(facts.channels, 2);
+    EXPECT_GT(facts.frames(), 0u);
+    EXPECT_LT(facts.frames(), kLongToneFrames);
+    EXPECT_EQ(facts.frames() % 8192, 0u) << "whole blocks only";
+    EXPECT_EQ(facts.fileBytes, 46 + facts.dataBytes);
+    keepForInterop(wav, "cancel-middle.wav");
+}
+
+// A render that cannot be done whole is explained in a message over the
+// progress dialog and leaves no file behind.
+TEST(SaveAsWav, RefusedRenderIsExplainedAndLeavesNoFile) {
+    struct Case {
+        const char* name;
+        ToneSettings tone;
+        const char* fileName;
+        const char* reason;
+    } const cases[] = {
+        // 30,000,000 ms of stereo: 1,323,000,000 frames, past 4 GiB of data.
+        {"past 4 GiB", makeTone(kFlagFixedDuration | kFlagStereo, 30000000, 1000), "big.wav", "too long"},
+        // 49,000,000 ms: more frames than the generator can count.
+        {"past the generator", makeTone(kFlagFixedDuration, 49000000, 1000), "long.wav", "too long"},
+        {"uncreatable", makeTone(kFlagFixedDuration, 1000, 1000), "no such folder\\x.wav", "cannot be created"},
+    };
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string wav = folder.file(c.fileName);
+        DialogWatch error("#32770", "Error", IDOK);
+        SaveToneAsWav(owner.handle, c.tone, wav.c_str());
+        const test::SeenDialog& seen = error.wait();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.ownerCaption, "Saving Wave File") << "owned by the progress dialog";
+        EXPECT_NE(seen.text.find(c.reason), std::string::npos) << seen.text;
+        EXPECT_NE(seen.text.find(wav), std::string::npos) << seen.text;
+        EXPECT_FALSE(fileExists(wav));
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+    }
+}
+
+// A sink standing for a disk that fills: the writes after the first block
+// fail, or the final header cannot be written.
+class FailingSink final : public SoundSink {
+public:
+    FailingSink(bool failWrites) : SoundSink(44100, 524272, 1), failWrites(failWrites) {}
+    void write(const int32_t*, int frames) override {
+        framesWritten += frames;
+        if (failWrites && ++writes >= 2) status |= kStatusWriteError;
+    }
+    bool finish() override {
+        if (!failWrites) status |= kStatusWriteError;
+        return !writeError();
+    }
+    int64_t framesLeft() const override { return 1 << 30; }
+    bool failWrites;
+    int writes = 0;
+};
+
+TEST(SaveWavProgress, WriteErrorIsExplainedAndTheShortFileRemoved) {
+    struct Case {
+        const char* name;
+        bool failWrites;
+    } const cases[] = {{"a block", true}, {"the final header", false}};
+    ScratchFolder folder("zelvaro-savewav");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The file the writer would have made.
+        const std::string wav = folder.file("full-disk.wav");
+        CloseHandle(CreateFileA(wav.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(fileExists(wav));
+        RenderJob job;
+        job.source = createSignalSource(makeTone(kFlagFixedDuration, 2000, 1000));
+        job.sink = new FailingSink(c.failWrites);
+        SaveWavProgress progress(&job, wav.c_str());
+        DialogWatch error("#32770", "Error", IDOK);
+        EXPECT_EQ(progress.Run(nullptr), 0);
+        const test::SeenDialog& seen = error.wait();
+        ASSERT_TRUE(seen.found);
+        EXPECT_NE(seen.text.find("disk full"), std::string::npos) << seen.text;
+        EXPECT_NE(seen.text.find("removed"), std::string::npos) << seen.text;
+        EXPECT_FALSE(fileExists(wav));
+    }
+}
+
+}  // namespace
+}  // namespace zelvaro
