@@ -42,6 +42,21 @@ int SaveWavProgress::Work() {
     return false;
 }
 
+void SaveWavProgress::setProgress(double fraction) {
+    const int percent = static_cast<int>(fraction * 100);
+    if (percent == shownPercent) return;
+    shownPercent = percent;
+    SetProgress(fraction);
+}
+
+bool SaveWavProgress::pump() {
+    const DWORD now = GetTickCount();
+    if (pumped && now - lastPump < kPumpIntervalMs) return window != nullptr;
+    pumped = true;
+    lastPump = now;
+    return !Pump();
+}
+
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
     SoundSourceRef source = createSignalSource(tone);
     const int32_t rate = source ? source->sampleRate : 44100;

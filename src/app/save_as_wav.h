@@ -24,11 +24,23 @@ public:
     int Work() override;
 
     void setText(int line, const std::string& text) override { SetText(text.c_str(), line); }
-    void setProgress(double fraction) override { SetProgress(fraction); }
-    bool pump() override { return !Pump(); }
+    // The bar moves in whole percents: a block that would not move it costs
+    // no message.
+    void setProgress(double fraction) override;
+    // Services the dialog's messages at most every kPumpIntervalMs: a block
+    // takes well under a millisecond, and asking the window system once per
+    // block would cost more than the render itself takes.
+    bool pump() override;
 
     RenderJob* job;
     const char* path;
+
+    static constexpr DWORD kPumpIntervalMs = 15;
+
+private:
+    int shownPercent = -1;
+    bool pumped = false;
+    DWORD lastPump = 0;
 };
 
 // The command: refuses a tone without a fixed duration with the "No Duration
