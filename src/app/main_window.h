@@ -46,7 +46,7 @@ public:
 
     void SaveAsTone();
     void LoadTone();
-    // Filled in by the Save As Wav and Play Settings features.
+    // File > Save As Wav... and File > Play Settings...
     void OnSaveAsWav();
     void OnPlaySettings();
 

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "app/play_settings_dialog.h"
+#include "app/save_as_wav.h"
 #include "app/settings/settings_path.h"
 #include "tone/tone_file.h"
 
@@ -67,8 +69,12 @@ void MainWindow::LoadTone() {
     ToneChanged();
 }
 
-void MainWindow::OnSaveAsWav() {}
+void MainWindow::OnSaveAsWav() { SaveAsWav(window, tone); }
 
-void MainWindow::OnPlaySettings() {}
+void MainWindow::OnPlaySettings() {
+    // A running tone takes the new device and volume only when it starts again.
+    if (ShowPlaySettings(window))
+        RestartIfPlaying();
+}
 
 }  // namespace zelvaro

@@ -1,0 +1,166 @@
+// File > Save As Wav... and File > Play Settings... on the real main window:
+// the commands as the menu sends them, the dialogs answered as a user would.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <cstring>
+
+#include "app/play_settings_dialog_res.h"
+#include "tests/app/main_window_harness.h"
+#include "tests/support/dialog_watch.h"
+#include "ui/l_db_edit.h"
+
+namespace zelvaro::test {
+namespace {
+
+class MainWindowDialogsTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    MainWindowHarness ui{folder};
+};
+
+// Set while the render moves the progress bar: the dialog's owner and
+// whether the main window is enabled.
+HWND g_progressOwner = nullptr;
+bool g_mainEnabledDuringProgress = true;
+HWND g_mainWindow = nullptr;
+LRESULT CALLBACK watchProgress(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char name[32] = {};
+    if (code == HC_ACTION && call->message == PBM_SETPOS && GetClassNameA(call->hwnd, name, sizeof name) &&
+        lstrcmpiA(name, PROGRESS_CLASSA) == 0) {
+        g_progressOwner = GetWindow(GetParent(call->hwnd), GW_OWNER);
+        g_mainEnabledDuringProgress = IsWindowEnabled(g_mainWindow) != FALSE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindowDialogsTest, SaveAsWavCommandSavesTheWindowsToneBehindItsDialogs) {
+    ASSERT_NE(ui.open(), nullptr);
+    ToneSettings& tone = ui.main->tone;
+    tone.flags = kFlagFixedDuration | kFlagSweep | kFlagStereo;
+    tone.durationMs = 1500;
+    tone.startLeft[0] = 200;
+    tone.endLeft[0] = 2000;
+    tone.startRight[0] = 300;
+    tone.endRight[0] = 3000;
+    const ToneSettings saved = tone;
+    const std::string wav = folder.file("sweep.wav");
+
+    g_mainWindow = ui.window;
+    g_progressOwner = nullptr;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, watchProgress, nullptr, GetCurrentThreadId());
+    DialogWatch saveDialog("#32770", "Save As Wav File", 0, [&](HWND dialog) {
+        HWND box = GetDlgItem(dialog, cmb13);
+        if (!box) box = GetDlgItem(dialog, edt1);
+        SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wav.c_str()));
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    ui.command(IDM_SAVE_AS_WAV);
+    UnhookWindowsHookEx(hook);
+
+    const SeenDialog& seen = saveDialog.wait();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.owner, ui.window);
+    EXPECT_EQ(g_progressOwner, ui.window);
+    EXPECT_FALSE(g_mainEnabledDuringProgress);
+    EXPECT_TRUE(IsWindowEnabled(ui.window));
+    EXPECT_EQ(ui.setting("filedir"), folder.path() + "\\");
+    EXPECT_EQ(toneBytes(ui.main->tone), toneBytes(saved)) << "the tone is not changed";
+
+    // 66,150 frames of 16-bit stereo after the 46-byte header.
+    const std::string bytes = readFile(wav);
+    ASSERT_EQ(bytes.size(), 46u + 66150u * 4u);
+    EXPECT_EQ(bytes.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[22]), 2) << "channels";
+}
+
+TEST_F(MainWindowDialogsTest, SaveAsWavOfAContinuousToneShowsTheMessageOverTheWindow) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.main->tone.flags = 0;
+    DialogWatch message("#32770", "No Duration Specified", IDOK);
+    DialogWatch saveDialog("#32770", "Save As Wav File", IDCANCEL);
+    ui.command(IDM_SAVE_AS_WAV);
+    const SeenDialog& seen = message.wait();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.owner, ui.window);
+    EXPECT_FALSE(saveDialog.wait().found);
+}
+
+// Stands between the player and the main window, counting the starts.
+class PlayerWatch final : public LSoundPlayerListener {
+public:
+    explicit PlayerWatch(MainWindow& main) : main(main) { main.player.listener = this; }
+    ~PlayerWatch() { main.player.listener = &main; }
+    void onPlaying(int32_t data) override {
+        ++starts;
+        main.onPlaying(data);
+    }
+    void onStopped(int32_t data) override { main.onStopped(data); }
+    MainWindow& main;
+    int starts = 0;
+};
+
+// Types a volume into the dialog's control, ticks the box, presses `button`.
+std::function<void(HWND)> answerPlaySettings(const char* volume, WORD button) {
+    return [volume, button](HWND dialog) {
+        HWND edit = GetDlgItem(GetDlgItem(dialog, IDC_PLAY_VOLUME), 100);
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(volume));
+        SendMessageA(GetDlgItem(dialog, IDC_AUTOPLAY), BM_CLICK, 0, 0);
+        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    };
+}
+
+TEST_F(MainWindowDialogsTest, PlaySettingsOkWritesTheKeysAndRestartsAPlayingTone) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.writeSetting("playvolume", "0dB");
+    PlayerWatch player(*ui.main);
+    ui.command(IDC_PLAY);
+    if (!ui.main->player.isOpen()) GTEST_SKIP() << "no sound device to play on";
+    ui.pump(1000);
+    EXPECT_EQ(player.starts, 1);
+
+    DialogWatch dialog("#32770", "Play Settings", 0, answerPlaySettings("-20", IDOK));
+    ui.command(IDM_PLAY_SETTINGS);
+    ASSERT_TRUE(dialog.wait().found);
+    EXPECT_EQ(dialog.wait().owner, ui.window);
+    ui.pump(200);
+    EXPECT_EQ(ui.setting("playvolume"), "-20dB");
+    EXPECT_EQ(ui.setting("autoplay"), "true");
+    EXPECT_EQ(ui.setting("playdevice"), "0");
+    EXPECT_TRUE(ui.main->player.isOpen());
+    EXPECT_EQ(player.starts, 2) << "playback started again";
+    ui.command(IDC_STOP);
+}
+
+TEST_F(MainWindowDialogsTest, PlaySettingsCancelWritesNothingAndLeavesPlaybackAlone) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.writeSetting("playvolume", "-6dB");
+    const std::string before = readFile(folder.file("settings.ini"));
+    PlayerWatch player(*ui.main);
+    ui.command(IDC_PLAY);
+    const bool playing = ui.main->player.isOpen();
+    ui.pump(1000);
+    DialogWatch dialog("#32770", "Play Settings", 0, answerPlaySettings("-30", IDCANCEL));
+    ui.command(IDM_PLAY_SETTINGS);
+    ASSERT_TRUE(dialog.wait().found);
+    EXPECT_EQ(readFile(folder.file("settings.ini")), before);
+    if (playing) {
+        EXPECT_TRUE(ui.main->player.isOpen());
+        EXPECT_EQ(player.starts, 1) << "not restarted";
+    }
+    ui.command(IDC_STOP);
+
+    // Without a tone playing, OK starts nothing.
+    DialogWatch ok("#32770", "Play Settings", 0, answerPlaySettings("-30", IDOK));
+    ui.command(IDM_PLAY_SETTINGS);
+    ASSERT_TRUE(ok.wait().found);
+    EXPECT_EQ(ui.setting("playvolume"), "-30dB");
+    EXPECT_FALSE(ui.main->player.isOpen());
+}
+
+}  // namespace
+}  // namespace zelvaro::test
