@@ -1,7 +1,8 @@
 // Closes a dialog that the code under test shows modally (a message box, a
-// common dialog): a helper thread waits for a visible top-level window with
-// the given class and caption, records what it shows, lets the test act on it
-// and then presses one of its buttons, as a user would.
+// common dialog): a helper thread waits for a visible, enabled top-level
+// window of this process with the given class and caption, records what it
+// shows, lets the test act on it and then presses one of its buttons, as a
+// user would.
 #pragma once
 
 #include <windows.h>
@@ -35,8 +36,8 @@ public:
         thread_ = std::thread([this, button, act, timeoutMs] {
             const DWORD start = GetTickCount();
             while (!stop_ && GetTickCount() - start < timeoutMs) {
-                HWND window = FindWindowA(className_.c_str(), caption_.c_str());
-                if (window && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                HWND window = find();
+                if (window) {
                     seen_.found = true;
                     seen_.window = window;
                     seen_.owner = GetWindow(window, GW_OWNER);
@@ -67,6 +68,17 @@ public:
     }
 
 private:
+    HWND find() const {
+        HWND window = nullptr;
+        while ((window = FindWindowExA(nullptr, window, className_.c_str(), caption_.c_str())) != nullptr) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) && IsWindowEnabled(window))
+                return window;
+        }
+        return nullptr;
+    }
+
     static HICON shownIcon(HWND window) {
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
