@@ -2,9 +2,9 @@
 
 #include <commdlg.h>
 
+#include "app/render/render_source.h"
 #include "app/render/tone_length.h"
 #include "app/settings/settings_path.h"
-#include "signal/signal_source.h"
 #include "wavefile/wav_file.h"
 
 namespace zelvaro {
@@ -58,7 +58,8 @@ bool SaveWavProgress::pump() {
 }
 
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
-    SoundSourceRef source = createSignalSource(tone);
+    // The samples playback makes, read ahead on the machine's cores.
+    SoundSourceRef source = createRenderSource(tone);
     const int32_t rate = source ? source->sampleRate : 44100;
     const uint8_t channels = source ? source->channels : 1;
     SoundSinkRef sink = createWavSink(path, rate, 0, 16, channels);

@@ -19,7 +19,7 @@
 #include "app/render/render_to_sink.h"
 #include "app/render/tone_length.h"
 #include "app/save_as_wav.h"
-#include "signal/signal_source.h"
+#include "app/render/render_source.h"
 #include "wavefile/wav_file.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"
@@ -68,7 +68,7 @@ public:
 
 void renderWithoutDialog(const ToneSettings& tone, const std::string& path) {
     RenderJob job;
-    job.source = createSignalSource(tone);
+    job.source = createRenderSource(tone);
     job.sink = createWavSink(path.c_str(), 44100, 0, 16, job.source->channels);
     job.expectedFrames = toneFrames(tone.durationMs);
     NoDisplay display;
