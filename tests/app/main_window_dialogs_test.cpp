@@ -21,18 +21,28 @@ protected:
     MainWindowHarness ui{folder};
 };
 
-// Set while the render moves the progress bar: the dialog's owner and
-// whether the main window is enabled.
+// Set while the render moves the progress bar: the dialog's owner, whether
+// the main window is enabled, and the icon the dialog shows with its size.
 HWND g_progressOwner = nullptr;
 bool g_mainEnabledDuringProgress = true;
 HWND g_mainWindow = nullptr;
+HICON g_progressIcon = nullptr;
+SIZE g_progressIconSize = {};
 LRESULT CALLBACK watchProgress(int code, WPARAM wParam, LPARAM lParam) {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char name[32] = {};
     if (code == HC_ACTION && call->message == PBM_SETPOS && GetClassNameA(call->hwnd, name, sizeof name) &&
         lstrcmpiA(name, PROGRESS_CLASSA) == 0) {
-        g_progressOwner = GetWindow(GetParent(call->hwnd), GW_OWNER);
+        HWND dialog = GetParent(call->hwnd);
+        g_progressOwner = GetWindow(dialog, GW_OWNER);
         g_mainEnabledDuringProgress = IsWindowEnabled(g_mainWindow) != FALSE;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+            g_progressIcon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+            RECT r;
+            GetClientRect(child, &r);
+            g_progressIconSize = {r.right, r.bottom};
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -66,6 +76,9 @@ TEST_F(MainWindowDialogsTest, SaveAsWavCommandSavesTheWindowsToneBehindItsDialog
     EXPECT_EQ(seen.owner, ui.window);
     EXPECT_EQ(g_progressOwner, ui.window);
     EXPECT_FALSE(g_mainEnabledDuringProgress);
+    EXPECT_NE(g_progressIcon, nullptr) << "the program's icon";
+    EXPECT_GE(g_progressIconSize.cx, 20) << "20 x 20 dialog units";
+    EXPECT_GE(g_progressIconSize.cy, 20);
     EXPECT_TRUE(IsWindowEnabled(ui.window));
     EXPECT_EQ(ui.setting("filedir"), folder.path() + "\\");
     EXPECT_EQ(toneBytes(ui.main->tone), toneBytes(saved)) << "the tone is not changed";
