@@ -306,6 +306,19 @@ TEST_F(AcmWavSinkTest, FormatThatCannotBeWrittenLeavesAnExistingFileAlone) {
     EXPECT_EQ(test::readFile(path), (Bytes{1, 2, 3}));
 }
 
+#ifndef _WIN32
+TEST_F(AcmWavSinkTest, FullDiskIsReportedAsWriteError) {
+    if (!test::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    AcmWavSink sink(acm, "/dev/full", test::scriptedFormat(1, 8000, 64));
+    ASSERT_FALSE(sink.failed());
+    std::vector<int32_t> block(8192, 1600);
+    sink.write(block.data(), 8192);
+    EXPECT_TRUE(sink.writeError());
+    EXPECT_FALSE(sink.finish());
+    EXPECT_EQ(acm.openStreams, 0);
+}
+#endif
+
 TEST(ChooseWaveFormat, WarnsAndAsksAgainUntilAUsableFormatOrCancel) {
     const std::vector<uint8_t> usable = test::scriptedFormat(1, 8000, 64).raw;
     std::vector<uint8_t> unusable = usable;
