@@ -5,19 +5,27 @@
 # build-fuzz/crash-* and ends the run with a non-zero status.
 #
 #   fuzz/run-fuzzer.sh [SECONDS] [extra libFuzzer flags...]
+# ZELVARO_FUZZ_TARGET=acm runs the codec buffering target on fuzz/acm-corpus instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-300}
 shift || true
 out=$root/build-fuzz
-mkdir -p "$out/corpus"
+mkdir -p "$out"
 
-sources=("$root"/src/wavefile/*.cpp "$root/src/signal/sound_source.cpp" "$root/fuzz/wav_source_fuzzer.cpp")
+target=${ZELVARO_FUZZ_TARGET:-wav}
+case "$target" in
+  wav) fuzzer=wav_source_fuzzer; seeds=$root/fuzz/corpus; extra=() ;;
+  acm) fuzzer=acm_source_fuzzer; seeds=$root/fuzz/acm-corpus; extra=("$root/tests/wavefile/scripted_acm.cpp") ;;
+  *) echo "unknown ZELVARO_FUZZ_TARGET $target" >&2; exit 2 ;;
+esac
+sources=("$root"/src/wavefile/*.cpp "$root/src/signal/sound_source.cpp" "$root/fuzz/$fuzzer.cpp" "${extra[@]}")
 sources=($(printf '%s\n' "${sources[@]}" | grep -v '_win\.cpp$'))
 clang++ -std=c++17 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined \
-  -fno-sanitize-recover=all -I"$root/src" "${sources[@]}" -o "$out/wav_source_fuzzer"
+  -fno-sanitize-recover=all -I"$root/src" -I"$root/tests" "${sources[@]}" -o "$out/$fuzzer"
 
-cp -n "$root"/fuzz/corpus/* "$out/corpus/" 2>/dev/null || true
+mkdir -p "$out/corpus-$target"
+cp -n "$seeds"/* "$out/corpus-$target/" 2>/dev/null || true
 cd "$out"
-exec ./wav_source_fuzzer -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 "$@" corpus
+exec "./$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 "$@" "corpus-$target"

@@ -1,5 +1,5 @@
 // The hook through which non-PCM WAV files reach a codec: on Windows the
-// Audio Compression Manager (compressed_wav_acm.cpp); a build without one
+// Audio Compression Manager (compressed_wav_win.cpp); a build without one
 // links compressed_wav_none.cpp, whose objects are failed from the start.
 #pragma once
 
