@@ -30,6 +30,11 @@ int runConvert(const std::vector<std::string>& args) {
     WaveFormat inputFormat;
     SoundSourceRef source;
     if (int failed = openWavInput(inPath, source, inputFormat)) return failed;
+    if (source->failed() && inputFormat.formatTag == kWaveFormatPcm) {
+        printError(inPath + " has " + std::to_string(inputFormat.bitsPerSample) +
+                   "-bit samples; this tool reads PCM samples of 8, 16, 24 or 32 bits");
+        return kExitFailed;
+    }
     if (source->failed()) {
         const std::string name = formatTagName(inputFormat.formatTag);
         printError(inPath + " uses format tag " + std::to_string(inputFormat.formatTag) +

@@ -26,7 +26,9 @@ int runInfo(const std::vector<std::string>& args) {
     std::printf("channels:        %u\n", format.channels);
     std::printf("sample rate:     %u Hz\n", format.samplesPerSec);
     std::printf("bits per sample: %u\n", format.bitsPerSample);
-    if (source->failed()) {
+    if (source->failed() && format.formatTag == kWaveFormatPcm) {
+        std::printf("length:          unknown (samples of this width cannot be read)\n");
+    } else if (source->failed()) {
         std::printf("length:          unknown (no decoder for this format)\n");
     } else {
         int frames = source->length();

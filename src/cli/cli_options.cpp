@@ -28,7 +28,8 @@ std::optional<std::string> ParsedArgs::word(const std::string& name) const {
 namespace {
 
 std::string describeRange(const OptionSpec& spec) {
-    if (spec.allowed.empty()) return std::to_string(spec.low) + " to " + std::to_string(spec.high);
+    if (spec.allowed.empty())
+        return std::to_string(spec.low) + (spec.high == spec.low + 1 ? " or " : " to ") + std::to_string(spec.high);
     std::string text;
     for (size_t i = 0; i < spec.allowed.size(); ++i) {
         if (i > 0) text += i + 1 == spec.allowed.size() ? " or " : ", ";

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,11 @@ int runRender(const std::vector<std::string>& args) {
     }
     const std::string& tonePath = parsed.positional[0];
     const std::string& outPath = parsed.positional[1];
+    std::error_code ec;
+    if (std::filesystem::equivalent(tonePath, outPath, ec)) {
+        printError(tonePath + " and " + outPath + " are the same file");
+        return kExitRefused;
+    }
 
     // As the program does: defaults first, then the file over them. Unlike the
     // program, which keeps its defaults silently, a missing file is an error.

@@ -1,33 +1,54 @@
 #include "cli/cli_render_to_file.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "app/render/render_to_sink.h"
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
+#include "cli/cli_output_file.h"
+#include "cli/terminal.h"
 #include "cli/terminal_progress.h"
-#include "wavefile/wav_file.h"
+#include "wavefile/file_stream.h"
 
 namespace zelvaro::cli {
 
-bool removeOutputFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && std::filesystem::remove(path, ec);
+namespace {
+
+std::string reasonOf(int systemError) {
+    return systemError != 0 ? FileStream::describeError(systemError) : "the output would pass the size limit";
 }
+
+// What became of the output after a failure, for the end of a message.
+std::string afterFailure(OutputFile& out) {
+    const bool dropped = out.discard();
+    if (out.replacesWhole()) return out.existed() ? "; " + out.name() + " was left as it was" : "";
+    return dropped ? "; the incomplete file was emptied" : "";
+}
+
+}  // namespace
 
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames) {
     const bool compressed = format.compressed.formatTag != 0;
-    SoundSinkRef sink = compressed ? createWavSinkForFormat(outPath.c_str(), format.compressed)
-                                   : createWavSink(outPath.c_str(), format.sampleRate, 0, format.bitsPerSample,
-                                                   format.channels);
+    OutputFile out(outPath);
+    if (outPath == "-" && isTerminal(stdout)) {
+        printError("will not write a WAV file to the terminal; redirect standard output to a file or a pipe");
+        return kExitRefused;
+    }
+    if (outPath == "-" && compressed) {
+        printError("compressed files cannot be written to standard output");
+        return kExitRefused;
+    }
+    // Ctrl+C is caught from here on, so that no temporary file outlives it.
+    TerminalProgress progress(out.name());
+    SoundSinkRef sink = compressed ? out.createSink(format.compressed)
+                                   : out.createSink(format.sampleRate, format.bitsPerSample, format.channels);
     if (!sink) {
         printError("out of memory");
         return kExitFailed;
     }
     if (sink->failed()) {
-        printError("cannot create " + outPath);
+        printError("cannot create " + out.name() + ": " + reasonOf(sink->systemError));
         return kExitFailed;
     }
 
@@ -35,37 +56,42 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
     job.source = source;
     job.sink = sink;
     job.expectedFrames = expectedFrames;
-    int result;
-    {
-        TerminalProgress progress(outPath);
-        result = RenderToSink(progress, job);
-    }
+    const int result = RenderToSink(progress, job);
+    progress.clearLine();
     const int32_t frames = sink->framesWritten;
     const bool written = sink->finish();
 
     if (!written) {
-        const bool removed = removeOutputFile(outPath);
-        printError("writing " + outPath + " failed (is the disk full?)" +
-                   (removed ? "; the incomplete file was removed" : ""));
+        printError("writing " + out.name() + " failed: " + reasonOf(sink->systemError) + afterFailure(out));
         return kExitFailed;
     }
     if (result == kRenderUnusable) {
-        printError(job.failureReason);
-        removeOutputFile(outPath);
+        printError(job.failureReason + afterFailure(out));
         return kExitRefused;
     }
     if (result == kRenderCancelled) {
-        printError("cancelled; " + outPath + " holds the first " + std::to_string(frames) + " frames");
+        // The part rendered so far is kept, but never in place of a file that was there.
+        if (out.replacesWhole() && out.existed()) {
+            printError("cancelled" + afterFailure(out));
+        } else if (int error = out.commit()) {
+            printError("cancelled; keeping the part rendered so far failed: " + FileStream::describeError(error));
+        } else {
+            printError("cancelled; " + out.name() + " holds the first " + std::to_string(frames) + " frames");
+        }
         return kExitCancelled;
+    }
+    if (int error = out.commit()) {
+        printError("cannot replace " + out.name() + ": " + FileStream::describeError(error));
+        return kExitFailed;
     }
     const std::string encoding = compressed ? formatTagName(format.compressed.formatTag)
                                  : std::to_string(format.bitsPerSample <= 8    ? 8
                                                   : format.bitsPerSample <= 16 ? 16
                                                                                : 32) + "-bit";
-    std::printf("%s: %d frames (%.3f s), %d channel%s, %s, %d Hz\n", outPath.c_str(), frames,
-                static_cast<double>(frames) / sink->sampleRate, sink->channels, sink->channels == 1 ? "" : "s",
-                (encoding.empty() ? "format tag " + std::to_string(format.compressed.formatTag) : encoding).c_str(),
-                sink->sampleRate);
+    std::fprintf(stderr, "%s: %d frames (%.3f s), %d channel%s, %s, %d Hz\n", out.name().c_str(), frames,
+                 static_cast<double>(frames) / sink->sampleRate, sink->channels, sink->channels == 1 ? "" : "s",
+                 (encoding.empty() ? "format tag " + std::to_string(format.compressed.formatTag) : encoding).c_str(),
+                 sink->sampleRate);
     return kExitOk;
 }
 

@@ -19,15 +19,13 @@ struct OutputFormat {
     WaveFormat compressed = {};
 };
 
-// Renders the whole source into a new WAV file at `outPath`. On failure it
-// says why on stderr and removes the output file, so that no short file is
-// left looking complete. `expectedFrames` is the source's true length at the
-// output rate when known (RenderJob::expectedFrames). Returns an ExitCode.
+// Renders the whole source into a WAV file at `outPath` ("-" for standard
+// output, see OutputFile). A file that was there is replaced only by a
+// complete render; on failure the tool says why on stderr, with the system's
+// reason, and leaves no short file looking complete. `expectedFrames` is the
+// source's true length at the output rate when known
+// (RenderJob::expectedFrames). Returns an ExitCode.
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames = -1);
-
-// Removes `path` when it is a regular file (never a device or a folder);
-// true when it did.
-bool removeOutputFile(const std::string& path);
 
 }  // namespace zelvaro::cli

@@ -1,6 +1,7 @@
 // zelvaro-render: renders tone files to WAV files, converts WAV files and
 // describes them, with the same generators, adapters and writer as the
 // program's Save As Wav.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,7 +44,12 @@ void printHelp(std::FILE* out) {
                  "codec suggests for the rate and channels (a lower standard rate or one channel when the codec\n"
                  "offers nothing else and --rate or --channels was not given), or choose for the system's format\n"
                  "chooser. Compressed files are read and written through the installed codecs (Windows only).\n"
-                 "Ctrl+C stops a render and keeps a valid file with what was written so far.\n"
+                 "\nOUT.wav may be - for standard output; messages and progress go to standard error. A file is\n"
+                 "written under a temporary name in its folder and takes its name only when complete, so a\n"
+                 "failure never replaces a file that was there. Ctrl+C stops a render; what was written so far\n"
+                 "is kept as a valid file unless that would replace a file that was there. Written to a pipe,\n"
+                 "the header states the exact length, which is known before the first frame; a stream of\n"
+                 "unknown length would get RIFF and data sizes of 0xFFFFFFFF, as is usual for streams.\n"
                  "\nexit codes: 0 done; 1 a file is missing, unreadable, not an acceptable WAV file or cannot be "
                  "written;\n            2 bad usage, or a request that cannot be done; 130 interrupted.\n");
 }
@@ -51,6 +57,11 @@ void printHelp(std::FILE* out) {
 }  // namespace
 
 int run(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A file-size limit then fails the write, which is reported, instead of
+    // killing the tool with a file half written.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     if (argc < 2) {
         printHelp(stderr);
         return kExitRefused;

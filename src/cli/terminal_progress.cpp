@@ -27,9 +27,14 @@ TerminalProgress::TerminalProgress(std::string outputName)
 
 TerminalProgress::~TerminalProgress() {
     std::signal(SIGINT, previousHandler_ == SIG_ERR ? SIG_DFL : previousHandler_);
+    clearLine();
+}
+
+void TerminalProgress::clearLine() {
     // Blank the line rather than rely on escape sequences, which older
     // Windows consoles print as text.
     if (shown_) std::fprintf(stderr, "\r%*s\r", static_cast<int>(lineWidth_), "");
+    shown_ = false;
 }
 
 void TerminalProgress::setText(int line, const std::string& text) {

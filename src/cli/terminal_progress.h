@@ -16,6 +16,9 @@ public:
     explicit TerminalProgress(std::string outputName);
     ~TerminalProgress() override;
 
+    // Blanks the progress line, so that a message can follow on a clean line.
+    void clearLine();
+
     void setText(int line, const std::string& text) override;
     void setProgress(double fraction) override;
     bool pump() override;

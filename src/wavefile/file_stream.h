@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zelvaro {
 
@@ -23,6 +24,9 @@ public:
     // Opens an existing file for sequential reading; others may go on reading
     // and writing it meanwhile (a reader can follow a file being written).
     static FileStream openForReading(const char* path);
+    // The process's standard output, for writing; closing the stream leaves
+    // standard output itself open.
+    static FileStream openStandardOutput();
 
     bool isOpen() const { return handle_ != kInvalid; }
 
@@ -45,10 +49,21 @@ public:
     // Closes the file; false when the system reported an error on close.
     bool close();
 
+    // The system's error code of the last open, write, seek or close that
+    // failed (errno, or GetLastError on Windows); 0 when none has.
+    int lastError() const { return error_; }
+    // The system's text for an error code, starting lowercase and without a
+    // closing full stop, as in "permission denied" and "file too large".
+    static std::string describeError(int code);
+
 private:
     static constexpr intptr_t kInvalid = -1;
-    explicit FileStream(intptr_t handle) : handle_(handle) {}
+    explicit FileStream(intptr_t handle, int error = 0) : handle_(handle), error_(error) {}
+    // Keeps the system's code of a failure just seen; returns false.
+    bool fail();
+    static std::string systemErrorText(int code);
     intptr_t handle_ = kInvalid;
+    int error_ = 0;
 };
 
 }  // namespace zelvaro

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,19 +11,23 @@ namespace zelvaro {
 namespace {
 
 // O_NONBLOCK keeps a named pipe from blocking the open; it is dropped again
-// at once so that reads and writes behave as on a plain file.
-intptr_t openPath(const char* path, int flags) {
+// at once so that reads and writes behave as on a plain file. `error` gets
+// the reason of a failure.
+intptr_t openPath(const char* path, int flags, int& error) {
     int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return -1;
-    struct stat st;
-    bool usable = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-    // A reader wants file contents and a size: only regular files qualify.
-    if (usable && (flags & O_ACCMODE) == O_RDONLY) usable = S_ISREG(st.st_mode);
-    if (usable) {
-        int fl = ::fcntl(fd, F_GETFL);
-        usable = fl >= 0 && ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) == 0;
+    if (fd < 0) {
+        error = errno;
+        return -1;
     }
-    if (!usable) {
+    struct stat st;
+    error = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    // A reader wants file contents and a size: only regular files qualify.
+    if (error == 0 && (flags & O_ACCMODE) == O_RDONLY && !S_ISREG(st.st_mode)) error = EINVAL;
+    if (error == 0) {
+        int fl = ::fcntl(fd, F_GETFL);
+        if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) error = errno;
+    }
+    if (error != 0) {
         ::close(fd);
         return -1;
     }
@@ -32,25 +37,41 @@ intptr_t openPath(const char* path, int flags) {
 }  // namespace
 
 FileStream FileStream::openForWriting(const char* path) {
-    return FileStream(openPath(path, O_WRONLY | O_CREAT));
+    int error = 0;
+    intptr_t fd = openPath(path, O_WRONLY | O_CREAT, error);
+    return FileStream(fd, error);
 }
 
 FileStream FileStream::openForReading(const char* path) {
-    intptr_t fd = openPath(path, O_RDONLY);
+    int error = 0;
+    intptr_t fd = openPath(path, O_RDONLY, error);
 #ifdef POSIX_FADV_SEQUENTIAL
     if (fd >= 0) ::posix_fadvise(static_cast<int>(fd), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    return FileStream(fd);
+    return FileStream(fd, error);
 }
+
+FileStream FileStream::openStandardOutput() {
+    int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    return FileStream(fd < 0 ? kInvalid : fd, fd < 0 ? errno : 0);
+}
+
+bool FileStream::fail() {
+    error_ = errno;
+    return false;
+}
+
+std::string FileStream::systemErrorText(int code) { return std::strerror(code); }
 
 bool FileStream::seekTo(uint32_t offset) {
     if (!isOpen()) return false;
-    return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+    return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0 || fail();
 }
 
 int64_t FileStream::tell() {
     if (!isOpen()) return -1;
     off_t at = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
+    if (at < 0) fail();
     if (at < 0 || static_cast<uint64_t>(at) > 0xFFFFFFFFu) return -1;
     return static_cast<int64_t>(at);
 }
@@ -59,9 +80,12 @@ bool FileStream::cutHere() {
     int64_t at = tell();
     if (at < 0) return false;
     if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(at)) == 0) return true;
+    const int error = errno;
     // Devices (/dev/null and the like) have no end to move.
     struct stat st;
-    return ::fstat(static_cast<int>(handle_), &st) == 0 && !S_ISREG(st.st_mode);
+    if (::fstat(static_cast<int>(handle_), &st) == 0 && !S_ISREG(st.st_mode)) return true;
+    error_ = error;
+    return false;
 }
 
 bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {
@@ -88,9 +112,12 @@ bool FileStream::write(const void* buffer, uint32_t bytes) {
         ssize_t n = ::write(static_cast<int>(handle_), p + done, bytes - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return fail();
         }
-        if (n == 0) return false;
+        if (n == 0) {
+            errno = EIO;
+            return fail();
+        }
         done += static_cast<uint32_t>(n);
     }
     return true;
@@ -100,7 +127,7 @@ bool FileStream::flush() {
     if (!isOpen()) return false;
     if (::fsync(static_cast<int>(handle_)) == 0) return true;
     // Character devices and pipes have nothing to sync.
-    return errno == EINVAL || errno == EROFS;
+    return errno == EINVAL || errno == EROFS || fail();
 }
 
 uint32_t FileStream::size() {
@@ -114,7 +141,7 @@ bool FileStream::close() {
     int fd = static_cast<int>(handle_);
     handle_ = kInvalid;
     // The descriptor is gone even when close reports an error; never retry.
-    return ::close(fd) == 0 || errno == EINTR;
+    return ::close(fd) == 0 || errno == EINTR || fail();
 }
 
 }  // namespace zelvaro

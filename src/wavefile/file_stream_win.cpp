@@ -24,30 +24,59 @@ int64_t movePointer(intptr_t h, int64_t distance, DWORD method) {
 }  // namespace
 
 FileStream FileStream::openForWriting(const char* path) {
-    return FileStream(fromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr)));
+    intptr_t h = fromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return FileStream(h, h == kInvalid ? static_cast<int>(GetLastError()) : 0);
 }
 
 FileStream FileStream::openForReading(const char* path) {
-    return FileStream(fromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL,
-                                             nullptr)));
+    intptr_t h = fromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    return FileStream(h, h == kInvalid ? static_cast<int>(GetLastError()) : 0);
+}
+
+FileStream FileStream::openStandardOutput() {
+    HANDLE copy = nullptr;
+    HANDLE process = GetCurrentProcess();
+    if (!DuplicateHandle(process, GetStdHandle(STD_OUTPUT_HANDLE), process, &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return FileStream(kInvalid, static_cast<int>(GetLastError()));
+    return FileStream(reinterpret_cast<intptr_t>(copy));
+}
+
+bool FileStream::fail() {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+}
+
+std::string FileStream::systemErrorText(int code) {
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+    if (text != nullptr) LocalFree(text);
+    return result;
 }
 
 bool FileStream::seekTo(uint32_t offset) {
-    return isOpen() && movePointer(handle_, offset, FILE_BEGIN) >= 0;
+    return isOpen() && (movePointer(handle_, offset, FILE_BEGIN) >= 0 || fail());
 }
 
 int64_t FileStream::tell() {
     if (!isOpen()) return -1;
     int64_t at = movePointer(handle_, 0, FILE_CURRENT);
+    if (at < 0) fail();
     return at > 0xFFFFFFFFll ? -1 : at;
 }
 
 bool FileStream::cutHere() {
     if (!isOpen()) return false;
     // Devices (NUL and the like) have no end to move.
-    return SetEndOfFile(toHandle(handle_)) != 0 || GetFileType(toHandle(handle_)) != FILE_TYPE_DISK;
+    if (SetEndOfFile(toHandle(handle_)) != 0) return true;
+    const int error = static_cast<int>(GetLastError());
+    if (GetFileType(toHandle(handle_)) != FILE_TYPE_DISK) return true;
+    error_ = error;
+    return false;
 }
 
 bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {
@@ -62,14 +91,22 @@ bool FileStream::read(void* buffer, uint32_t bytes, uint32_t& got) {
 bool FileStream::write(const void* buffer, uint32_t bytes) {
     if (!isOpen()) return false;
     DWORD n = 0;
-    return WriteFile(toHandle(handle_), buffer, bytes, &n, nullptr) != 0 && n == bytes;
+    if (!WriteFile(toHandle(handle_), buffer, bytes, &n, nullptr)) return fail();
+    if (n != bytes) {
+        error_ = ERROR_HANDLE_DISK_FULL;
+        return false;
+    }
+    return true;
 }
 
 bool FileStream::flush() {
     if (!isOpen()) return false;
     if (FlushFileBuffers(toHandle(handle_))) return true;
-    // Consoles and the NUL device have nothing to flush.
-    return GetFileType(toHandle(handle_)) != FILE_TYPE_DISK;
+    const int error = static_cast<int>(GetLastError());
+    // Consoles, pipes and the NUL device have nothing to flush.
+    if (GetFileType(toHandle(handle_)) != FILE_TYPE_DISK) return true;
+    error_ = error;
+    return false;
 }
 
 uint32_t FileStream::size() {
@@ -82,7 +119,7 @@ bool FileStream::close() {
     if (!isOpen()) return true;
     HANDLE h = toHandle(handle_);
     handle_ = kInvalid;
-    return CloseHandle(h) != 0;
+    return CloseHandle(h) != 0 || fail();
 }
 
 }  // namespace zelvaro

@@ -33,6 +33,17 @@ void convert16ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
     }
 }
 
+void convert24ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 3 * i;
+        // The sign sits in bit 23: shifted to the top of 32 bits, it is the
+        // 32-bit sample whose low byte is zero.
+        const uint32_t u = (p[0] << 8) | (p[1] << 16) | (static_cast<uint32_t>(p[2]) << 24);
+        const int64_t v = (static_cast<int64_t>(asSigned(u)) + 2048) >> 12;
+        dst[i] = static_cast<int32_t>(v > kPeak32In ? kPeak32In : v);
+    }
+}
+
 void convert32ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* p = src + 4 * i;

@@ -13,6 +13,9 @@ namespace zelvaro {
 void convert8ToInt32(int32_t* dst, const uint8_t* src, size_t count);
 // Little-endian signed 16-bit: sample * 16.
 void convert16ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+// Little-endian signed 24-bit: (sample + 8) >> 4, at most 524272, which is
+// what the same value padded to 32 bits gives.
+void convert24ToInt32(int32_t* dst, const uint8_t* src, size_t count);
 // Little-endian signed 32-bit: (sample + 2048) >> 12, at most 524272 (the
 // 16-bit full scale times 16), so a full-scale file stays full scale when
 // written at 16 bits instead of wrapping to the bottom.

@@ -18,6 +18,8 @@ bool SoundSink::finish() { return !writeError(); }
 
 int64_t SoundSink::framesLeft() const { return std::numeric_limits<int64_t>::max(); }
 
+void SoundSink::expectFrames(int64_t) {}
+
 namespace {
 
 // Same rule as for sources: a count that reaches kRefCountSaturated stays

@@ -31,6 +31,10 @@ public:
     virtual bool finish();
     // How many more frames the sink's format can hold.
     virtual int64_t framesLeft() const;
+    // The number of frames the sink will be given in all, told before the
+    // first write, so that an output that cannot go back to its header gets
+    // a header with the true length. The base does nothing.
+    virtual void expectFrames(int64_t frames);
 
     bool failed() const { return (status & kStatusFailed) != 0; }
     bool writeError() const { return (status & kStatusWriteError) != 0; }
@@ -42,6 +46,9 @@ public:
     uint8_t channels;
     uint8_t status = 0;
     uint16_t refCount = 0;
+    // The system's error code behind the first failure of the output file (see
+    // FileStream::lastError); 0 when none is known.
+    int systemError = 0;
 };
 
 // Counted handle. The holder whose release brings the count to 0 deletes the sink.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "wavefile/compressed_wav.h"
 #include "wavefile/file_stream.h"
@@ -81,6 +82,21 @@ bool findWaveForm(ChunkWalker& walk) {
     }
 }
 
+// Stands for PCM samples of a width no reader takes: failed and silent, so
+// that the caller can still show the file's format record.
+class UnreadableWidthSource final : public SoundSource {
+public:
+    explicit UnreadableWidthSource(const WaveFormat& format)
+        : SoundSource(static_cast<int32_t>(format.samplesPerSec), 524272, static_cast<uint8_t>(format.channels)) {
+        markFailed();
+    }
+    void read(int32_t* samples, int frames) override {
+        if (frames > 0) std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channels);
+    }
+    int position() override { return 0; }
+    int length() override { return 0; }
+};
+
 template <typename Source>
 SoundSourceRef makeSource(FileStream file, const WaveFormat& format) {
     auto* source = new (std::nothrow) Source(std::move(file), static_cast<int32_t>(format.samplesPerSec),
@@ -88,9 +104,9 @@ SoundSourceRef makeSource(FileStream file, const WaveFormat& format) {
     return SoundSourceRef(source);
 }
 
-template <typename Sink>
-SoundSinkRef makeSink(const char* path, int32_t rate, int startFrame, uint8_t channels) {
-    return SoundSinkRef(new (std::nothrow) Sink(path, rate, startFrame, channels));
+template <typename Sink, typename Output>
+SoundSinkRef makeSink(Output&& output, int32_t rate, int startFrame, uint8_t channels) {
+    return SoundSinkRef(new (std::nothrow) Sink(std::forward<Output>(output), rate, startFrame, channels));
 }
 
 }  // namespace
@@ -100,6 +116,12 @@ SoundSinkRef createWavSink(const char* path, int32_t sampleRate, int startFrame,
     if (bitsPerSample <= 8) return makeSink<WavFileSink8>(path, sampleRate, startFrame, channels);
     if (bitsPerSample <= 16) return makeSink<WavFileSink16>(path, sampleRate, startFrame, channels);
     return makeSink<WavFileSink32>(path, sampleRate, startFrame, channels);
+}
+
+SoundSinkRef createWavSink(FileStream output, int32_t sampleRate, uint16_t bitsPerSample, uint8_t channels) {
+    if (bitsPerSample <= 8) return makeSink<WavFileSink8>(std::move(output), sampleRate, 0, channels);
+    if (bitsPerSample <= 16) return makeSink<WavFileSink16>(std::move(output), sampleRate, 0, channels);
+    return makeSink<WavFileSink32>(std::move(output), sampleRate, 0, channels);
 }
 
 SoundSinkRef createWavSinkForFormat(const char* path, const WaveFormat& format) {
@@ -136,12 +158,16 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
     SoundSourceRef source;
     if (format.formatTag != kWaveFormatPcm)
         source = openCompressedWavSource(std::move(file), format, dataBytes);
-    else if (format.bitsPerSample <= 8)
+    else if (format.bitsPerSample == 8)
         source = makeSource<WavFileSource8>(std::move(file), format);
-    else if (format.bitsPerSample <= 16)
+    else if (format.bitsPerSample == 16)
         source = makeSource<WavFileSource16>(std::move(file), format);
-    else
+    else if (format.bitsPerSample == 24)
+        source = makeSource<WavFileSource24>(std::move(file), format);
+    else if (format.bitsPerSample == 32)
         source = makeSource<WavFileSource32>(std::move(file), format);
+    else
+        source = SoundSourceRef(new (std::nothrow) UnreadableWidthSource(format));
     if (source && formatOut) *formatOut = std::move(format);
     return source;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "signal/sound_source.h"
+#include "wavefile/file_stream.h"
 #include "wavefile/sound_sink.h"
 #include "wavefile/wav_header.h"
 
@@ -15,13 +16,18 @@ namespace zelvaro {
 SoundSinkRef createWavSink(const char* path, int32_t sampleRate, int startFrame, uint16_t bitsPerSample,
                            uint8_t channels);
 
+// The same writer on an output already open for writing (standard output,
+// say); a closed one gives a failed sink.
+SoundSinkRef createWavSink(FileStream output, int32_t sampleRate, uint16_t bitsPerSample, uint8_t channels);
+
 // A writer for the format record: PCM through createWavSink (start frame 0),
 // any other tag through the codec hook.
 SoundSinkRef createWavSinkForFormat(const char* path, const WaveFormat& format);
 
 // A reader that owns the open file, or an empty handle when the file is
-// missing, unreadable or not an acceptable WAV file. A compressed format gives
-// the codec's source (failed when no codec can decode it). When `format` is
+// missing, unreadable or not an acceptable WAV file. PCM samples of 8, 16, 24
+// or 32 bits are read; another width gives a failed source. A compressed
+// format gives the codec's source (failed when no codec can decode it). When `format` is
 // given, it receives the file's format record whenever a source is returned.
 SoundSourceRef openWavSource(const char* path, WaveFormat* format = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "wavefile/sample_conversion.h"
 
@@ -20,10 +21,21 @@ int32_t addWrapping(int32_t a, int32_t b) {
 
 WavFileSink::WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
                          uint8_t channelCount)
-    : SoundSink(rate, peak, channelCount), bytesPerSample(sampleBytes) {
-    file = FileStream::openForWriting(path);
+    : WavFileSink(FileStream::openForWriting(path), rate, startFrame, sampleBytes, peak, channelCount) {}
+
+WavFileSink::WavFileSink(FileStream output, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
+                         uint8_t channelCount)
+    : SoundSink(rate, peak, channelCount), bytesPerSample(sampleBytes), file(std::move(output)) {
     if (!file.isOpen()) {
+        systemError = file.lastError();
         markFailed();
+        return;
+    }
+    // Nothing may reach a pipe before it is known whether the length will be
+    // told: its header cannot be corrected afterwards.
+    if (file.tell() < 0 || !file.seekTo(0)) {
+        seekable_ = false;
+        headerPending_ = true;
         return;
     }
     framesWritten = static_cast<int32_t>(std::clamp<int64_t>(startFrame, 0, frameCapacity()));
@@ -49,7 +61,9 @@ uint32_t WavFileSink::dataBytes(int64_t frames) const {
 }
 
 void WavFileSink::noteIo(bool ok) {
-    if (!ok) status |= kStatusWriteError;
+    if (ok) return;
+    if (!writeError()) systemError = file.lastError();
+    status |= kStatusWriteError;
 }
 
 void WavFileSink::writeHeader(bool final) {
@@ -57,12 +71,26 @@ void WavFileSink::writeHeader(bool final) {
     // the 32-bit limit so that the RIFF size (data + 38) never wraps.
     uint32_t size = final ? dataBytes(framesWritten)
                           : dataBytes(static_cast<int64_t>(framesWritten) + static_cast<int64_t>(sampleRate) * 32);
-    uint8_t header[kWavHeaderSize];
-    buildWavHeader(header, channels, static_cast<uint32_t>(sampleRate), static_cast<uint16_t>(bytesPerSample), size);
-    noteIo(file.write(header, kWavHeaderSize));
-    noteIo(file.flush());
+    putHeader(size, false);
     framesUntilHeaderRefresh =
         static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(sampleRate) * 16, 0, 0x7FFFFFFF));
+}
+
+void WavFileSink::putHeader(uint32_t dataSize, bool unknownLength) {
+    uint8_t header[kWavHeaderSize];
+    buildWavHeader(header, channels, static_cast<uint32_t>(sampleRate), static_cast<uint16_t>(bytesPerSample),
+                   dataSize);
+    if (unknownLength) {
+        for (size_t i = 4; i < 8; ++i) header[i] = 0xFF;       // RIFF size
+        for (size_t i = 42; i < 46; ++i) header[i] = 0xFF;     // data size
+    }
+    noteIo(file.write(header, kWavHeaderSize));
+    noteIo(file.flush());
+    headerPending_ = false;
+}
+
+void WavFileSink::expectFrames(int64_t frames) {
+    if (headerPending_ && framesWritten == 0) putHeader(dataBytes(frames), false);
 }
 
 void WavFileSink::cutAfterData() {
@@ -82,6 +110,7 @@ void WavFileSink::write(const int32_t* samples, int frames) {
         framesWritten = addWrapping(framesWritten, frames);
         return;
     }
+    if (headerPending_) putHeader(0xFFFFFFFFu, true);
     // Past the 32-bit size limit the header could no longer describe the
     // data: the part that fits is written, the rest is refused and reported,
     // and the count stays at what the file holds.
@@ -95,10 +124,9 @@ void WavFileSink::write(const int32_t* samples, int frames) {
     const size_t count = static_cast<size_t>(frames) * channels;
     convert(samples, count);
     noteIo(file.write(conversionBuffer.data(), static_cast<uint32_t>(count * bytesPerSample)));
+    if (!seekable_) return;
     framesUntilHeaderRefresh -= frames;
     if (framesUntilHeaderRefresh < 0) {
-        // On an output that cannot seek (a pipe) the header would land in the
-        // middle of the data: it is left as first written.
         int64_t at = file.tell();
         if (at >= 0 && rewind()) {
             writeHeader(false);
@@ -111,7 +139,7 @@ void WavFileSink::write(const int32_t* samples, int frames) {
 }
 
 void WavFileSink::truncate(int frames) {
-    if (!file.isOpen() || frames > framesWritten) return;
+    if (!file.isOpen() || !seekable_ || frames > framesWritten) return;
     if (!rewind()) return;
     framesWritten = std::max(frames, 0);
     writeHeader(false);
@@ -126,14 +154,22 @@ bool WavFileSink::rewind() {
 
 bool WavFileSink::finish() {
     if (file.isOpen()) {
-        if (rewind()) writeHeader(true);
+        if (!seekable_) {
+            // A stream that got no frames still becomes a whole, empty file.
+            if (headerPending_) putHeader(0, false);
+        } else if (rewind()) {
+            writeHeader(true);
+        }
         noteIo(file.close());
     }
     return !writeError();
 }
 
 WavFileSink8::WavFileSink8(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
-    : WavFileSink(path, rate, startFrame, 1, kPeakLevel, channelCount) {
+    : WavFileSink8(FileStream::openForWriting(path), rate, startFrame, channelCount) {}
+
+WavFileSink8::WavFileSink8(FileStream output, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(std::move(output), rate, startFrame, 1, kPeakLevel, channelCount) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 1);
 }
 
@@ -142,7 +178,10 @@ void WavFileSink8::convert(const int32_t* samples, size_t count) {
 }
 
 WavFileSink16::WavFileSink16(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
-    : WavFileSink(path, rate, startFrame, 2, kPeakLevel, channelCount) {
+    : WavFileSink16(FileStream::openForWriting(path), rate, startFrame, channelCount) {}
+
+WavFileSink16::WavFileSink16(FileStream output, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(std::move(output), rate, startFrame, 2, kPeakLevel, channelCount) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 2);
 }
 
@@ -151,7 +190,10 @@ void WavFileSink16::convert(const int32_t* samples, size_t count) {
 }
 
 WavFileSink32::WavFileSink32(const char* path, int32_t rate, int startFrame, uint8_t channelCount)
-    : WavFileSink(path, rate, startFrame, 4, kPeakLevel, channelCount) {
+    : WavFileSink32(FileStream::openForWriting(path), rate, startFrame, channelCount) {}
+
+WavFileSink32::WavFileSink32(FileStream output, int32_t rate, int startFrame, uint8_t channelCount)
+    : WavFileSink(std::move(output), rate, startFrame, 4, kPeakLevel, channelCount) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 4);
 }
 

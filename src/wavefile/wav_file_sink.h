@@ -25,6 +25,10 @@ public:
     // Writes the final header and closes the file now.
     bool finish() override;
     int64_t framesLeft() const override;
+    // On an output that cannot seek (a pipe), writes the header with this
+    // length; without it, the first write puts the header of a stream of
+    // unknown length (RIFF and data sizes 0xFFFFFFFF, read to the end).
+    void expectFrames(int64_t frames) override;
 
     bool fileOpen() const { return file.isOpen(); }
 
@@ -38,6 +42,10 @@ protected:
     // data (none when negative); everything after them is cut off.
     WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
                 uint8_t channelCount);
+    // Takes an output already open for writing (standard output, say); a
+    // closed one gives a failed sink.
+    WavFileSink(FileStream output, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
+                uint8_t channelCount);
 
     // Converts `count` samples into conversionBuffer.
     virtual void convert(const int32_t* samples, size_t count) = 0;
@@ -47,6 +55,8 @@ private:
     // provisional form states 32 seconds more data than written, so that a
     // reader following the file while it grows keeps finding new data.
     void writeHeader(bool final);
+    // The header with a data size of its own, at the current offset.
+    void putHeader(uint32_t dataSize, bool unknownLength);
     uint32_t dataBytes(int64_t frames) const;
     int64_t frameCapacity() const;
     // Moves to the end of the kept data and cuts the file there.
@@ -55,12 +65,18 @@ private:
     // the output cannot seek, in which case the header must not be written.
     bool rewind();
     void noteIo(bool ok);
+
+    // False for a pipe and the like: the header is then written once, before
+    // the data, and never refreshed.
+    bool seekable_ = true;
+    bool headerPending_ = false;
 };
 
 class WavFileSink8 final : public WavFileSink {
 public:
     static constexpr int32_t kPeakLevel = 260096;  // 127 * 2048
     WavFileSink8(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+    WavFileSink8(FileStream output, int32_t rate, int startFrame, uint8_t channelCount);
 
 private:
     void convert(const int32_t* samples, size_t count) override;
@@ -70,6 +86,7 @@ class WavFileSink16 final : public WavFileSink {
 public:
     static constexpr int32_t kPeakLevel = 524272;  // 32767 * 16
     WavFileSink16(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+    WavFileSink16(FileStream output, int32_t rate, int startFrame, uint8_t channelCount);
 
 private:
     void convert(const int32_t* samples, size_t count) override;
@@ -79,6 +96,7 @@ class WavFileSink32 final : public WavFileSink {
 public:
     static constexpr int32_t kPeakLevel = 524272;
     WavFileSink32(const char* path, int32_t rate, int startFrame, uint8_t channelCount);
+    WavFileSink32(FileStream output, int32_t rate, int startFrame, uint8_t channelCount);
 
 private:
     void convert(const int32_t* samples, size_t count) override;

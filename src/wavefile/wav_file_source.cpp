@@ -115,6 +115,16 @@ size_t WavFileSource16::convert(int32_t* samples, size_t bytes) {
     return bytes / 2;
 }
 
+WavFileSource24::WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount)
+    : WavFileSource(std::move(openFile), rate, 3, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 3);
+}
+
+size_t WavFileSource24::convert(int32_t* samples, size_t bytes) {
+    convert24ToInt32(samples, conversionBuffer.data(), bytes / 3);
+    return bytes / 3;
+}
+
 WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount)
     : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 4);

@@ -65,6 +65,15 @@ private:
     size_t convert(int32_t* samples, size_t bytes) override;
 };
 
+class WavFileSource24 final : public WavFileSource {
+public:
+    static constexpr int32_t kPeakLevel = 524272;
+    WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount);
+
+private:
+    size_t convert(int32_t* samples, size_t bytes) override;
+};
+
 class WavFileSource32 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 524272;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <string>
+
 #include "wavefile/wav_test_support.h"
 
 namespace zelvaro {
@@ -52,6 +55,35 @@ TEST(FileStream, ReadingReportsTheBytesActuallyRead) {
 
     EXPECT_FALSE(FileStream::openForReading(dir.path("missing").c_str()).isOpen());
     EXPECT_FALSE(FileStream::openForWriting(dir.path("missing/f.bin").c_str()).isOpen());
+}
+
+// A failure keeps the system's reason, and its text reads as part of a
+// sentence: "cannot create x.wav: no such file or directory".
+TEST(FileStream, FailuresKeepTheSystemsReason) {
+    test::TempDir dir;
+    FileStream missing = FileStream::openForWriting(dir.path("missing/f.bin").c_str());
+    ASSERT_FALSE(missing.isOpen());
+    ASSERT_NE(missing.lastError(), 0);
+    FileStream moved = std::move(missing);
+    const std::string text = FileStream::describeError(moved.lastError());
+    ASSERT_FALSE(text.empty());
+    EXPECT_TRUE(text[0] < 'A' || text[0] > 'Z') << text;
+    EXPECT_NE(text.back(), '.') << text;
+    EXPECT_NE(text.back(), '\n') << text;
+#ifndef _WIN32
+    struct Row {
+        int code;
+        const char* text;
+    };
+    const Row rows[] = {
+        {ENOENT, "no such file or directory"},
+        {EACCES, "permission denied"},
+        {EFBIG, "file too large"},
+        {ENOSPC, "no space left on device"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(FileStream::describeError(r.code), r.text);
+    EXPECT_EQ(moved.lastError(), ENOENT);
+#endif
 }
 
 // A reader can follow a file that a writer still holds, and a writer can open

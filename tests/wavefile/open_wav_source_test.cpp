@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "wavefile/wav_file.h"
@@ -91,7 +93,7 @@ std::vector<AcceptRow> acceptanceRows() {
         {"extended format record", riffWave(concat({chunk("fmt ", formatRecord(1, 2, 8000, 4, 16, 0)), data})), true,
          2, 2, 2},
         {"8-bit", riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, 8)), data})), true, 1, 1, 8},
-        {"24-bit is read as 32-bit", riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, 24)), data})), true, 4, 1, 2},
+        {"24-bit", riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, 24)), data})), true, 3, 1, 2},
         {"14-byte record, one byte a sample", riffWave(concat({chunk("fmt ", formatRecord(1, 2, 8000, 2, -1)), data})),
          true, 1, 2, 4},
         {"14-byte record, two bytes a sample",
@@ -141,18 +143,46 @@ TEST(OpenWavSource, AcceptsAndRejectsByTheChunkRules) {
     }
 }
 
-TEST(OpenWavSource, TwentyFourBitSamplesComeOutMisaligned) {
+TEST(OpenWavSource, TwentyFourBitSamplesAreReadThreeBytesEach) {
     test::TempDir dir;
-    // Two 24-bit samples, 0x123456 and 0x789ABC, read four bytes at a time.
-    Bytes data = {0x56, 0x34, 0x12, 0xBC, 0x9A, 0x78};
-    test::writeFile(dir.path("a.wav"), riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, 24)), chunk("data", data)})));
-    SoundSourceRef s = openWavSource(dir.path("a.wav").c_str());
+    const Bytes data = {
+        0x56, 0x34, 0x12,  // 0x123456: (v + 8) >> 4
+        0xBC, 0x9A, 0x78,  // 0x789ABC
+        0x08, 0x00, 0x00,  // 8 rounds up to 1
+        0xF8, 0xFF, 0xFF,  // -8 rounds up to 0
+        0xFF, 0xFF, 0x7F,  // full scale rounds past the peak and is held there
+        0x00, 0x00, 0x80,  // the bottom
+        0x01, 0x02,        // a partial frame: not part of the length
+    };
+    const int32_t want[] = {74565, 493996, 1, 0, 524272, -524288};
+    std::string path = dir.path("a.wav");
+    test::writeFile(path, riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, 24)), chunk("data", data)})));
+    WaveFormat format;
+    SoundSourceRef s = openWavSource(path.c_str(), &format);
     ASSERT_TRUE(s.usable());
-    EXPECT_EQ(s->length(), 1);
-    int32_t got[2] = {-1, -1};
-    s->read(got, 2);
-    EXPECT_EQ(got[0], -278237);  // 0xBC123456 taken as one sample: (v + 2048) >> 12
-    EXPECT_EQ(got[1], 0);
+    EXPECT_EQ(format.bitsPerSample, 24);
+    EXPECT_EQ(s->length(), 6);
+    int32_t got[7];
+    std::fill(std::begin(got), std::end(got), -1);
+    s->read(got, 7);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], want[i]) << "sample " << i;
+    EXPECT_EQ(got[6], 0);  // past the end
+}
+
+TEST(OpenWavSource, OtherPcmWidthsGiveAFailedSourceWithTheirRecord) {
+    test::TempDir dir;
+    for (int bits : {0, 4, 12, 20, 31, 48, 64}) {
+        SCOPED_TRACE(bits);
+        std::string path = dir.path("w.wav");
+        test::writeFile(path, riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, static_cast<uint16_t>(bits))),
+                                               chunk("data", kData)})));
+        WaveFormat format;
+        SoundSourceRef s = openWavSource(path.c_str(), &format);
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(s->failed());
+        EXPECT_EQ(format.bitsPerSample, bits);
+        EXPECT_EQ(s->length(), 0);
+    }
 }
 
 TEST(OpenWavSource, CompressedFormatGivesAFailedSourceWithItsRecord) {

@@ -95,6 +95,24 @@ TEST(SampleConversion, PcmToInt32) {
     for (int i = 0; i < 7; ++i) EXPECT_EQ(got[i], want32[i]) << "32-bit sample " << i;
 }
 
+// A 24-bit sample is the 32-bit sample with a zero low byte: every value of
+// the width must convert as that 32-bit sample does.
+TEST(SampleConversion, Every24BitValueConvertsAsItsThirtyTwoBitForm) {
+    constexpr size_t kChunk = 65536;
+    std::vector<uint8_t> in24(3 * kChunk), in32(4 * kChunk);
+    std::vector<int32_t> got(kChunk), want(kChunk);
+    for (uint32_t base = 0; base < (1u << 24); base += kChunk) {
+        for (size_t i = 0; i < kChunk; ++i) {
+            const uint32_t v = base + static_cast<uint32_t>(i);
+            for (int k = 0; k < 3; ++k) in24[3 * i + k] = static_cast<uint8_t>(v >> (8 * k));
+            for (int k = 0; k < 4; ++k) in32[4 * i + k] = static_cast<uint8_t>((v << 8) >> (8 * k));
+        }
+        convert24ToInt32(got.data(), in24.data(), kChunk);
+        convert32ToInt32(want.data(), in32.data(), kChunk);
+        ASSERT_EQ(got, want) << "in the values from " << base;
+    }
+}
+
 // The rounding of 32-bit input would reach 524273..524288 near the top, which
 // a 16-bit output wraps to -32768; the reader holds them at the peak instead.
 TEST(SampleConversion, Top32BitValuesSaturateAtThePeakAndWriteAs16BitFullScale) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -303,6 +304,7 @@ TEST_F(WavFileSinkTest, FullDiskIsReportedAsWriteErrorButADeviceIsNot) {
     ASSERT_TRUE(full.usable());
     writeRamp(*full.get(), 100);
     EXPECT_TRUE(full->writeError());
+    EXPECT_EQ(full->systemError, ENOSPC);
     EXPECT_FALSE(full->finish());
 
     // Nothing to cut or sync on /dev/null: that is no error.
@@ -311,26 +313,49 @@ TEST_F(WavFileSinkTest, FullDiskIsReportedAsWriteErrorButADeviceIsNot) {
     EXPECT_TRUE(null->finish());
 }
 
-// A pipe cannot seek back to the header: the refresh and the final header are
-// left out rather than written into the middle of the data.
-TEST_F(WavFileSinkTest, OutputThatCannotSeekGetsOneHeaderOnly) {
-    const std::string fifo = path("pipe");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    // Rate 64: the countdown of 1024 frames runs out within 2000 frames.
-    SoundSinkRef sink = createWavSink(fifo.c_str(), 64, 0, 8, 1);
-    ASSERT_TRUE(sink.usable());
-    writeRamp(*sink.get(), 2000, 2048);
-    sink.release();
-    Bytes got;
-    uint8_t buffer[4096];
-    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) got.insert(got.end(), buffer, buffer + n);
-    ::close(reader);
-    ASSERT_EQ(got.size(), 46u + 2000u);
-    EXPECT_EQ(get32(got, kDataSizeAt), 64u * 32u);  // the provisional header of the constructor
-    EXPECT_EQ(got[46], 128);  // the data follows at once
-    EXPECT_EQ(got[47], 129);
+// A pipe cannot seek back to the header: it gets one header before the data,
+// with the length when the sink was told it, else with the sizes of a stream
+// of unknown length; the 16-second refresh is left out.
+TEST_F(WavFileSinkTest, OutputThatCannotSeekGetsOneHeaderBeforeTheData) {
+    struct Row {
+        const char* name;
+        int64_t told;  // -1: expectFrames is not called
+        int frames;
+        uint32_t riffSize;
+        uint32_t dataSize;
+    };
+    const Row rows[] = {
+        {"length told", 2000, 2000, 2038, 2000},
+        {"length unknown", -1, 2000, 0xFFFFFFFF, 0xFFFFFFFF},
+        {"nothing written", -1, 0, 38, 0},
+        {"empty length told", 0, 0, 38, 0},
+    };
+    int n = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string fifo = path(("pipe" + std::to_string(n++)).c_str());
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        // Rate 64: the refresh countdown of 1024 frames runs out within 2000 frames.
+        SoundSinkRef sink = createWavSink(fifo.c_str(), 64, 0, 8, 1);
+        ASSERT_TRUE(sink.usable());
+        if (r.told >= 0) sink->expectFrames(r.told);
+        writeRamp(*sink.get(), r.frames, 2048);
+        EXPECT_TRUE(sink->finish());
+        sink.release();
+        Bytes got;
+        uint8_t buffer[4096];
+        for (ssize_t k; (k = ::read(reader, buffer, sizeof buffer)) > 0;) got.insert(got.end(), buffer, buffer + k);
+        ::close(reader);
+        ASSERT_EQ(got.size(), 46u + static_cast<size_t>(r.frames));
+        EXPECT_EQ(get32(got, kRiffSizeAt), r.riffSize);
+        EXPECT_EQ(get32(got, kDataSizeAt), r.dataSize);
+        if (r.frames > 1) {
+            EXPECT_EQ(got[46], 128);  // the data follows at once
+            EXPECT_EQ(got[47], 129);
+        }
+    }
 }
 #endif
 

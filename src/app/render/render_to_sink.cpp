@@ -54,6 +54,7 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
     if (wanted > length)
         return refuse(job, "the sound is too long: it has " + std::to_string(wanted) + " frames, only " +
                                std::to_string(length) + " of which can be rendered");
+    sink->expectFrames(length);
     const double denominator = (length == 0 ? 1 : length) * kProgressScale;
 
     std::vector<int32_t> block(static_cast<size_t>(source->channels) * kRenderBlockFrames);

@@ -49,7 +49,8 @@ constexpr int kRenderBlockFrames = 8192;
 // writes exactly the adapted source's length in frames. Refuses, before
 // writing anything, a source or sink that is absent or failed, a source the
 // adapters cannot fit to the sink, and a length the sink's format cannot
-// hold (by the adapted length or by expectedFrames); stops early when the sink reports a write error.
+// hold (by the adapted length or by expectedFrames); tells the sink the length
+// before the first write; stops early when the sink reports a write error.
 int RenderToSink(RenderProgress& dialog, RenderJob& job);
 
 }  // namespace zelvaro
