@@ -133,6 +133,7 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
             state |= StartPending | NoTailThrottle;
     }
     pending = 0;
+    workerEnded_ = false;
     ringIndex = 0;
     playPosition = source->position();
 
@@ -296,6 +297,7 @@ void LSoundPlayer::run() {
                         allDone = allDone && isDone(other.header);
                     if (allDone) {
                         pending |= Ended;
+                        workerEnded_ = true;
                         post();
                         LeaveCriticalSection(&lock);
                         return;

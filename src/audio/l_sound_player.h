@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "audio/l_thread.h"
@@ -63,7 +64,7 @@ public:
     bool open(const SoundSourceRef& source, uint16_t flags);
     // Stops and releases everything; does nothing when closed.
     void stop();
-    bool isOpen() const { return state != 0; }
+    bool isOpen() const { return state.load() != 0; }
 
     void pause();
     // Leaves hold mode and pause.
@@ -80,10 +81,11 @@ public:
     int8_t deviceId = 0;
     LSoundPlayerListener* listener = nullptr;
     int32_t listenerData = 0;
-    uint8_t meteringEnabled = 0;
+    // Read by the worker while the owner may set it.
+    std::atomic<uint8_t> meteringEnabled{0};
 
     // For tests and diagnostics.
-    uint16_t stateBits() const { return state; }
+    uint16_t stateBits() const { return state.load(); }
     HWND windowHandle() const { return window; }
 
 protected:
@@ -119,9 +121,14 @@ private:
     CRITICAL_SECTION lock;
     HANDLE deviceEvent = nullptr;
     HWND window = nullptr;
-    int32_t playPosition = 0;
-    uint16_t state = 0;
+    // Written by the worker under the lock and read without it by the
+    // user-interface thread, hence atomic.
+    std::atomic<int32_t> playPosition{0};
+    std::atomic<uint16_t> state{0};
     uint16_t pending = 0;
+    // Set under the lock by a worker that is about to return; a worker that
+    // has set it will not queue again, so hold and seek must start a new one.
+    bool workerEnded_ = false;
     SoundSourceRef source;
     ChannelLevels levels;
     int32_t* scratch = nullptr;

@@ -136,9 +136,17 @@ void LSoundPlayer::seek(int frame) {
 void LSoundPlayer::restartFinishedWorker() {
     // A worker that reached the end of its source has returned and posted
     // Ended; hold and seek clear that, so without a new worker the player
-    // would stay open and silent for good.
-    if (state != 0 && !isRunning())
-        startThread(THREAD_PRIORITY_LOWEST);
+    // would stay open and silent for good. The flag, not the thread's exit
+    // code, tells: a worker just past its last unlock still counts as running.
+    EnterCriticalSection(&lock);
+    const bool ended = workerEnded_;
+    LeaveCriticalSection(&lock);
+    if (state == 0 || (!ended && isRunning()))
+        return;
+    // It has nothing left to do but return, so the wait is short.
+    waitForThreadEnd(5000);
+    workerEnded_ = false;
+    startThread(THREAD_PRIORITY_LOWEST);
 }
 
 void LSoundPlayer::computeOverview(uint8_t* out, int32_t start, int32_t span) {

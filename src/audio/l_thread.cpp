@@ -49,6 +49,13 @@ bool LThread::isRunning() const {
     return GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
 }
 
+bool LThread::waitForThreadEnd(int timeoutMs) {
+    if (thread == nullptr)
+        return true;
+    const DWORD wait = timeoutMs < 0 ? 0 : static_cast<DWORD>(timeoutMs);
+    return WaitForSingleObject(thread, wait) != WAIT_TIMEOUT;
+}
+
 bool LThread::runProcess(const char* commandLine, int timeoutMs) {
     if (commandLine == nullptr)
         return false;

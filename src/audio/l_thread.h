@@ -24,6 +24,9 @@ public:
     void stopThread(int timeoutMs);
     // A thread exists and has not ended.
     bool isRunning() const;
+    // Waits at most timeoutMs for the thread to end, without asking it to;
+    // true when no thread is left running.
+    bool waitForThreadEnd(int timeoutMs);
     // Starts a hidden console process and waits for it or the stop event, at
     // most timeoutMs. False when it cannot be started or the wait timed out;
     // a process still running then is left running.

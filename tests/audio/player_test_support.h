@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -62,6 +63,40 @@ public:
 
     std::vector<int32_t> values;
     size_t next = 0;
+};
+
+// A continuous source of silence whose reads on any thread but its creator's
+// wait at a gate while it is armed, so that a test can look at the worker in
+// the middle of a refill.
+class GateSource : public SoundSource {
+public:
+    GateSource() : SoundSource(44100, 524272, 1), owner_(GetCurrentThreadId()) {}
+    ~GateSource() override {
+        CloseHandle(gate_);
+        CloseHandle(entered);
+    }
+    // The next read on another thread sets `entered` and waits for open().
+    void arm() {
+        ResetEvent(entered);
+        ResetEvent(gate_);
+    }
+    void open() { SetEvent(gate_); }
+
+    void read(int32_t* samples, int frames) override {
+        if (GetCurrentThreadId() != owner_ && WaitForSingleObject(gate_, 0) != WAIT_OBJECT_0) {
+            SetEvent(entered);
+            WaitForSingleObject(gate_, 10000);
+        }
+        std::fill(samples, samples + static_cast<size_t>(frames) * channels, 0);
+    }
+    int position() override { return 0; }
+    int length() override { return sampleRate * 60; }
+
+    HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+private:
+    HANDLE gate_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    DWORD owner_;
 };
 
 struct ListenerEvent {

@@ -38,6 +38,12 @@ MMRESULT ScriptedWaveOut::prepareHeader(WAVEHDR* header) {
 
 MMRESULT ScriptedWaveOut::unprepareHeader(WAVEHDR* header) {
     std::lock_guard<std::mutex> guard(mutex_);
+    ++unprepareCalls_;
+    if (stillPlayingAnswers != 0) {
+        if (stillPlayingAnswers > 0)
+            --stillPlayingAnswers;
+        return WAVERR_STILLPLAYING;
+    }
     if (std::find(queue_.begin(), queue_.end(), header) != queue_.end())
         return WAVERR_STILLPLAYING;
     log_.push_back("unprepare");
@@ -178,6 +184,11 @@ int ScriptedWaveOut::queued() {
 int ScriptedWaveOut::prepared() {
     std::lock_guard<std::mutex> guard(mutex_);
     return prepareCalls_;
+}
+
+int ScriptedWaveOut::unprepareCalls() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return unprepareCalls_;
 }
 
 bool ScriptedWaveOut::isPaused() {

@@ -38,6 +38,9 @@ public:
     std::vector<MMRESULT> openResults;
     // The n-th prepareHeader call (0-based) fails; -1 for none.
     int failPrepareAt = -1;
+    // This many unprepareHeader calls answer WAVERR_STILLPLAYING whatever
+    // the queue holds, as a device that does not let go; -1 for every call.
+    int stillPlayingAnswers = 0;
 
     MMRESULT open(UINT deviceId, const WAVEFORMATEX& format, HANDLE event, DWORD flags) override;
     MMRESULT prepareHeader(WAVEHDR* header) override;
@@ -64,6 +67,8 @@ public:
     size_t writeCount();
     int queued();
     int prepared();
+    // Every unprepareHeader call, answered or refused.
+    int unprepareCalls();
     bool isPaused();
     HANDLE event();
     WAVEFORMATEX format();
@@ -87,6 +92,7 @@ private:
     bool paused_ = false;
     bool breakRequested_ = false;
     int prepareCalls_ = 0;
+    int unprepareCalls_ = 0;
     size_t openCalls_ = 0;
     std::atomic<bool> clockRunning_{false};
     std::thread clock_;

@@ -13,6 +13,7 @@
 namespace zelvaro {
 namespace {
 
+using test::GateSource;
 using test::ListenerEvent;
 using test::PatternSource;
 using test::pumpFor;
@@ -31,21 +32,22 @@ protected:
     void SetUp() override { player.listener = &listener; }
 
     // Waits until the worker has written nothing new for a while.
-    size_t quiet() {
-        size_t count = device.writeCount();
-        for (;;) {
-            Sleep(150);
-            const size_t now = device.writeCount();
-            if (now == count)
-                return now;
-            count = now;
-        }
-    }
+    size_t quiet() { return quietOn(device); }
     bool hasPosition(int32_t time) const {
         return std::find(listener.events.begin(), listener.events.end(), ListenerEvent{'T', time}) !=
                listener.events.end();
     }
     bool stopped() const { return listener.count('S') > 0; }
+    size_t quietOn(ScriptedWaveOut& other) {
+        size_t count = other.writeCount();
+        for (;;) {
+            Sleep(150);
+            const size_t now = other.writeCount();
+            if (now == count)
+                return now;
+            count = now;
+        }
+    }
     // Lets the worker run exactly one more pass: the device event is set and
     // the pass that follows resets it.
     bool stepPass() {
@@ -231,6 +233,146 @@ TEST_F(PlayerTest, HoldingStopsTheStallCount) {
     pumpFor(50);
     EXPECT_TRUE(player.isOpen());
     EXPECT_EQ(listener.count('S'), 0);
+}
+
+// Every buffer the device returns is refilled, and the pass after it finds
+// the next one still playing. Only the refill's reset of the stall count
+// keeps those stalled passes from adding up to the limit: without it every
+// continuous tone would stop by itself after about 28 seconds.
+TEST_F(PlayerTest, ContinuousPlaybackOutlivesTheStallLimit) {
+    SoundSourceRef source(new PatternSource({0}, 1));
+    ASSERT_TRUE(player.open(source, 0));
+    ASSERT_TRUE(device.waitForWrites(70));
+    for (int i = 0; i < 320; ++i) {
+        ASSERT_EQ(device.complete(1), 1);
+        ASSERT_TRUE(device.waitForWrites(71 + static_cast<size_t>(i)));
+        ASSERT_TRUE(stepPass());
+        ASSERT_TRUE(stepPass());
+    }
+    pumpFor(50);
+    EXPECT_TRUE(player.isOpen());
+    EXPECT_EQ(listener.count('S'), 0);
+}
+
+// A player whose worker can be caught between its last unlock and its end,
+// and whose worker priority can be read.
+class ProbePlayer : public LSoundPlayer {
+public:
+    explicit ProbePlayer(WaveOutDevice& device) : LSoundPlayer(device) {}
+    ~ProbePlayer() override {
+        SetEvent(release);
+        stop();
+        CloseHandle(ended);
+        CloseHandle(release);
+    }
+    int workerPriority() const { return thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN; }
+
+    HANDLE ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    int lingerMs = 0;
+
+protected:
+    void onThreadEnd() override {
+        SetEvent(ended);
+        WaitForSingleObject(release, static_cast<DWORD>(lingerMs));
+    }
+};
+
+// A worker that has played its source to the end and returned may not have
+// ended yet when hold or seek comes; they must still get a new worker, which
+// plays what is left and ends the player again.
+TEST_F(PlayerTest, HoldAndSeekRestartAWorkerThatHasNotYetEnded) {
+    struct Row {
+        const char* name;
+        void (*act)(LSoundPlayer&);
+    };
+    const Row rows[] = {
+        {"seek", [](LSoundPlayer& p) { p.seek(0); }},
+        {"hold", [](LSoundPlayer& p) {
+             p.hold();
+             p.resume();
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedWaveOut scripted;
+        RecordingListener heard;
+        ProbePlayer probe(scripted);
+        probe.listener = &heard;
+        probe.lingerMs = 300;
+        SoundSourceRef source(new RampSource(1000, 1));
+        ASSERT_TRUE(probe.open(source, 0));
+        ASSERT_TRUE(scripted.waitForWrites(3));
+        ASSERT_EQ(quietOn(scripted), 3u);
+        ASSERT_EQ(scripted.complete(3), 3);
+        // The worker has posted the end and left the lock for good.
+        ASSERT_EQ(WaitForSingleObject(probe.ended, 5000), WAIT_OBJECT_0);
+        ResetEvent(probe.ended);
+        row.act(probe);
+        SetEvent(probe.release);
+        EXPECT_TRUE(pumpUntil([&] {
+            scripted.complete(70);
+            return heard.count('S') > 0;
+        }, 3000)) << heard.summary();
+    }
+}
+
+// The worker fills the ring at the lowest priority and raises itself to the
+// highest once it is full; open, seek and hold each lower it for the refill.
+TEST_F(PlayerTest, TheWorkerFillsAtTheLowestPriorityAndPlaysAtTheHighest) {
+    ScriptedWaveOut scripted;
+    ProbePlayer probe(scripted);
+    GateSource* gate = new GateSource();
+    SoundSourceRef source(gate);
+    struct Row {
+        const char* name;
+        void (*act)(LSoundPlayer&, const SoundSourceRef&);
+    };
+    const Row rows[] = {
+        {"open", [](LSoundPlayer& p, const SoundSourceRef& s) { ASSERT_TRUE(p.open(s, 0)); }},
+        {"seek", [](LSoundPlayer& p, const SoundSourceRef&) { p.seek(0); }},
+        {"hold", [](LSoundPlayer& p, const SoundSourceRef&) { p.hold(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gate->arm();
+        row.act(probe, source);
+        ASSERT_EQ(WaitForSingleObject(gate->entered, 5000), WAIT_OBJECT_0);
+        EXPECT_EQ(probe.workerPriority(), THREAD_PRIORITY_LOWEST);
+        const size_t before = scripted.writeCount();
+        gate->open();
+        ASSERT_TRUE(scripted.waitForWrites(before + 69));
+        // The first pass that finds the ring full raises the worker.
+        SetEvent(scripted.event());
+        ASSERT_TRUE(pumpUntil([&] { return probe.workerPriority() == THREAD_PRIORITY_HIGHEST; }, 2000));
+    }
+    probe.resume();
+    EXPECT_EQ(probe.workerPriority(), THREAD_PRIORITY_HIGHEST);
+}
+
+// stop gives the device one second in all, not per buffer, to let go of
+// buffers it says are still playing; the ring is released either way.
+TEST_F(PlayerTest, StopWaitsForStillPlayingBuffersOneSecondInAll) {
+    struct Row {
+        int stillPlaying;  // refusals before the device lets go; -1 never
+        int calls;         // unprepare calls that stop makes
+    };
+    // 1,000 ms in 50 ms steps: the first buffer is asked at most 21 times,
+    // the other 69 once each.
+    const Row rows[] = {{0, 70}, {5, 75}, {20, 90}, {-1, 90}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stillPlaying);
+        SoundSourceRef source(new PatternSource({0}, 1));
+        ASSERT_TRUE(player.open(source, 0));
+        ASSERT_TRUE(device.waitForWrites(70));
+        device.stillPlayingAnswers = row.stillPlaying;
+        const int before = device.unprepareCalls();
+        player.stop();
+        EXPECT_EQ(device.unprepareCalls() - before, row.calls);
+        EXPECT_FALSE(player.isOpen());
+        EXPECT_EQ(source->refCount, 1);
+        device.stillPlayingAnswers = 0;
+    }
 }
 
 TEST_F(PlayerTest, HoldLoopsTheHeardBlockAndRefillsBehindIt) {
