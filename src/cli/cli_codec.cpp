@@ -58,9 +58,15 @@ int choose(AcmApi& codecs, const FormatRequest& request, WaveFormat& format) {
 
 OptionSpec formatOption() { return {"format", 0, 0, {}, outputFormatWords()}; }
 
-int applyFormatOption(const ParsedArgs& parsed, OutputFormat& format) {
+int applyFormatOption(const ParsedArgs& parsed, const std::string& outPath, OutputFormat& format) {
     const std::string word = parsed.word("format").value_or("pcm");
     if (word == "pcm") return kExitOk;
+    // Said before any codec is asked or chooser shown: the header of a
+    // compressed file is written again at the end, which a pipe cannot take.
+    if (outPath == "-") {
+        printError("compressed files cannot be written to standard output");
+        return kExitRefused;
+    }
     if (parsed.value("bits")) {
         printError("--bits applies to PCM output only, not to --format " + word);
         return kExitRefused;

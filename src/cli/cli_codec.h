@@ -45,7 +45,8 @@ int compressedOutputFormat(AcmApi* codecs, const FormatRequest& request, WaveFor
 
 // Applies --format to `format`, whose rate and channels are already set
 // (from --rate and --channels when given); refuses --bits beside a compressed
-// format. Returns an ExitCode after saying why on stderr.
-int applyFormatOption(const ParsedArgs& parsed, OutputFormat& format);
+// format, and standard output ("-") for one. Returns an ExitCode after saying
+// why on stderr.
+int applyFormatOption(const ParsedArgs& parsed, const std::string& outPath, OutputFormat& format);
 
 }  // namespace zelvaro::cli

@@ -44,7 +44,7 @@ int runConvert(const std::vector<std::string>& args) {
     OutputFormat format{static_cast<int32_t>(parsed.value("rate").value_or(static_cast<uint64_t>(source->sampleRate))),
                         static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
                         static_cast<uint16_t>(parsed.value("bits").value_or(16))};
-    if (int refused = applyFormatOption(parsed, format)) return refused;
+    if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     return renderToWavFile(source, outPath, format);
 }
 

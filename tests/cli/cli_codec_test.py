@@ -104,6 +104,9 @@ def windows_checks():
           open('kept.wav', 'rb').read() == b'precious', f'unwritable format refused: {r.returncode} {r.stderr!r}')
     r = render('convert', 'mono.wav', 'never.wav', '--format', 'gsm', '--rate', '8000', '--channels', '2')
     check(r.returncode == 1 and not os.path.exists('never.wav'), f'no file for an unwritable format: {r.stderr!r}')
+    r = render('convert', 'stereo.wav', '-', '--format', 'gsm')
+    check(r.returncode == 2 and r.stderr == 'zelvaro-render: compressed files cannot be written to standard output\n'
+          and r.stdout == '', f'no compressed file to standard output: {r.stderr!r}')
     r = render('convert', 'stereo.wav', 'never.wav', '--format', 'alaw', '--bits', '8')
     check(r.returncode == 2 and '--bits applies to PCM output only' in r.stderr and not os.path.exists('never.wav'),
           f'--bits with a compressed format refused: {r.stderr!r}')
