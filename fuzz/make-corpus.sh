@@ -23,6 +23,9 @@ sox -R -n -r 8000 -b 32 -c 2 sox-s32-stereo-extensible.wav synth 0.02 sine 440
 sox -R -n -r 8000 -b 16 -c 3 sox-s16-3ch-extensible.wav synth 0.02 sine 440
 sox -R -n -r 11025 -b 16 -c 1 --comment "odd" sox-s16-mono-list.wav synth 0.05 sine 440
 sox -R -n -r 8000 -e a-law -c 1 sox-alaw-mono.wav synth 0.05 sine 440
+sox -R -n -r 8000 -e floating-point -b 32 -c 1 sox-f32-mono.wav synth 0.03 sine 440
+sox -R -n -r 8000 -e floating-point -b 64 -c 2 sox-f64-stereo.wav synth 0.02 sine 440 sine 660
+sox -R -n -r 8000 -b 24 -c 2 sox-s24-stereo-extensible.wav synth 0.02 sine 440
 
 # zelvaro-render: the project's own writer, 8, 16 and 32 bits, mono and stereo.
 "$render" convert sox-s16-mono.wav zelvaro-u8-mono.wav --bits 8 >/dev/null
@@ -73,6 +76,24 @@ own = open('zelvaro-s16-mono.wav', 'rb').read()
 provisional = (len(own) - 46 + 8000 * 32 * 2)
 variants['layout-provisional-header.wav'] = (own[:4] + struct.pack('<I', provisional + 38) + own[8:42]
                                              + struct.pack('<I', provisional) + own[46:])
+
+# Extensible records (valid bits, channel mask, sub-format GUID) of PCM with
+# padded samples and of floats, and a float file with values past full scale.
+GUID_TAIL = bytes([0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71])
+def extensible(channels, bits, valid, sub_tag):
+    align = channels * bits // 8
+    return struct.pack('<HHIIHHHHIH', 0xFFFE, channels, 8000, align * 8000, align, bits, 22, valid,
+                       3 if channels == 2 else 4, sub_tag) + GUID_TAIL
+ramp = [((i * 2654435761) % 65536 - 32768) / 32768.0 for i in range(300)]
+pcm24in32 = b''.join(struct.pack('<i', int(v * 8388607) << 8 | 0x5A) for v in ramp)
+pcm20in24 = b''.join((int(v * 524287) << 4 | 0xF).to_bytes(3, 'little', signed=True) for v in ramp)
+variants['ext-pcm24-in-32-stereo.wav'] = riff(chunk(b'fmt ', extensible(2, 32, 24, 1)) + chunk(b'data', pcm24in32))
+variants['ext-pcm20-in-24-mono.wav'] = riff(chunk(b'fmt ', extensible(1, 24, 20, 1)) + chunk(b'data', pcm20in24))
+variants['ext-float32-stereo.wav'] = riff(chunk(b'fmt ', extensible(2, 32, 32, 3))
+                                          + chunk(b'data', struct.pack('<300f', *ramp)))
+hot = [v * 3 for v in ramp[:100]] + [float('nan'), float('inf'), -float('inf')]
+variants['float32-past-full-scale.wav'] = riff(chunk(b'fmt ', struct.pack('<HHIIHHH', 3, 1, 8000, 32000, 4, 32, 0))
+                                               + chunk(b'data', struct.pack('<%df' % len(hot), *hot)))
 for name, body in variants.items():
     open(name, 'wb').write(body)
 PY

@@ -26,6 +26,7 @@ const NamedFormat kNamed[] = {
 
 const NamedFormat kOtherNames[] = {
     {nullptr, kWaveFormatPcm, "PCM"},
+    {nullptr, kWaveFormatFloat, "IEEE float"},
     {nullptr, 0x2, "Microsoft ADPCM"},
     {nullptr, 0x55, "MPEG layer-3"},
     {nullptr, 0xFFFE, "extensible"},

@@ -30,9 +30,15 @@ int runConvert(const std::vector<std::string>& args) {
     WaveFormat inputFormat;
     SoundSourceRef source;
     if (int failed = openWavInput(inPath, source, inputFormat)) return failed;
-    if (source->failed() && inputFormat.formatTag == kWaveFormatPcm) {
+    const SampleLayout layout = sampleLayout(inputFormat);
+    if (source->failed() && layout.kind == SampleLayout::kPcm) {
         printError(inPath + " has " + std::to_string(inputFormat.bitsPerSample) +
                    "-bit samples; this tool reads PCM samples of 8, 16, 24 or 32 bits");
+        return kExitFailed;
+    }
+    if (source->failed() && layout.kind == SampleLayout::kFloat) {
+        printError(inPath + " has " + std::to_string(inputFormat.bitsPerSample) +
+                   "-bit floating-point samples; this tool reads floats of 32 or 64 bits");
         return kExitFailed;
     }
     if (source->failed()) {

@@ -22,11 +22,15 @@ int runInfo(const std::vector<std::string>& args) {
     std::printf("file:            %s\n", path.c_str());
     const std::string name = formatTagName(format.formatTag);
     std::printf("format tag:      %u%s\n", format.formatTag, name.empty() ? "" : (" (" + name + ")").c_str());
-    if (format.formatTag != kWaveFormatPcm) std::printf("block align:     %u bytes\n", format.blockAlign);
+    const SampleLayout layout = sampleLayout(format);
+    if (format.formatTag == kWaveFormatExtensible && layout.kind != SampleLayout::kCompressed)
+        std::printf("sub-format:      %s, %u valid bits\n", layout.kind == SampleLayout::kPcm ? "PCM" : "IEEE float",
+                    layout.validBits);
+    if (layout.kind == SampleLayout::kCompressed) std::printf("block align:     %u bytes\n", format.blockAlign);
     std::printf("channels:        %u\n", format.channels);
     std::printf("sample rate:     %u Hz\n", format.samplesPerSec);
     std::printf("bits per sample: %u\n", format.bitsPerSample);
-    if (source->failed() && format.formatTag == kWaveFormatPcm) {
+    if (source->failed() && layout.kind != SampleLayout::kCompressed) {
         std::printf("length:          unknown (samples of this width cannot be read)\n");
     } else if (source->failed()) {
         std::printf("length:          unknown (no decoder for this format)\n");

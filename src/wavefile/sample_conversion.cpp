@@ -1,5 +1,8 @@
 #include "wavefile/sample_conversion.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace zelvaro {
 
 namespace {
@@ -20,6 +23,52 @@ uint32_t roundShift(int32_t v, uint32_t bias, int shift) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t floatToInt32(double x) {
+    if (std::isnan(x)) return 0;
+    const double v = std::nearbyint(x * 524288.0);
+    if (v >= static_cast<double>(kPeak32In)) return static_cast<int32_t>(kPeak32In);
+    if (v <= -static_cast<double>(kPeak32In)) return -static_cast<int32_t>(kPeak32In);
+    return static_cast<int32_t>(v);
+}
+
+uint64_t getLittle(const uint8_t* p, int bytes) {
+    uint64_t v = 0;
+    for (int b = bytes - 1; b >= 0; --b) v = (v << 8) | p[b];
+    return v;
+}
+
+}  // namespace
+
+void convertFloat32ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t bits = static_cast<uint32_t>(getLittle(src + 4 * i, 4));
+        float x;
+        std::memcpy(&x, &bits, sizeof x);
+        dst[i] = floatToInt32(x);
+    }
+}
+
+void convertFloat64ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t bits = getLittle(src + 8 * i, 8);
+        double x;
+        std::memcpy(&x, &bits, sizeof x);
+        dst[i] = floatToInt32(x);
+    }
+}
+
+void clearLowBits(uint8_t* samples, size_t count, int sampleBytes, int ignoredBits) {
+    if (ignoredBits <= 0) return;
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* p = samples + i * static_cast<size_t>(sampleBytes);
+        int bits = ignoredBits;
+        for (int b = 0; b < sampleBytes && bits > 0; ++b, bits -= 8)
+            p[b] = bits >= 8 ? 0 : static_cast<uint8_t>(p[b] & (0xFF << bits));
+    }
+}
 
 void convert8ToInt32(int32_t* dst, const uint8_t* src, size_t count) {
     for (size_t i = 0; i < count; ++i) dst[i] = (static_cast<int32_t>(src[i]) - 128) * 2048;

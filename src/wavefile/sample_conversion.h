@@ -21,6 +21,16 @@ void convert24ToInt32(int32_t* dst, const uint8_t* src, size_t count);
 // written at 16 bits instead of wrapping to the bottom.
 void convert32ToInt32(int32_t* dst, const uint8_t* src, size_t count);
 
+// Little-endian IEEE floats, 32- or 64-bit: +-1.0 is the 16-bit full scale
+// (+-524,288), rounded to the nearest step and held within +-524,272, the
+// readers' declared peak; NaN reads as silence.
+void convertFloat32ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+void convertFloat64ToInt32(int32_t* dst, const uint8_t* src, size_t count);
+
+// Clears the low `ignoredBits` bits of each of `count` little-endian samples
+// of `sampleBytes` bytes (the bits below a record's valid bits).
+void clearLowBits(uint8_t* samples, size_t count, int sampleBytes, int ignoredBits);
+
 // ((v + 1024) >> 11) + 128, low 8 bits.
 void convertInt32To8(uint8_t* dst, const int32_t* src, size_t count);
 // (v + 8) >> 4, low 16 bits, little-endian.

@@ -155,19 +155,28 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
     if (format.channels < 1 || format.channels > kMaxChannels) return {};
     if (format.samplesPerSec < 1 || format.samplesPerSec > kMaxSampleRate) return {};
 
+    const SampleLayout layout = sampleLayout(format);
     SoundSourceRef source;
-    if (format.formatTag != kWaveFormatPcm)
+    if (layout.kind == SampleLayout::kCompressed)
         source = openCompressedWavSource(std::move(file), format, dataBytes);
-    else if (format.bitsPerSample == 8)
+    else if (layout.kind == SampleLayout::kFloat && (layout.containerBits == 32 || layout.containerBits == 64))
+        source = SoundSourceRef(new (std::nothrow) WavFileSourceFloat(
+            std::move(file), static_cast<int32_t>(format.samplesPerSec), static_cast<uint8_t>(format.channels),
+            layout.containerBits / 8));
+    else if (layout.kind == SampleLayout::kFloat)
+        source = SoundSourceRef(new (std::nothrow) UnreadableWidthSource(format));
+    else if (layout.containerBits == 8)
         source = makeSource<WavFileSource8>(std::move(file), format);
-    else if (format.bitsPerSample == 16)
+    else if (layout.containerBits == 16)
         source = makeSource<WavFileSource16>(std::move(file), format);
-    else if (format.bitsPerSample == 24)
+    else if (layout.containerBits == 24)
         source = makeSource<WavFileSource24>(std::move(file), format);
-    else if (format.bitsPerSample == 32)
+    else if (layout.containerBits == 32)
         source = makeSource<WavFileSource32>(std::move(file), format);
     else
         source = SoundSourceRef(new (std::nothrow) UnreadableWidthSource(format));
+    if (layout.kind == SampleLayout::kPcm && source && !source->failed())
+        static_cast<WavFileSource*>(source.get())->ignoredBits = layout.containerBits - layout.validBits;
     if (source && formatOut) *formatOut = std::move(format);
     return source;
 }

@@ -89,6 +89,7 @@ void WavFileSource::readBlock(int32_t* samples, int frames) {
     uint32_t got = 0;
     if (toRead > 0) {
         file.read(conversionBuffer.data(), static_cast<uint32_t>(toRead) * frameBytes(), got);
+        clearLowBits(conversionBuffer.data(), got / static_cast<uint32_t>(bytesPerSample), bytesPerSample, ignoredBits);
         filled = convert(samples + lead, got);
     }
     std::memset(samples, 0, lead * sizeof(int32_t));
@@ -133,6 +134,20 @@ WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t chan
 size_t WavFileSource32::convert(int32_t* samples, size_t bytes) {
     convert32ToInt32(samples, conversionBuffer.data(), bytes / 4);
     return bytes / 4;
+}
+
+WavFileSourceFloat::WavFileSourceFloat(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t sampleBytes)
+    : WavFileSource(std::move(openFile), rate, sampleBytes, kPeakLevel, channelCount) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * static_cast<size_t>(bytesPerSample));
+}
+
+size_t WavFileSourceFloat::convert(int32_t* samples, size_t bytes) {
+    const size_t count = bytes / static_cast<size_t>(bytesPerSample);
+    if (bytesPerSample == 8)
+        convertFloat64ToInt32(samples, conversionBuffer.data(), count);
+    else
+        convertFloat32ToInt32(samples, conversionBuffer.data(), count);
+    return count;
 }
 
 }  // namespace zelvaro

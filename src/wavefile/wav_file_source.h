@@ -31,6 +31,9 @@ public:
     int32_t framePosition = 0;
     int32_t lengthFrames = 0;
     int32_t bytesPerSample;
+    // Low bits of each sample below the record's valid bits, cleared before
+    // conversion.
+    int32_t ignoredBits = 0;
     std::vector<uint8_t> conversionBuffer;
 
 protected:
@@ -78,6 +81,17 @@ class WavFileSource32 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 524272;
     WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount);
+
+private:
+    size_t convert(int32_t* samples, size_t bytes) override;
+};
+
+// IEEE float samples of `sampleBytes` bytes (4 or 8): +-1.0 is the 16-bit
+// full scale.
+class WavFileSourceFloat final : public WavFileSource {
+public:
+    static constexpr int32_t kPeakLevel = 524272;
+    WavFileSourceFloat(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t sampleBytes);
 
 private:
     size_t convert(int32_t* samples, size_t bytes) override;

@@ -45,6 +45,34 @@ WaveFormat parseWaveFormat(const uint8_t* bytes, size_t size) {
     return f;
 }
 
+SampleLayout sampleLayout(const WaveFormat& format) {
+    SampleLayout layout;
+    uint16_t tag = format.formatTag;
+    layout.containerBits = layout.validBits = format.bitsPerSample;
+    if (tag == kWaveFormatExtensible) {
+        // cbSize (offset 16) of at least 22, then: valid bits (18), channel
+        // mask (20) and the sub-format GUID (24..39), whose first two bytes
+        // are a format tag when the rest is the standard base GUID.
+        static const uint8_t kBaseGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        const std::vector<uint8_t>& raw = format.raw;
+        if (raw.size() < 40 || format.extraSize < 22 || std::memcmp(raw.data() + 26, kBaseGuidTail, 14) != 0)
+            return SampleLayout();
+        tag = get16(raw.data() + 24);
+        const uint16_t valid = get16(raw.data() + 18);
+        // 0 is what some writers put when every bit is valid.
+        if (valid > layout.containerBits) return SampleLayout();
+        if (valid != 0) layout.validBits = valid;
+    }
+    if (tag == kWaveFormatPcm)
+        layout.kind = SampleLayout::kPcm;
+    else if (tag == kWaveFormatFloat)
+        layout.kind = SampleLayout::kFloat;
+    else
+        return SampleLayout();
+    return layout;
+}
+
 void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
                     uint16_t bytesPerSample, uint32_t dataSize) {
     const uint32_t blockAlign = static_cast<uint16_t>(channels * bytesPerSample);

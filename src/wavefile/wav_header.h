@@ -9,6 +9,10 @@
 namespace zelvaro {
 
 constexpr uint16_t kWaveFormatPcm = 1;
+constexpr uint16_t kWaveFormatFloat = 3;
+// A record with a 22-byte extension naming the valid bits, the speaker
+// positions and the real format (a sub-format GUID).
+constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 
 // Sample data starts right after the header.
 constexpr uint32_t kWavHeaderSize = 46;
@@ -35,6 +39,24 @@ struct WaveFormat {
 // 14-byte form) gets the width its block align implies: 8 bits when a frame
 // takes one byte per channel, 32 when it takes four, 16 otherwise.
 WaveFormat parseWaveFormat(const uint8_t* bytes, size_t size);
+
+// How the samples of a format record are stored, as far as the readers of
+// uncompressed data care.
+struct SampleLayout {
+    enum Kind { kCompressed, kPcm, kFloat };
+    Kind kind = kCompressed;
+    // Bits each sample takes in the file.
+    uint16_t containerBits = 0;
+    // Bits that carry the sample, from the top of the container; the rest
+    // are to be ignored. Equal to containerBits except in extensible records.
+    uint16_t validBits = 0;
+};
+
+// PCM (tag 1), IEEE float (tag 3) and extensible records whose sub-format is
+// PCM or float, with the container and valid bits they give; kCompressed for
+// every other record, including extensible ones whose extension is short or
+// whose valid bits exceed the container.
+SampleLayout sampleLayout(const WaveFormat& format);
 
 // The 46-byte header: RIFF size = dataSize + 38, an 18-byte PCM format chunk
 // with no extra bytes, and the data chunk's size field.
