@@ -39,7 +39,9 @@ bool PlaySettingsDialog::OnOK() {
     return true;
 }
 
-void PlaySettingsDialog::OnHelp() { WinHelpA(window, "tone.hlp", HELP_CONTEXT, kHelpContext); }
+BOOL(WINAPI* PlaySettingsDialog::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = WinHelpA;
+
+void PlaySettingsDialog::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTEXT, kHelpContext); }
 
 bool ShowPlaySettings(HWND owner) {
     RegisterDbEditClass();

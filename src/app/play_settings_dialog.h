@@ -16,6 +16,9 @@ public:
     bool OnOK() override;
     // Help topic 101 of the help file.
     void OnHelp() override;
+
+    // How the help file is opened: WinHelpA, or a test's recorder.
+    static BOOL(WINAPI* openHelp)(HWND, LPCSTR, UINT, ULONG_PTR);
 };
 
 // Runs the dialog modally over `owner`; true when it was closed with OK, after

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/play_settings_dialog.h"
 #include "app/play_settings_dialog_res.h"
@@ -154,6 +155,51 @@ TEST(PlaySettingsDialog, CancelAfterChangingEveryControlLeavesTheFileByteIdentic
         EXPECT_TRUE(watch.wait().found);
         EXPECT_FALSE(ok);
         EXPECT_TRUE(test::readAll(settingsPath) == before);
+    }
+}
+
+// What the dialog asked the help system for.
+struct HelpCall {
+    HWND owner;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> g_helpCalls;
+BOOL WINAPI recordHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
+    g_helpCalls.push_back({owner, file, command, data});
+    return TRUE;
+}
+
+TEST(PlaySettingsDialog, HelpButtonAndF1OpenTopic101AndKeepTheDialogOpen) {
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    g_helpCalls.clear();
+    auto* const previous = PlaySettingsDialog::openHelp;
+    PlaySettingsDialog::openHelp = recordHelp;
+    HWND dialogWindow = nullptr;
+    bool openAfterHelp = false;
+    DialogWatch watch("#32770", "Play Settings", 0, [&](HWND dialog) {
+        dialogWindow = dialog;
+        SendMessageA(GetDlgItem(dialog, IDHELP), BM_CLICK, 0, 0);
+        HELPINFO info = {};
+        info.cbSize = sizeof info;
+        info.iContextType = HELPINFO_WINDOW;
+        SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));  // F1, or the caption's "?"
+        openAfterHelp = IsWindowVisible(dialog) != FALSE;
+        PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    const bool ok = ShowPlaySettings(owner.handle);
+    PlaySettingsDialog::openHelp = previous;
+    ASSERT_TRUE(watch.wait().found);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(openAfterHelp);
+    ASSERT_EQ(g_helpCalls.size(), 2u);
+    for (const HelpCall& call : g_helpCalls) {
+        EXPECT_EQ(call.owner, dialogWindow);
+        EXPECT_EQ(call.file, "tone.hlp");
+        EXPECT_EQ(call.command, static_cast<UINT>(HELP_CONTEXT));
+        EXPECT_EQ(call.data, 101u);
     }
 }
 
