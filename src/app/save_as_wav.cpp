@@ -80,7 +80,8 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
 }
 
 void SaveAsWav(HWND owner, const ToneSettings& tone) {
-    if (!tone.fixedDuration()) {
+    // The generators take a duration of 0 for none and would run for a minute.
+    if (!tone.fixedDuration() || tone.durationMs == 0) {
         MessageBoxA(owner, kNoDurationText, kNoDurationTitle, MB_ICONWARNING | MB_OK);
         return;
     }

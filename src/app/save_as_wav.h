@@ -43,8 +43,8 @@ private:
     DWORD lastPump = 0;
 };
 
-// The command: refuses a tone without a fixed duration with the "No Duration
-// Specified" message, asks for a file name (starting in "filedir", which it
+// The command: refuses a tone without a fixed duration (or with a duration of
+// 0 ms) with the "No Duration Specified" message, asks for a file name (starting in "filedir", which it
 // then updates) and renders the tone into that file.
 void SaveAsWav(HWND owner, const ToneSettings& tone);
 

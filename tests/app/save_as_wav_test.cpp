@@ -161,12 +161,15 @@ void keepForInterop(const std::string& path, const char* name) {
 TEST(SaveAsWav, ToneWithoutDurationGetsTheMessageAndNoDialog) {
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
-    const uint16_t kinds[] = {0, kFlagStereo};
-    for (uint16_t flags : kinds) {
-        SCOPED_TRACE(flags);
+    struct Kind {
+        uint16_t flags;
+        uint32_t durationMs;
+    } const kinds[] = {{0, 1000}, {kFlagStereo, 1000}, {kFlagFixedDuration, 0}};
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(testing::Message() << kind.flags << ", " << kind.durationMs << " ms");
         DialogWatch saveDialog("#32770", "Save As Wav File", IDCANCEL);
         DialogWatch message("#32770", "No Duration Specified", IDOK);
-        SaveAsWav(owner.handle, makeTone(flags, 1000, 1000));
+        SaveAsWav(owner.handle, makeTone(kind.flags, kind.durationMs, 1000));
         const test::SeenDialog& seen = message.wait();
         ASSERT_TRUE(seen.found);
         EXPECT_EQ(seen.owner, owner.handle);
