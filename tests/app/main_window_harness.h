@@ -275,3 +275,154 @@ private:
 };
 
 }  // namespace zelvaro::test
+
+namespace zelvaro::test {
+
+// Plays the user at a row of modal dialogs that the test's thread opens one
+// after another: each step waits for a visible dialog titled `title`, records
+// the text of its edit box, types `typed` (when set) and clicks `button`.
+struct DialogStep {
+    std::string title;
+    const char* typed;  // nullptr: type nothing
+    int button;
+    int editId;         // the edit box that is read and typed into
+};
+
+class DialogDriver {
+public:
+    explicit DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs = 30000)
+        : steps_(std::move(steps)), timeout_(timeoutMs) {
+        thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    }
+    ~DialogDriver() { wait(); }
+    bool finished() const { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
+    // The number of steps done.
+    size_t wait() {
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return done_;
+    }
+    std::vector<std::string> shownText;  // the edit box's text when each dialog came up
+
+private:
+    struct Search {
+        int id;
+        HWND found;
+    };
+    static BOOL CALLBACK findById(HWND child, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        if (GetDlgCtrlID(child) == search->id) {
+            search->found = child;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    // The control with `id` anywhere under the dialog; the file dialogs keep
+    // their file name in a combo box with an edit inside, or in a plain edit.
+    static HWND editOf(HWND dialog, int id) {
+        for (int candidate : {id, 0x480 /* edt1 */}) {
+            Search search = {candidate, nullptr};
+            EnumChildWindows(dialog, findById, reinterpret_cast<LPARAM>(&search));
+            if (!search.found)
+                continue;
+            char className[32] = {};
+            GetClassNameA(search.found, className, sizeof className);
+            if (lstrcmpiA(className, "ComboBoxEx32") == 0) {
+                if (HWND edit = reinterpret_cast<HWND>(
+                        SendMessageA(search.found, CBEM_GETEDITCONTROL, 0, 0)))
+                    return edit;
+            }
+            if (lstrcmpiA(className, "ComboBox") == 0) {
+                if (HWND edit = FindWindowExA(search.found, nullptr, "Edit", nullptr))
+                    return edit;
+            }
+            return search.found;
+        }
+        return nullptr;
+    }
+    static DWORD WINAPI run(void* self) {
+        auto* driver = static_cast<DialogDriver*>(self);
+        for (const DialogStep& step : driver->steps_) {
+            HWND dialog = nullptr;
+            const DWORD start = GetTickCount();
+            while (!dialog && GetTickCount() - start < driver->timeout_) {
+                HWND found = FindWindowA("#32770", step.title.c_str());
+                if (found && IsWindowVisible(found))
+                    dialog = found;
+                else
+                    Sleep(20);
+            }
+            if (!dialog)
+                return 0;
+            Sleep(100);  // let the dialog finish its initialisation
+            HWND edit = editOf(dialog, step.editId);
+            char text[300] = {};
+            GetWindowTextA(edit, text, sizeof text);
+            driver->shownText.push_back(text);
+            if (step.typed) {
+                // Typed keys, so that the edit box knows it was modified.
+                SendMessageA(edit, EM_SETSEL, 0, -1);
+                for (const char* c = step.typed; *c; ++c)
+                    SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+            }
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, step.button)));
+            // Wait until this dialog is gone before looking for the next.
+            const DWORD closing = GetTickCount();
+            while (IsWindow(dialog) && IsWindowVisible(dialog) && GetTickCount() - closing < 5000)
+                Sleep(20);
+            ++driver->done_;
+        }
+        return 0;
+    }
+
+    std::vector<DialogStep> steps_;
+    DWORD timeout_;
+    HANDLE thread_ = nullptr;
+    size_t done_ = 0;
+};
+
+// Waits for a popup menu to open, reads its items' texts and closes it.
+class PopupMenuReader {
+public:
+    PopupMenuReader() { thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr); }
+    ~PopupMenuReader() { wait(); }
+    std::vector<std::string> wait() {
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return items_;
+    }
+
+private:
+    static DWORD WINAPI run(void* self) {
+        auto* reader = static_cast<PopupMenuReader*>(self);
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 10000) {
+            HWND popup = FindWindowA("#32768", nullptr);
+            if (popup && IsWindowVisible(popup)) {
+                Sleep(100);
+                HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+                for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+                    char text[64] = {};
+                    GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+                    reader->items_.push_back(text);
+                }
+                PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+                PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+                return 0;
+            }
+            Sleep(20);
+        }
+        return 0;
+    }
+    HANDLE thread_ = nullptr;
+    std::vector<std::string> items_;
+};
+
+}  // namespace zelvaro::test

@@ -1,0 +1,234 @@
+// The main window's dialogs, message boxes, menus and shut-down, driven as a
+// user would: dialogs are typed into and their buttons pressed from a second
+// thread while the window's thread runs them.
+#include "tests/app/main_window_harness.h"
+
+#include "app/web_links.h"
+#include "ui/l_text_edit_dlg_res.h"
+
+namespace zelvaro::test {
+namespace {
+
+constexpr int kFileNameBox = 0x47c;  // cmb13: the file name in the common file dialogs
+
+class MainWindowUser : public ::testing::Test {
+protected:
+    TempFolder folder;
+    MainWindowHarness ui{folder};
+};
+
+TEST_F(MainWindowUser, SaveAsToneUnderANewNameThenLoadToneOpensThere) {
+    ASSERT_NE(ui.open(), nullptr);
+    ui.command(IDM_STEREO);
+    ui.command(IDM_TONES_1 + 2);
+    const std::string path = folder.file("a.tdf");
+    {
+        DialogDriver user({{"Save As Tone", path.c_str(), IDOK, kFileNameBox}});
+        ui.command(IDM_SAVE_AS_TONE);
+        ASSERT_EQ(user.wait(), 1u);
+    }
+    // A new name is accepted: the file exists with the tone's 536 bytes.
+    EXPECT_EQ(readFile(path), toneBytes(ui.main->tone));
+    EXPECT_EQ(ui.setting("file"), path);
+    EXPECT_EQ(ui.setting("filedir"), folder.path() + "\\");
+
+    // A short file replaces only the leading bytes: flags 0 (mono,
+    // continuous), waveform 1 (square), one tone.
+    const std::string shortPath = folder.file("short.tdf");
+    writeFile(shortPath, std::string("\x00\x00\x01\x01", 4));
+    {
+        DialogDriver user({{"Load Tone", shortPath.c_str(), IDOK, kFileNameBox}});
+        ui.command(IDM_LOAD_TONE);
+        ASSERT_EQ(user.wait(), 1u);
+        ASSERT_EQ(user.shownText.size(), 1u);
+        // The dialog shows the last file's name, in its folder.
+        EXPECT_EQ(user.shownText[0], "a.tdf") << "the last file is preset";
+    }
+    EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Square 1 Frequency", "1000.00Hz"}}));
+    EXPECT_TRUE(ui.menuChecked(IDM_SQUARE));
+    EXPECT_EQ(ui.setting("file"), shortPath);
+}
+
+TEST_F(MainWindowUser, CancelledFileDialogsChangeNothing) {
+    ASSERT_NE(ui.open(), nullptr);
+    for (WORD command : {IDM_SAVE_AS_TONE, IDM_LOAD_TONE}) {
+        const char* title = command == IDM_SAVE_AS_TONE ? "Save As Tone" : "Load Tone";
+        SCOPED_TRACE(title);
+        DialogDriver user({{title, "x.tdf", IDCANCEL, kFileNameBox}});
+        ui.command(command);
+        ASSERT_EQ(user.wait(), 1u);
+    }
+    EXPECT_EQ(ui.setting("file"), "");
+    EXPECT_EQ(ui.setting("filedir"), "");
+    EXPECT_EQ(readFile(folder.file("x.tdf")), "");
+}
+
+// The edit dialog walks the selected rows; Cancel stops the walk.
+TEST_F(MainWindowUser, EditValueWalksTheSelectedRowsByEnterMenuAndDoubleClick) {
+    ToneSettings tone;
+    setDefaults(tone);
+    tone.flags = kFlagFixedDuration | kFlagVariableAmplitude;
+    writeFile(folder.file("Current.tdf"), toneBytes(tone));
+    ASSERT_NE(ui.open(), nullptr);
+    ASSERT_EQ(ui.rows().size(), 3u);
+
+    // Enter with three rows: the first typed, the second cancelled.
+    ui.select({0, 1, 2});
+    {
+        DialogDriver user({{"Sine 1 Frequency", "440", IDOK, IDC_TEXT_EDIT},
+                           {"Sine 1 Relative Amplitude", "-200", IDCANCEL, IDC_TEXT_EDIT}});
+        ui.keyDown(VK_RETURN);
+        ASSERT_EQ(user.wait(), 2u);
+        EXPECT_EQ(user.shownText, (std::vector<std::string>{"1000.00Hz", "0dB"}));
+    }
+    EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Sine 1 Frequency", "440.00Hz"},
+                                           {"Sine 1 Relative Amplitude", "0dB"},
+                                           {"Sine Duration", "1000ms"}}));
+    EXPECT_TRUE(IsWindow(ui.window)) << "Enter never presses a default button";
+
+    // Edit Value... on one row; typed text without digits gives 1000 ms.
+    ui.select({2});
+    {
+        DialogDriver user({{"Sine Duration", "abc", IDOK, IDC_TEXT_EDIT}});
+        ui.command(IDM_EDIT_VALUE);
+        ASSERT_EQ(user.wait(), 1u);
+    }
+    ui.select({2});
+    {
+        DialogDriver user({{"Sine Duration", "2500", IDOK, IDC_TEXT_EDIT}});
+        ui.command(IDM_EDIT_VALUE);
+        ASSERT_EQ(user.wait(), 1u);
+    }
+    EXPECT_EQ(ui.rows()[2].second, "2500ms");
+
+    // A double click on the amplitude row edits that row.
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(ui.list(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    const LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+    {
+        DialogDriver user({{"Sine 1 Relative Amplitude", "-12", IDOK, IDC_TEXT_EDIT}});
+        PostMessageA(ui.list(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(ui.list(), WM_LBUTTONUP, 0, at);
+        PostMessageA(ui.list(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageA(ui.list(), WM_LBUTTONUP, 0, at);
+        // The dialog runs from the list's notification, inside the pumped loop.
+        const DWORD start = GetTickCount();
+        while (!user.finished() && GetTickCount() - start < 30000)
+            ui.pump(20);
+        ui.pump(100);
+        EXPECT_EQ(user.wait(), 1u);
+    }
+    EXPECT_EQ(ui.rows()[1].second, "-12dB");
+}
+
+TEST_F(MainWindowUser, ADeviceThatDoesNotExistGivesTheSoundPlayError) {
+    ui.writeSetting("playdevice", "100");
+    ASSERT_NE(ui.open(), nullptr);
+    WindowCloser box("Sound Play Error", IDOK);
+    ui.command(IDC_PLAY);
+    ASSERT_TRUE(box.wait()) << "no Sound Play Error message";
+    EXPECT_NE(box.text.find("Unable to start playback."), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Sound Play Device using Play Settings."), std::string::npos);
+    EXPECT_FALSE(ui.main->player.isOpen());
+    EXPECT_EQ(ui.buttonPicture(IDC_PLAY), IDB_PLAY);
+    EXPECT_EQ(ui.buttonPicture(IDC_STOP), IDB_STOP_GREY);
+    EXPECT_TRUE(ui.menuEnabled(IDM_PLAY));
+}
+
+TEST_F(MainWindowUser, AboutBoxOpensAndClosesWithOk) {
+    ASSERT_NE(ui.open(), nullptr);
+    WindowCloser box("About Zelvaro", IDOK);
+    ui.command(IDM_ABOUT);
+    ASSERT_TRUE(box.wait());
+    EXPECT_NE(box.text.find("Zelvaro v 2.00"), std::string::npos) << box.text;
+    EXPECT_TRUE(IsWindow(ui.window));
+}
+
+// A right click on the list opens the Tone menu; on the status line, and a
+// left click there, the Internet Resources menu.
+TEST_F(MainWindowUser, ContextMenusOpenTheirPopups) {
+    ASSERT_NE(ui.open(), nullptr);
+    struct Case {
+        const char* name;
+        UINT message;
+        int control;
+        const char* firstItem;
+    } const cases[] = {
+        {"right click on the list", WM_CONTEXTMENU, IDC_VALUES, "Increase Value\t+"},
+        {"right click on the status line", WM_CONTEXTMENU, IDC_STATUS, "Zelvaro Home Page"},
+        {"click on the status line", WM_COMMAND, IDC_STATUS, "Zelvaro Home Page"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PopupMenuReader menu;
+        HWND control = GetDlgItem(ui.window, c.control);
+        if (c.message == WM_CONTEXTMENU)
+            SendMessageA(ui.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control),
+                         MAKELPARAM(200, 200));
+        else
+            SendMessageA(ui.window, WM_COMMAND, MAKEWPARAM(c.control, STN_CLICKED),
+                         reinterpret_cast<LPARAM>(control));
+        const std::vector<std::string> items = menu.wait();
+        ASSERT_FALSE(items.empty());
+        EXPECT_EQ(items[0], c.firstItem);
+    }
+}
+
+TEST_F(MainWindowUser, StatusLineStartsAfterHalfASecondAndCyclesItsFiveTexts) {
+    ASSERT_NE(ui.open(), nullptr);
+    char text[128] = {};
+    GetDlgItemTextA(ui.window, IDC_STATUS, text, sizeof text);
+    EXPECT_STREQ(text, "");
+    ui.pump(700);
+    GetDlgItemTextA(ui.window, IDC_STATUS, text, sizeof text);
+    EXPECT_STREQ(text, "Zelvaro v 2.00");
+    // The next texts, each on its timer, and back to the first.
+    for (int i = 1; i <= kStatusTextCount; ++i) {
+        SendMessageA(ui.window, WM_TIMER, 1, 0);
+        GetDlgItemTextA(ui.window, IDC_STATUS, text, sizeof text);
+        EXPECT_STREQ(text, kStatusTexts[i % kStatusTextCount]) << i;
+    }
+    EXPECT_STREQ(kStatusTexts[2], "Download more audio software...");
+    EXPECT_STREQ(kStatusTexts[4], "Click here to view software list.");
+}
+
+// Every way of closing writes Current.tdf.
+TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool post;
+    } const cases[] = {
+        {"close box", WM_SYSCOMMAND, SC_CLOSE, 0, false},
+        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, 0x20000001, true},
+        {"File > Exit", WM_COMMAND, IDM_EXIT, 0, false},
+        {"end of session", WM_ENDSESSION, TRUE, 0, false},
+        {"end of session (not ending)", WM_ENDSESSION, FALSE, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder caseFolder;
+        MainWindowHarness caseUi(caseFolder);
+        ASSERT_NE(caseUi.open(), nullptr);
+        caseUi.command(IDM_DURATION);
+        caseUi.select({0});
+        caseUi.character('+');
+        if (c.post)
+            PostMessageA(caseUi.window, c.message, c.wParam, c.lParam);
+        else
+            SendMessageA(caseUi.window, c.message, c.wParam, c.lParam);
+        caseUi.pump(200);
+        EXPECT_FALSE(IsWindow(caseUi.window));
+        EXPECT_EQ(caseUi.main->window, nullptr);
+        ToneSettings expected;
+        setDefaults(expected);
+        expected.flags = kFlagFixedDuration;
+        expected.startLeft[0] = 1000.0 * 1.0594630943592953;
+        EXPECT_EQ(readFile(caseFolder.file("Current.tdf")), toneBytes(expected));
+    }
+}
+
+}  // namespace
+}  // namespace zelvaro::test
