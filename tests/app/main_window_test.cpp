@@ -1,14 +1,19 @@
-// The program starts, shows its main dialog and ends when it is closed.
+// The program as a separate process: its role by name and trailer, the
+// single-instance rule, Current.tdf in its own folder and its exit codes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "app/program_role.h"
+#include "tests/app/main_window_harness.h"
+
+namespace zelvaro::test {
 namespace {
 
 // tone.exe is built in src/app of the same build tree as this test (tests/app).
-std::string toneExePath() {
+std::string builtToneExe() {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string path(self);
@@ -16,29 +21,113 @@ std::string toneExePath() {
     return path + "..\\..\\src\\app\\tone.exe";
 }
 
-// The window is found as soon as it exists; it is shown once its
-// initialisation has run.
-HWND waitForVisibleWindow(const char* className, const char* title, DWORD timeoutMs) {
+// A copy of the program in a folder of its own, optionally with a trailer.
+std::string installCopy(const TempFolder& folder, const char* name, const std::string& trailer = "") {
+    const std::string path = folder.file(name);
+    std::string bytes = readFile(builtToneExe());
+    EXPECT_FALSE(bytes.empty());
+    writeFile(path, bytes + trailer);
+    return path;
+}
+
+class Process {
+public:
+    // Started from a current directory other than the program's folder.
+    explicit Process(const std::string& exe) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + exe + "\"";
+        char tempDir[MAX_PATH];
+        GetTempPathA(MAX_PATH, tempDir);
+        started_ = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, tempDir, &startup, &info_);
+    }
+    ~Process() {
+        if (started_) {
+            if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(info_.hProcess, 99);
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+    bool started() const { return started_; }
+    // The exit code, or -1 when the process has not ended within the time.
+    long exitCode(DWORD timeoutMs) {
+        if (!started_ || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+    DWORD id() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    bool started_ = false;
+};
+
+// The process's visible dialog titled `title`.
+HWND waitForWindow(DWORD processId, const char* title, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        HWND window = FindWindowA(className, title);
-        if (window && IsWindowVisible(window))
-            return window;
+        HWND window = nullptr;
+        while ((window = FindWindowExA(nullptr, window, "#32770", title)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId && IsWindowVisible(window))
+                return window;
+        }
         Sleep(50);
     }
     return nullptr;
 }
 
-TEST(MainWindow, OpensAsDialogCaptionedZelvaroAndClosesWithExitCodeOne) {
-    std::string exe = toneExePath();
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process))
-        << exe;
+TEST(ProgramRole, NameAndTrailerChooseTheRole) {
+    struct Case {
+        const char* path;
+        uint32_t marker;
+        ProgramRole role;
+    } const cases[] = {
+        {"C:\\Zelvaro\\tone.exe", 0, ProgramRole::Application},
+        {"C:\\Zelvaro\\tone.exe", 0x12345678, ProgramRole::Application},
+        {"C:\\Zelvaro\\tone.exe", kInstallMarker, ProgramRole::Install},
+        {"C:\\Zelvaro\\tone.exe", kUninstallMarker, ProgramRole::Uninstall},
+        {"D:\\dl\\zelvaro-setup.exe", kInstallMarker, ProgramRole::Install},
+        {"D:\\dl\\ZelvaroSetup.exe", 0, ProgramRole::CorruptSetup},
+        {"D:\\dl\\zsetup2.EXE", kUninstallMarker, ProgramRole::CorruptSetup},
+        // Only the file name counts, not the folder or the extension.
+        {"D:\\Setup Files\\tone.exe", 0, ProgramRole::Application},
+        {"D:\\dl\\tone.setup", 0, ProgramRole::Application},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(chooseRole(upperBaseName(c.path), c.marker), c.role);
+    }
+}
 
-    HWND window = waitForVisibleWindow("#32770", "Zelvaro", 20000);
+TEST(ProgramRole, TheMarkerIsTheFilesLastFourBytesLittleEndian) {
+    TempFolder folder;
+    struct Case {
+        std::string bytes;
+        uint32_t marker;
+    } const cases[] = {
+        {std::string("MZ...\xF0\xF0\x0F\x0F", 9), kInstallMarker},
+        {std::string("\x0F\x0F\xF0\xF0", 4), kUninstallMarker},
+        {std::string("\x01\x02\x03", 3), 0},  // shorter than a marker
+        {std::string(), 0},
+    };
+    for (const Case& c : cases) {
+        writeFile(folder.file("x.exe"), c.bytes);
+        EXPECT_EQ(readTrailerMarker(folder.file("x.exe").c_str()), c.marker) << c.bytes.size();
+    }
+    EXPECT_EQ(readTrailerMarker(folder.file("missing.exe").c_str()), 0u);
+}
+
+TEST(MainWindowProcess, RunsFromItsOwnFolderAndEndsWithOneAfterClosing) {
+    TempFolder folder;
+    Process program(installCopy(folder, "tone.exe"));
+    ASSERT_TRUE(program.started());
+    HWND window = waitForWindow(program.id(), "Zelvaro", 20000);
     ASSERT_NE(window, nullptr) << "no visible dialog captioned Zelvaro";
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     EXPECT_TRUE(style & WS_CAPTION);
@@ -46,12 +135,70 @@ TEST(MainWindow, OpensAsDialogCaptionedZelvaroAndClosesWithExitCodeOne) {
     EXPECT_FALSE(style & WS_THICKFRAME) << "the main window has a fixed size";
 
     PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 1u) << "a main window that ran and was closed ends with 1";
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    EXPECT_EQ(program.exitCode(20000), 1) << "a main window that ran and was closed ends with 1";
+    ToneSettings defaults;
+    setDefaults(defaults);
+    EXPECT_EQ(readFile(folder.file("Current.tdf")), toneBytes(defaults))
+        << "Current.tdf goes to the program's folder, whatever the current directory";
+}
+
+TEST(MainWindowProcess, ASecondStartBringsTheFirstWindowBackAndEndsWithZero) {
+    TempFolder first, second;
+    Process running(installCopy(first, "tone.exe"));
+    HWND window = waitForWindow(running.id(), "Zelvaro", 20000);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_MINIMIZE);
+    for (int i = 0; i < 50 && !IsIconic(window); ++i)
+        Sleep(20);
+    ASSERT_TRUE(IsIconic(window));
+
+    Process again(installCopy(second, "tone.exe"));
+    EXPECT_EQ(again.exitCode(20000), 0);
+    for (int i = 0; i < 50 && IsIconic(window); ++i)
+        Sleep(20);
+    EXPECT_FALSE(IsIconic(window)) << "the first window is restored";
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(readFile(second.file("Current.tdf")), "") << "the second process touches nothing";
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(running.exitCode(20000), 1);
+}
+
+TEST(MainWindowProcess, ASetupFileWithoutItsMarkerSaysItIsCorrupt) {
+    TempFolder folder;
+    Process setup(installCopy(folder, "ZelvaroSetup.exe"));
+    HWND box = waitForWindow(setup.id(), "Install Error", 20000);
+    ASSERT_NE(box, nullptr) << "no Install Error message";
+    char text[512] = {};
+    HWND child = nullptr;
+    std::string all;
+    while ((child = FindWindowExA(box, child, "Static", nullptr)) != nullptr) {
+        GetWindowTextA(child, text, sizeof text);
+        all += text;
+    }
+    EXPECT_NE(all.find("Installation file corrupt."), std::string::npos) << all;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(setup.exitCode(20000), 0);
+    EXPECT_EQ(readFile(folder.file("Current.tdf")), "");
+}
+
+// Until the installer exists, its two roles start nothing and end with 0.
+TEST(MainWindowProcess, InstallerMarkersEndAtOnceWithZero) {
+    struct Case {
+        const char* name;
+        std::string trailer;
+    } const cases[] = {
+        {"ZelvaroSetup.exe", std::string("\xF0\xF0\x0F\x0F", 4)},
+        {"tone.exe", std::string("\x0F\x0F\xF0\xF0", 4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        Process program(installCopy(folder, c.name, c.trailer));
+        EXPECT_EQ(program.exitCode(20000), 0);
+        EXPECT_EQ(readFile(folder.file("Current.tdf")), "") << "no main window ran";
+    }
 }
 
 }  // namespace
+}  // namespace zelvaro::test

@@ -309,5 +309,29 @@ TEST_F(MainWindowTest, PlayAndStopSwapThePicturesAndTheMenuStates) {
     EXPECT_FALSE(idle.stopEnabled);
 }
 
+// Only "true", in any letter case, starts the tone as the window opens.
+TEST_F(MainWindowTest, AutoplayStartsTheToneOnlyWhenTrue) {
+    struct Case {
+        const char* value;
+        bool plays;
+    } const cases[] = {
+        {"true", true}, {"TRUE", true}, {"yes", false}, {"1", false}, {nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(missing)");
+        TempFolder caseFolder;
+        MainWindowHarness caseUi(caseFolder);
+        if (c.value)
+            caseUi.writeSetting("autoplay", c.value);
+        // Without a device the play error would come up over the opening window.
+        WindowCloser box("Sound Play Error", IDOK, c.plays ? 1000 : 0);
+        ASSERT_NE(caseUi.open(), nullptr);
+        if (box.wait())
+            GTEST_SKIP() << "no sound device to play on";
+        EXPECT_EQ(caseUi.main->player.isOpen(), c.plays);
+        EXPECT_EQ(caseUi.buttonPicture(IDC_PLAY), c.plays ? IDB_PLAY_GREY : IDB_PLAY);
+    }
+}
+
 }  // namespace
 }  // namespace zelvaro::test
