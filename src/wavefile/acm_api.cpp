@@ -1,20 +1,12 @@
 #include "wavefile/acm_api.h"
 
+#include "wavefile/little_endian.h"
+
 namespace zelvaro {
 
 namespace {
 
 constexpr size_t kRecordBase = 18;
-
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 }  // namespace
 
@@ -34,13 +26,13 @@ bool acmFormatRecord(const WaveFormat& format, std::vector<uint8_t>& record) {
 std::vector<uint8_t> acmPcmRecord(uint16_t channels, uint32_t rate) {
     std::vector<uint8_t> r(kRecordBase, 0);
     const uint32_t align = 2u * channels;
-    put16(&r[0], kWaveFormatPcm);
-    put16(&r[2], channels);
-    put32(&r[4], rate);
-    put32(&r[8], align * rate);
-    put16(&r[12], align);
-    put16(&r[14], 16);
-    put16(&r[16], 0);
+    putLe16(&r[0], kWaveFormatPcm);
+    putLe16(&r[2], channels);
+    putLe32(&r[4], rate);
+    putLe32(&r[8], align * rate);
+    putLe16(&r[12], align);
+    putLe16(&r[14], 16);
+    putLe16(&r[16], 0);
     return r;
 }
 

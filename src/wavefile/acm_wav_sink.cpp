@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "wavefile/little_endian.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
@@ -16,10 +17,6 @@ constexpr uint32_t kHeaderBytesBesideRecord = 28;
 int32_t addWrapping(int32_t a, int32_t b) {
     uint32_t sum = static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
     return sum <= 0x7FFFFFFFu ? static_cast<int32_t>(sum) : -static_cast<int32_t>(~sum) - 1;
-}
-
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -96,13 +93,13 @@ void AcmWavSink::writeHeader() {
     const uint32_t x = static_cast<uint32_t>(format.size()) - 18u;
     std::vector<uint8_t> h(kHeaderBytesBesideRecord + format.size());
     std::memcpy(&h[0], "RIFF", 4);
-    put32(&h[4], x + dataBytes + 38u);
+    putLe32(&h[4], x + dataBytes + 38u);
     std::memcpy(&h[8], "WAVE", 4);
     std::memcpy(&h[12], "fmt ", 4);
-    put32(&h[16], x + 18u);
+    putLe32(&h[16], x + 18u);
     std::memcpy(&h[20], format.data(), format.size());
     std::memcpy(&h[20 + format.size()], "data", 4);
-    put32(&h[24 + format.size()], dataBytes);
+    putLe32(&h[24 + format.size()], dataBytes);
     noteIo(file.write(h.data(), static_cast<uint32_t>(h.size())));
 }
 

@@ -1,25 +1,11 @@
 #include <cstring>
 
 #include "wavefile/compressed_wav.h"
+#include "wavefile/unreadable_wav_source.h"
 
 namespace zelvaro {
 
 namespace {
-
-// Stands for a compressed file that no codec can decode: failed, silent, and
-// holding no file open.
-class UnsupportedWavSource final : public SoundSource {
-public:
-    explicit UnsupportedWavSource(const WaveFormat& format)
-        : SoundSource(static_cast<int32_t>(format.samplesPerSec), 524272, static_cast<uint8_t>(format.channels)) {
-        markFailed();
-    }
-    void read(int32_t* samples, int frames) override {
-        if (frames > 0) std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channels);
-    }
-    int position() override { return 0; }
-    int length() override { return 0; }
-};
 
 class UnsupportedWavSink final : public SoundSink {
 public:
@@ -36,7 +22,7 @@ public:
 }  // namespace
 
 SoundSourceRef openCompressedWavSource(FileStream, const WaveFormat& format, uint32_t) {
-    return SoundSourceRef(new UnsupportedWavSource(format));
+    return SoundSourceRef(new UnreadableWavSource(format));
 }
 
 SoundSinkRef createCompressedWavSink(const char*, const WaveFormat& format) {

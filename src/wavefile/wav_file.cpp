@@ -6,6 +6,8 @@
 
 #include "wavefile/compressed_wav.h"
 #include "wavefile/file_stream.h"
+#include "wavefile/little_endian.h"
+#include "wavefile/unreadable_wav_source.h"
 #include "wavefile/wav_file_sink.h"
 #include "wavefile/wav_file_source.h"
 
@@ -17,10 +19,6 @@ constexpr uint32_t kMinFormatChunk = 14;
 constexpr uint32_t kMaxFormatChunk = 8192;
 constexpr uint32_t kMaxChannels = 255;
 constexpr uint32_t kMaxSampleRate = 192000;
-
-uint32_t get32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Chunk sizes are padded to even; a size of 0xFFFFFFFF pads to 0 in 32 bits,
 // which the callers reject together with the other non-positive sizes.
@@ -58,7 +56,7 @@ public:
         for (;;) {
             uint8_t header[8];
             if (!readExact(header, 8)) return false;
-            size = get32(header + 4);
+            size = getLe32(header + 4);
             if (std::memcmp(header, id, 4) == 0) return true;
             int32_t padded = paddedSize(size);
             if (padded <= 0 || !skip(static_cast<uint32_t>(padded))) return false;
@@ -77,25 +75,10 @@ bool findWaveForm(ChunkWalker& walk) {
         uint8_t header[12];
         if (!walk.readExact(header, 12)) return false;
         if (std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "WAVE", 4) == 0) return true;
-        int32_t padded = paddedSize(get32(header + 4));
+        int32_t padded = paddedSize(getLe32(header + 4));
         if (padded <= 4 || !walk.skip(static_cast<uint32_t>(padded) - 4u)) return false;
     }
 }
-
-// Stands for PCM samples of a width no reader takes: failed and silent, so
-// that the caller can still show the file's format record.
-class UnreadableWidthSource final : public SoundSource {
-public:
-    explicit UnreadableWidthSource(const WaveFormat& format)
-        : SoundSource(static_cast<int32_t>(format.samplesPerSec), 524272, static_cast<uint8_t>(format.channels)) {
-        markFailed();
-    }
-    void read(int32_t* samples, int frames) override {
-        if (frames > 0) std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channels);
-    }
-    int position() override { return 0; }
-    int length() override { return 0; }
-};
 
 template <typename Source>
 SoundSourceRef makeSource(FileStream file, const WaveFormat& format) {
@@ -164,7 +147,7 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
             std::move(file), static_cast<int32_t>(format.samplesPerSec), static_cast<uint8_t>(format.channels),
             layout.containerBits / 8));
     else if (layout.kind == SampleLayout::kFloat)
-        source = SoundSourceRef(new (std::nothrow) UnreadableWidthSource(format));
+        source = SoundSourceRef(new (std::nothrow) UnreadableWavSource(format));
     else if (layout.containerBits == 8)
         source = makeSource<WavFileSource8>(std::move(file), format);
     else if (layout.containerBits == 16)
@@ -174,7 +157,7 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
     else if (layout.containerBits == 32)
         source = makeSource<WavFileSource32>(std::move(file), format);
     else
-        source = SoundSourceRef(new (std::nothrow) UnreadableWidthSource(format));
+        source = SoundSourceRef(new (std::nothrow) UnreadableWavSource(format));
     if (layout.kind == SampleLayout::kPcm && source && !source->failed())
         static_cast<WavFileSource*>(source.get())->ignoredBits = layout.containerBits - layout.validBits;
     if (source && formatOut) *formatOut = std::move(format);
