@@ -32,6 +32,8 @@ constexpr Tooltip kTooltips[] = {
 
 }  // namespace
 
+BOOL(WINAPI* MainWindow::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = WinHelpA;
+
 MainWindow::MainWindow() { setDefaults(tone); }
 
 MainWindow::~MainWindow() {
@@ -81,7 +83,7 @@ void MainWindow::OnDestroy() {
     splash.Destroy();
 }
 
-void MainWindow::OnHelp() { WinHelpA(window, "tone.hlp", HELP_CONTENTS, 0); }
+void MainWindow::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTENTS, 0); }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -50,6 +50,9 @@ public:
     void OnSaveAsWav();
     void OnPlaySettings();
 
+    // How the help file is opened: WinHelpA, or a test's recorder.
+    static BOOL(WINAPI* openHelp)(HWND, LPCSTR, UINT, ULONG_PTR);
+
     LSplashScreen splash;
     int statusTextIndex = 0;
     HWND tooltip = nullptr;

@@ -282,31 +282,60 @@ TEST_F(MainWindowTest, EscapeAndEnterNeverCloseTheWindow) {
     EXPECT_EQ(ui.rows(), (std::vector<Row>{{"Sine 1 Frequency", "1000.00Hz"}}));
 }
 
-TEST_F(MainWindowTest, PlayAndStopSwapThePicturesAndTheMenuStates) {
+// Every way of starting and stopping, in turn: pictures and menu states follow.
+TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates) {
     ASSERT_NE(ui.open(), nullptr);
     ui.command(IDC_PLAY);
     if (!ui.main->player.isOpen())
         GTEST_SKIP() << "no sound device to play on";
-    struct State {
-        int play, stop;
-        bool playEnabled, stopEnabled;
+    ui.command(IDC_STOP);
+    enum Input { Command, Key };
+    struct Case {
+        const char* name;
+        Input input;
+        WPARAM what;
+        bool playing;
+    } const cases[] = {
+        {"Play button", Command, IDC_PLAY, true},   {"Stop button", Command, IDC_STOP, false},
+        {"File > Play", Command, IDM_PLAY, true},   {"File > Stop", Command, IDM_STOP, false},
+        {"F9", Key, VK_F9, true},                   {"F3", Key, VK_F3, false},
+        {"F10", Key, VK_F10, true},                 {"F4", Key, VK_F4, false},
+        {"Play again", Command, IDC_PLAY, true},    {"F9 while playing", Key, VK_F9, true},
+        {"Esc", Key, VK_ESCAPE, false},             {"Stop while idle", Command, IDC_STOP, false},
     };
-    auto state = [&] {
-        return State{ui.buttonPicture(IDC_PLAY), ui.buttonPicture(IDC_STOP),
-                     ui.menuEnabled(IDM_PLAY), ui.menuEnabled(IDM_STOP)};
-    };
-    State playing = state();
-    EXPECT_EQ(playing.play, IDB_PLAY_GREY);
-    EXPECT_EQ(playing.stop, IDB_STOP);
-    EXPECT_FALSE(playing.playEnabled);
-    EXPECT_TRUE(playing.stopEnabled);
-    ui.keyDown(VK_F4);
-    EXPECT_FALSE(ui.main->player.isOpen());
-    State idle = state();
-    EXPECT_EQ(idle.play, IDB_PLAY);
-    EXPECT_EQ(idle.stop, IDB_STOP_GREY);
-    EXPECT_TRUE(idle.playEnabled);
-    EXPECT_FALSE(idle.stopEnabled);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.input == Command)
+            ui.command(static_cast<WORD>(c.what));
+        else
+            ui.keyDown(c.what);
+        EXPECT_EQ(ui.main->player.isOpen(), c.playing);
+        EXPECT_EQ(ui.buttonPicture(IDC_PLAY), c.playing ? IDB_PLAY_GREY : IDB_PLAY);
+        EXPECT_EQ(ui.buttonPicture(IDC_STOP), c.playing ? IDB_STOP : IDB_STOP_GREY);
+        EXPECT_EQ(ui.menuEnabled(IDM_PLAY), !c.playing);
+        EXPECT_EQ(ui.menuEnabled(IDM_STOP), c.playing);
+        EXPECT_TRUE(IsWindow(ui.window));
+    }
+}
+
+// Help opens the contents of tone.hlp: the menu item, F1 and WM_HELP.
+std::vector<std::string> g_helpCalls;
+BOOL WINAPI recordHelp(HWND, LPCSTR file, UINT command, ULONG_PTR data) {
+    g_helpCalls.push_back(std::string(file) + " " + std::to_string(command) + " " +
+                          std::to_string(data));
+    return TRUE;
+}
+
+TEST_F(MainWindowTest, HelpContentsByMenuF1AndHelpMessage) {
+    ASSERT_NE(ui.open(), nullptr);
+    auto* const previous = MainWindow::openHelp;
+    MainWindow::openHelp = recordHelp;
+    g_helpCalls.clear();
+    ui.command(IDHELP);
+    ui.keyDown(VK_F1);
+    SendMessageA(ui.window, WM_HELP, 0, 0);
+    MainWindow::openHelp = previous;
+    EXPECT_EQ(g_helpCalls, (std::vector<std::string>(3, "tone.hlp 3 0")));
 }
 
 // Only "true", in any letter case, starts the tone as the window opens.
