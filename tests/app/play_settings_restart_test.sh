@@ -29,12 +29,19 @@ if not active:
 first, last = active[0], active[-1]
 print("signal %.2f s" % ((last - first) / rate))
 
+# Medians, so that a short dropout of a busy machine does not count: the
+# period is the median distance between rising zero crossings, the level the
+# median RMS of 10 ms pieces.
 def measure(start, end):
     body = left[start:end]
     crossings = [i - 1 + (-body[i - 1]) / (body[i] - body[i - 1])
                  for i in range(1, len(body)) if body[i - 1] < 0 <= body[i]]
-    freq = (len(crossings) - 1) * rate / (crossings[-1] - crossings[0]) if len(crossings) > 2 else 0
-    peak = math.sqrt(sum(v * v for v in body) / len(body)) * math.sqrt(2)
+    periods = sorted(b - a for a, b in zip(crossings, crossings[1:]))
+    freq = rate / periods[len(periods) // 2] if periods else 0
+    piece = rate // 100
+    levels = sorted(math.sqrt(sum(v * v for v in body[i:i + piece]) / piece)
+                    for i in range(0, len(body) - piece + 1, piece))
+    peak = levels[len(levels) // 2] * math.sqrt(2)
     return freq, peak
 
 # Half a second well inside each part: the first after 0.3 s, the last ending
