@@ -1,0 +1,45 @@
+// The setup file: the program's executable followed by further payload files,
+// their sizes, the byte sum of all payload and the install marker. The same
+// layout is written by make_setup at build time and read by the install run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelvaro {
+
+// The last four bytes of the executable choose its role.
+constexpr uint32_t kInstallMarker = 0x0F0FF0F0u;
+constexpr uint32_t kUninstallMarker = 0xF0F00F0Fu;
+// What the installed program ends with.
+constexpr uint32_t kApplicationMarker = 0u;
+
+// Adds every byte (as an unsigned value) to sum, wrapping at 32 bits.
+uint32_t AddPayloadBytes(uint32_t sum, const uint8_t* bytes, size_t count);
+
+void PutLittleEndian32(uint8_t* destination, uint32_t value);
+uint32_t GetLittleEndian32(const uint8_t* source);
+
+// The bytes that follow the payload: each size, the payload sum, the marker.
+std::vector<uint8_t> SetupTrailer(const std::vector<uint32_t>& sizes, uint32_t payloadSum);
+
+// The trailer read back from the last (entries + 2) x 4 bytes of a file
+// (marker excluded: the caller has already chosen the role from it).
+struct SetupTrailerFields {
+    std::vector<uint32_t> sizes;
+    uint32_t payloadSum = 0;
+};
+// False when the file is too short to hold the trailer or when the sizes add
+// up to more than the bytes in front of the trailer.
+bool ReadSetupTrailer(const uint8_t* tail, size_t entries, uint64_t fileSize,
+                      SetupTrailerFields& fields);
+
+// Writes the setup file made of the payload files in order. False with a
+// reason when a payload cannot be read, is larger than 4 GiB less one byte,
+// or the output cannot be written completely (a partial output is removed).
+bool WriteSetupFile(const std::string& output, const std::vector<std::string>& payloads,
+                    std::string& error);
+
+}  // namespace zelvaro

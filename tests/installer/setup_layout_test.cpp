@@ -1,0 +1,113 @@
+// The setup file's bytes: payloads in order, their sizes, the wrap-around byte
+// sum and the install marker.
+#include "installer/setup_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace zelvaro {
+namespace {
+
+std::string TempPath(const char* name) {
+    return testing::TempDir() + "zelvaro_setup_" + name;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+    return static_cast<bool>(std::ifstream(path, std::ios::binary));
+}
+
+TEST(SetupFile, LaysOutPayloadsSizesSumAndMarker) {
+    const std::string program = TempPath("program.bin");
+    const std::string help = TempPath("help.bin");
+    const std::string empty = TempPath("empty.bin");
+    const std::string output = TempPath("out.exe");
+    WriteBytes(program, {'M', 'Z', 0x90});
+    WriteBytes(help, {0xFF, 0x01});
+    WriteBytes(empty, {});
+    std::string error;
+    ASSERT_TRUE(WriteSetupFile(output, {program, help, empty}, error)) << error;
+
+    const std::vector<uint8_t> expected = {
+        'M', 'Z', 0x90,          // payload 1
+        0xFF, 0x01,              // payload 2 (payload 3 is empty)
+        3, 0, 0, 0,              // size 1
+        2, 0, 0, 0,              // size 2
+        0, 0, 0, 0,              // size 3
+        0x37, 0x02, 0, 0,        // sum 0x4D + 0x5A + 0x90 + 0xFF + 0x01 = 0x237
+        0xF0, 0xF0, 0x0F, 0x0F,  // install marker 0x0F0FF0F0
+    };
+    EXPECT_EQ(ReadBytes(output), expected);
+    for (const std::string& path : {program, help, empty, output})
+        std::remove(path.c_str());
+}
+
+TEST(SetupFile, PayloadSumWrapsAt32Bits) {
+    const std::vector<uint8_t> bytes = {0xFF, 0xFF, 0x02};
+    struct Case {
+        uint32_t start;
+        uint32_t expected;
+    } cases[] = {
+        {0, 0x200},
+        {0xFFFFFFFFu, 0x1FF},
+        {0xFFFFFE00u, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AddPayloadBytes(c.start, bytes.data(), bytes.size()), c.expected) << c.start;
+}
+
+TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
+    const std::vector<uint8_t> trailer = SetupTrailer({217088, 20000}, 0x12345678u);
+    ASSERT_EQ(trailer.size(), 16u);
+    EXPECT_EQ(GetLittleEndian32(&trailer[12]), kInstallMarker);
+
+    struct Case {
+        const char* name;
+        uint64_t fileSize;
+        bool ok;
+    } cases[] = {
+        {"exact", 217088 + 20000 + 16, true},
+        {"with bytes in front", 217088 + 20000 + 16 + 5, true},
+        {"one payload byte short", 217088 + 20000 + 15, false},
+        {"shorter than the trailer", 15, false},
+    };
+    for (const Case& c : cases) {
+        SetupTrailerFields fields;
+        EXPECT_EQ(ReadSetupTrailer(trailer.data(), 2, c.fileSize, fields), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(fields.sizes, (std::vector<uint32_t>{217088, 20000})) << c.name;
+            EXPECT_EQ(fields.payloadSum, 0x12345678u) << c.name;
+        }
+    }
+}
+
+TEST(SetupFile, FailuresLeaveNoOutputAndNeverTouchThePayload) {
+    const std::string program = TempPath("keep.bin");
+    const std::string output = TempPath("failed.exe");
+    WriteBytes(program, {1, 2, 3});
+    std::string error;
+    EXPECT_FALSE(WriteSetupFile(output, {program, TempPath("missing.bin")}, error));
+    EXPECT_NE(error.find("missing.bin"), std::string::npos) << error;
+    EXPECT_FALSE(Exists(output)) << "a half-written setup file is removed";
+
+    EXPECT_FALSE(WriteSetupFile(program, {program}, error));
+    EXPECT_EQ(ReadBytes(program), (std::vector<uint8_t>{1, 2, 3}));
+    std::remove(program.c_str());
+}
+
+}  // namespace
+}  // namespace zelvaro
