@@ -31,7 +31,7 @@ std::vector<uint8_t> SetupTrailer(const std::vector<uint32_t>& sizes, uint32_t p
         out += 4;
     }
     PutLittleEndian32(out, payloadSum);
-    PutLittleEndian32(out + 4, kInstallMarker);
+    PutLittleEndian32(out + 4, kSetupMarkerInstall);
     return trailer;
 }
 

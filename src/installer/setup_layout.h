@@ -11,10 +11,10 @@
 namespace zelvaro {
 
 // The last four bytes of the executable choose its role.
-constexpr uint32_t kInstallMarker = 0x0F0FF0F0u;
-constexpr uint32_t kUninstallMarker = 0xF0F00F0Fu;
+constexpr uint32_t kSetupMarkerInstall = 0x0F0FF0F0u;
+constexpr uint32_t kSetupMarkerUninstall = 0xF0F00F0Fu;
 // What the installed program ends with.
-constexpr uint32_t kApplicationMarker = 0u;
+constexpr uint32_t kSetupMarkerApplication = 0u;
 
 // Adds every byte (as an unsigned value) to sum, wrapping at 32 bits.
 uint32_t AddPayloadBytes(uint32_t sum, const uint8_t* bytes, size_t count);

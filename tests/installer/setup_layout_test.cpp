@@ -73,7 +73,7 @@ TEST(SetupFile, PayloadSumWrapsAt32Bits) {
 TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
     const std::vector<uint8_t> trailer = SetupTrailer({217088, 20000}, 0x12345678u);
     ASSERT_EQ(trailer.size(), 16u);
-    EXPECT_EQ(GetLittleEndian32(&trailer[12]), kInstallMarker);
+    EXPECT_EQ(GetLittleEndian32(&trailer[12]), kSetupMarkerInstall);
 
     struct Case {
         const char* name;

@@ -1,0 +1,5 @@
+// Resource ids of installer.rc.
+#pragma once
+
+// 1: the licence terms dialog "LicenceTermsDlg" (a named template)
+#define IDC_LICENCE_TEXT 101

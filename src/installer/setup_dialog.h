@@ -1,0 +1,69 @@
+// The install and uninstall runs: progress dialogs whose job installs or
+// removes the program, and which talk to the shell's Program Manager service
+// over DDE while they work.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/l_progress_dialog.h"
+
+namespace zelvaro {
+
+constexpr char kSetupTitle[] = "Installing Zelvaro v 2.00";
+constexpr char kCorruptSetupText[] =
+    "Installation file corrupt.\n\nA checksum error was detected in your install file, please "
+    "redownload file and install again.";
+constexpr char kCorruptSetupTitle[] = "Install Error";
+
+class SetupDialog : public LProgressDialog {
+public:
+    explicit SetupDialog(const char* title) : LProgressDialog(title) {}
+
+    // Takes the Program Manager's acknowledgements; leaves every other
+    // message to the dialog.
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Sends one command string to Program Manager. False when no server
+    // answered, or none acknowledged the command within kAckTimeoutMs, so a
+    // shell without the service never holds the run up for long.
+    bool ProgmanCommand(const char* command);
+
+    static constexpr DWORD kAckTimeoutMs = 3000;
+
+    HWND progmanServer = nullptr;
+    char installFolder[MAX_PATH] = {};
+
+protected:
+    ~SetupDialog() = default;
+
+private:
+    bool WaitForAck();
+    LPARAM ackParameter = 0;
+};
+
+class InstallDialog : public SetupDialog {
+public:
+    InstallDialog() : SetupDialog(kSetupTitle) {}
+    // Terms, payload copy with its sum check, shell entries, first start.
+    int Work() override;
+
+private:
+    bool CopyPayload(HANDLE setupFile);
+    void FinishInstall();
+};
+
+class UninstallDialog : public SetupDialog {
+public:
+    // `hasArgument`: started with "/uninstall" (the temporary copy) rather
+    // than as the installed uninstaller.
+    explicit UninstallDialog(bool hasArgument) : SetupDialog(kSetupTitle), hasArgument(hasArgument) {}
+    // Hands over to a temporary copy, or asks and removes the installation.
+    int Work() override;
+
+private:
+    bool SpawnTemporaryCopy();
+    void RemoveInstallation();
+    bool hasArgument;
+};
+
+}  // namespace zelvaro

@@ -1,0 +1,159 @@
+#include "installer/shell_entries.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/settings/settings_path.h"
+#include "installer/folder_guard.h"
+#include "installer/setup_layout.h"
+
+namespace zelvaro {
+
+namespace {
+
+constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+bool ReadString(HKEY root, const char* keyName, const char* valueName, std::string& value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    char buffer[MAX_PATH + 1] = {};
+    DWORD type = 0;
+    DWORD size = MAX_PATH;
+    const LONG result = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    value = buffer;  // the buffer stays terminated: one byte more than asked for
+    return true;
+}
+
+void SetString(HKEY key, const char* name, const char* value) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>(std::strlen(value) + 1));
+}
+
+std::string FolderFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
+    char buffer[MAX_PATH] = {};
+    const UINT length = query(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? buffer : "";
+}
+
+}  // namespace
+
+std::string DesktopFolder() {
+    std::string folder = "c:\\Windows\\Desktop";
+    std::string value;
+    if (ReadString(HKEY_CURRENT_USER, kShellFoldersKey, "Desktop", value))
+        folder = value;
+    if (ReadString(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Desktop", value))
+        folder = value;
+    return folder;
+}
+
+std::string ShortcutPath() { return DesktopFolder() + "\\Zelvaro.lnk"; }
+
+bool CreateShortcut(const char* target, const std::string& shortcut) {
+    const HRESULT initialised = CoInitialize(nullptr);
+    bool saved = false;
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        link->SetPath(target);
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t wide[MAX_PATH] = {};
+            if (MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH) > 0)
+                saved = SUCCEEDED(file->Save(wide, TRUE));
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(initialised))
+        CoUninitialize();
+    return saved;
+}
+
+void WriteFolderValues(const char* folder) {
+    HKEY key = nullptr;
+    char emptyClass[] = "";
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFoldersKey, 0, emptyClass, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    SetString(key, "ProgramFiles", folder);
+    SetString(key, "DataFiles", folder);
+    RegCloseKey(key);
+}
+
+std::string ReadFolderValue(const char* name) {
+    std::string value;
+    ReadString(HKEY_LOCAL_MACHINE, kFoldersKey, name, value);
+    return value;
+}
+
+void AddUninstallEntry(const char* uninstaller) {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallParentKey, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+        return;
+    HKEY entry = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(parent, kUninstallSubkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry,
+                        &disposition) == ERROR_SUCCESS) {
+        if (disposition == REG_CREATED_NEW_KEY) {
+            SetString(entry, "DisplayName", "Zelvaro Uninstall");
+            SetString(entry, "UninstallString", uninstaller);
+        }
+        RegCloseKey(entry);
+    }
+    RegCloseKey(parent);
+}
+
+void RemoveUninstallEntry() {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallParentKey, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+        return;
+    RegDeleteKeyA(parent, kUninstallSubkey);
+    RegCloseKey(parent);
+}
+
+bool AppendMarker(const char* path, uint32_t marker) {
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    uint8_t bytes[4];
+    PutLittleEndian32(bytes, marker);
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes, sizeof bytes, &written, nullptr) && written == sizeof bytes;
+    CloseHandle(file);
+    return ok;
+}
+
+std::vector<std::string> ProtectedFolders() {
+    std::vector<std::string> folders = {FolderFrom(GetWindowsDirectoryA), FolderFrom(GetSystemDirectoryA),
+                                        FolderFrom(GetSystemWow64DirectoryA)};
+    char temporary[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, temporary);
+    if (length > 0 && length < MAX_PATH)
+        folders.push_back(temporary);
+    return folders;
+}
+
+bool EmptyAndRemoveFolder(const std::string& folder) {
+    if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, ProtectedFolders()))
+        return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+    return true;
+}
+
+}  // namespace zelvaro
