@@ -1,11 +1,11 @@
-// The install and uninstall roles of the executable. Until the installer is
-// built, both end at once without doing anything.
+// The install and uninstall roles of the executable: the installer's runs.
 #include "app/program_role.h"
+#include "installer/setup_roles.h"
 
 namespace zelvaro {
 
-int runInstallRole() { return 0; }
+int runInstallRole() { return RunInstall(); }
 
-int runUninstallRole() { return 0; }
+int runUninstallRole() { return RunUninstall(); }
 
 }  // namespace zelvaro

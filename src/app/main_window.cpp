@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/help/help_viewer.h"
 #include "app/resource.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/settings_path.h"
