@@ -1,0 +1,325 @@
+// The real setup file and uninstaller, run as a user runs them in a fresh
+// Wine prefix (setup_run_test.sh makes it): the terms are answered, messages
+// are read and closed from here, and what the runs leave behind is read back.
+// The cases run in order: each starts from what the one before left.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "installer/setup_dialog.h"
+
+namespace zelvaro {
+namespace {
+
+constexpr DWORD kTimeoutMs = 60000;
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvaro";
+constexpr char kFolders[] = "Software\\Quorrel\\Zelvaro\\CurrentVersion\\Folders";
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string RegString(HKEY root, const char* key, const char* value) {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return buffer;
+}
+
+bool KeyExists(HKEY root, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string InstallFolder() {
+    return RegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
+           "\\Quorrel\\Zelvaro";
+}
+
+std::string DesktopShortcut() {
+    const char* shell = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    std::string desktop = RegString(HKEY_LOCAL_MACHINE, shell, "Common Desktop");
+    if (desktop == "(missing)")
+        desktop = RegString(HKEY_CURRENT_USER, shell, "Desktop");
+    return desktop + "\\Zelvaro.lnk";
+}
+
+std::string ProgramGroup() {
+    char programs[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+    return std::string(programs) + "\\Zelvaro";
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string target = "(unreadable)";
+    CoInitialize(nullptr);
+    IShellLinkA* shell = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shell)))) {
+        IPersistFile* file = nullptr;
+        wchar_t wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            char path[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
+                target = path;
+            file->Release();
+        }
+        shell->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+HANDLE Start(const std::string& program) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + program + "\"";
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+DWORD WaitExit(HANDLE process) {
+    DWORD code = 0xDEAD;
+    if (WaitForSingleObject(process, kTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+}
+
+HWND WaitWindow(const char* className, const char* title, DWORD timeoutMs = kTimeoutMs) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
+        HWND window = FindWindowA(className, title);
+        if (window && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+bool WaitGone(const char* className, const char* title) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(50)) {
+        if (!FindWindowA(className, title))
+            return true;
+    }
+    return false;
+}
+
+void Press(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::string Text(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// Wine's shell shows a program group in a folder window when it is made.
+BOOL CALLBACK CloseFolderWindow(HWND window, LPARAM) {
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (Text(window) == "Zelvaro" && std::string(className) != "#32770")
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void CloseFolderWindows() { EnumWindows(CloseFolderWindow, 0); }
+
+// Runs the setup file and answers the terms; the setup process comes back.
+HANDLE StartSetupAndAnswerTerms(const std::string& setup, int answer) {
+    HANDLE process = Start(setup);
+    if (!process)
+        return nullptr;
+    HWND terms = WaitWindow("#32770", "Zelvaro Licence Terms");
+    if (!terms) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+        return nullptr;
+    }
+    Press(terms, answer);
+    return process;
+}
+
+std::vector<uint8_t> WithMarker(std::vector<uint8_t> bytes, uint32_t marker) {
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<uint8_t>(marker >> (8 * i)));
+    return bytes;
+}
+
+class SetupRun : public testing::Test {
+protected:
+    void SetUp() override {
+        setup = Env("ZELVARO_SETUP");
+        payload = ReadBytes(Env("ZELVARO_PAYLOAD_EXE"));
+        help = ReadBytes(Env("ZELVARO_PAYLOAD_HLP"));
+        folder = InstallFolder();
+        ASSERT_TRUE(Exists(setup)) << setup;
+        ASSERT_FALSE(payload.empty());
+        ASSERT_FALSE(help.empty());
+    }
+    void ExpectNoShellEntries() {
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_FALSE(Exists(DesktopShortcut())) << DesktopShortcut();
+        EXPECT_FALSE(Exists(folder + "\\uninst.exe"));
+        EXPECT_FALSE(Exists(ProgramGroup())) << ProgramGroup();
+    }
+    std::string setup, folder;
+    std::vector<uint8_t> payload, help;
+};
+
+TEST_F(SetupRun, A_DecliningTheTermsInstallsNothing) {
+    HANDLE process = Start(setup);
+    ASSERT_NE(process, nullptr);
+    HWND terms = WaitWindow("#32770", "Zelvaro Licence Terms");
+    ASSERT_NE(terms, nullptr);
+    char text[64] = {};
+    GetDlgItemTextA(terms, 101, text, sizeof text);
+    EXPECT_EQ(std::string(text).substr(0, 21), "ZELVARO LICENCE TERMS");
+    HWND progress = FindWindowA("#32770", kSetupTitle);
+    ASSERT_NE(progress, nullptr) << "the terms show over the progress dialog";
+    EXPECT_EQ(Text(GetDlgItem(progress, 100)), "Installing Zelvaro");
+    EXPECT_EQ(Text(GetDlgItem(progress, 101)), "Licence Terms");
+    EXPECT_EQ(Text(GetDlgItem(terms, IDOK)), "I Agree");
+    EXPECT_EQ(Text(GetDlgItem(terms, IDCANCEL)), "I Do Not Agree");
+    Press(terms, IDCANCEL);
+    EXPECT_EQ(WaitExit(process), 0u);
+    EXPECT_FALSE(Exists(folder + "\\tone.exe"));
+    EXPECT_FALSE(Exists(folder + "\\tone.hlp"));
+    ExpectNoShellEntries();
+}
+
+TEST_F(SetupRun, B_AChangedPayloadByteShowsTheCorruptFileMessageAndMakesNoShellEntry) {
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temporary);
+    const std::string corrupt = std::string(temporary) + "zelvaro-setup-damaged.exe";
+    std::vector<uint8_t> bytes = ReadBytes(setup);
+    bytes[payload.size() + 100] ^= 0x01;  // a byte of the help file
+    std::ofstream(corrupt, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<std::streamsize>(bytes.size()));
+    HANDLE process = StartSetupAndAnswerTerms(corrupt, IDOK);
+    ASSERT_NE(process, nullptr);
+    HWND box = WaitWindow("#32770", kCorruptSetupTitle);
+    ASSERT_NE(box, nullptr) << "no corrupt-file message";
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), kCorruptSetupText);
+    Press(box, IDOK);
+    EXPECT_EQ(WaitExit(process), 0u);
+    ExpectNoShellEntries();
+    DeleteFileA(corrupt.c_str());
+}
+
+TEST_F(SetupRun, C_InstallsFilesEntriesShortcutGroupAndStartsTheProgram) {
+    HANDLE process = StartSetupAndAnswerTerms(setup, IDOK);
+    ASSERT_NE(process, nullptr);
+    HWND program = WaitWindow("#32770", "Zelvaro");
+    ASSERT_NE(program, nullptr) << "the installed program did not start";
+    EXPECT_EQ(WaitExit(process), 0u);
+    PostMessageA(program, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitGone("#32770", "Zelvaro"));
+    CloseFolderWindows();
+
+    EXPECT_EQ(ReadBytes(folder + "\\tone.exe"), WithMarker(payload, 0)) << "the payload and a zero trailer";
+    EXPECT_EQ(ReadBytes(folder + "\\uninst.exe"), WithMarker(payload, 0xF0F00F0Fu));
+    EXPECT_EQ(ReadBytes(folder + "\\tone.hlp"), help);
+
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kFolders, "ProgramFiles"), folder);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kFolders, "DataFiles"), folder);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Zelvaro Uninstall");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), folder + "\\uninst.exe");
+
+    EXPECT_STRCASEEQ(ShortcutTarget(DesktopShortcut()).c_str(), (folder + "\\tone.exe").c_str());
+    // Wine's shell answers Program Manager by making the group a Start Menu folder.
+    EXPECT_STRCASEEQ(ShortcutTarget(ProgramGroup() + "\\Zelvaro.lnk").c_str(), (folder + "\\tone.exe").c_str());
+    EXPECT_STRCASEEQ(ShortcutTarget(ProgramGroup() + "\\Zelvaro Help.lnk").c_str(), (folder + "\\tone.hlp").c_str());
+}
+
+TEST_F(SetupRun, D_AnExistingUninstallEntryKeepsItsValues) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const char kept[] = "Zelvaro (kept)";
+    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kept), sizeof kept);
+    RegCloseKey(key);
+    HANDLE process = StartSetupAndAnswerTerms(setup, IDOK);
+    ASSERT_NE(process, nullptr);
+    HWND program = WaitWindow("#32770", "Zelvaro");
+    ASSERT_NE(program, nullptr);
+    EXPECT_EQ(WaitExit(process), 0u);
+    PostMessageA(program, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitGone("#32770", "Zelvaro"));
+    CloseFolderWindows();
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kept);
+}
+
+// The box belongs to the temporary copy, not to the uninstaller that was run.
+std::string ProcessImageOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (process) {
+        QueryFullProcessImageNameA(process, 0, path, &size);
+        CloseHandle(process);
+    }
+    return path;
+}
+
+HWND RunUninstallerUntilItAsks(const std::string& uninstaller) {
+    HANDLE first = Start(uninstaller);
+    if (!first)
+        return nullptr;
+    EXPECT_EQ(WaitExit(first), 0u) << "the installed uninstaller only starts its copy";
+    return WaitWindow("#32770", "Uninstall Zelvaro");
+}
+
+TEST_F(SetupRun, E_DecliningTheUninstallRemovesNothing) {
+    HWND box = RunUninstallerUntilItAsks(folder + "\\uninst.exe");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), "Are you sure you want to remove Zelvaro from this computer?");
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temporary);
+    EXPECT_STRCASEEQ(ProcessImageOf(box).c_str(), (std::string(temporary) + "uninst.exe").c_str());
+    Press(box, IDNO);
+    EXPECT_TRUE(WaitGone("#32770", kSetupTitle));
+    EXPECT_TRUE(Exists(folder + "\\tone.exe"));
+    EXPECT_TRUE(Exists(folder + "\\uninst.exe"));
+    EXPECT_TRUE(Exists(DesktopShortcut()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_TRUE(Exists(ProgramGroup() + "\\Zelvaro.lnk"));
+}
+
+TEST_F(SetupRun, F_ConfirmingTheUninstallRemovesWhatTheInstallMade) {
+    HWND box = RunUninstallerUntilItAsks(folder + "\\uninst.exe");
+    ASSERT_NE(box, nullptr);
+    Press(box, IDYES);
+    EXPECT_TRUE(WaitGone("#32770", kSetupTitle));
+    CloseFolderWindows();
+    EXPECT_FALSE(Exists(folder + "\\tone.exe"));
+    EXPECT_FALSE(Exists(folder + "\\tone.hlp"));
+    EXPECT_FALSE(Exists(folder)) << "the emptied folder is removed";
+    ExpectNoShellEntries();
+}
+
+}  // namespace
+}  // namespace zelvaro
