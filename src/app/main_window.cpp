@@ -33,7 +33,7 @@ constexpr Tooltip kTooltips[] = {
 
 }  // namespace
 
-BOOL(WINAPI* MainWindow::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = WinHelpA;
+BOOL(WINAPI* MainWindow::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = ShowHelp;
 
 MainWindow::MainWindow() { setDefaults(tone); }
 

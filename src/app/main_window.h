@@ -50,7 +50,8 @@ public:
     void OnSaveAsWav();
     void OnPlaySettings();
 
-    // How the help file is opened: WinHelpA, or a test's recorder.
+    // How the help file is opened: ShowHelp (WinHelp, or the HTML pages where
+    // there is no WinHelp), or a test's recorder.
     static BOOL(WINAPI* openHelp)(HWND, LPCSTR, UINT, ULONG_PTR);
 
     LSplashScreen splash;

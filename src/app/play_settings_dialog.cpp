@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/help/help_viewer.h"
 #include "app/play_settings_dialog_res.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/settings_path.h"
@@ -39,7 +40,7 @@ bool PlaySettingsDialog::OnOK() {
     return true;
 }
 
-BOOL(WINAPI* PlaySettingsDialog::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = WinHelpA;
+BOOL(WINAPI* PlaySettingsDialog::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = ShowHelp;
 
 void PlaySettingsDialog::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTEXT, kHelpContext); }
 

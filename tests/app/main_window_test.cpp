@@ -182,21 +182,79 @@ TEST(MainWindowProcess, ASetupFileWithoutItsMarkerSaysItIsCorrupt) {
     EXPECT_EQ(readFile(folder.file("Current.tdf")), "");
 }
 
-// Until the installer exists, its two roles start nothing and end with 0.
-TEST(MainWindowProcess, InstallerMarkersEndAtOnceWithZero) {
-    struct Case {
-        const char* name;
-        std::string trailer;
-    } const cases[] = {
-        {"ZelvaroSetup.exe", std::string("\xF0\xF0\x0F\x0F", 4)},
-        {"tone.exe", std::string("\x0F\x0F\xF0\xF0", 4)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+// The folder values that the installer's runs write, put back afterwards so
+// that the settings tests find the registry as it was.
+class SavedFolderValues {
+public:
+    SavedFolderValues() {
+        for (int i = 0; i < 2; ++i)
+            present_[i] = read(kNames[i], values_[i]);
+    }
+    ~SavedFolderValues() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return;
+        for (int i = 0; i < 2; ++i) {
+            if (present_[i])
+                RegSetValueExA(key, kNames[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(values_[i].c_str()),
+                               static_cast<DWORD>(values_[i].size() + 1));
+            else
+                RegDeleteValueA(key, kNames[i]);
+        }
+        RegCloseKey(key);
+    }
+
+private:
+    static constexpr const char* kKey = "Software\\Quorrel\\Zelvaro\\CurrentVersion\\Folders";
+    static constexpr const char* kNames[2] = {"ProgramFiles", "DataFiles"};
+    static bool read(const char* name, std::string& value) {
+        char buffer[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH;
+        if (RegGetValueA(HKEY_LOCAL_MACHINE, kKey, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+            return false;
+        value = buffer;
+        return true;
+    }
+    bool present_[2] = {};
+    std::string values_[2];
+};
+
+HWND waitForAnyWindow(const char* title, DWORD timeoutMs) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
+        HWND window = FindWindowA("#32770", title);
+        if (window && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+// The two installer roles run the installer, never the main window. Answered
+// "no" at once, they install and remove nothing.
+TEST(MainWindowProcess, InstallerMarkersRunTheInstallerNotTheMainWindow) {
+    SavedFolderValues saved;
+    {
+        SCOPED_TRACE("install marker");
         TempFolder folder;
-        Process program(installCopy(folder, c.name, c.trailer));
-        EXPECT_EQ(program.exitCode(20000), 0);
+        Process setup(installCopy(folder, "ZelvaroSetup.exe", std::string("\xF0\xF0\x0F\x0F", 4)));
+        HWND terms = waitForWindow(setup.id(), "Zelvaro Licence Terms", 20000);
+        ASSERT_NE(terms, nullptr) << "no licence terms";
+        PostMessageA(terms, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(setup.exitCode(20000), 0);
         EXPECT_EQ(readFile(folder.file("Current.tdf")), "") << "no main window ran";
+    }
+    {
+        SCOPED_TRACE("uninstall marker");
+        TempFolder folder;
+        Process uninstaller(installCopy(folder, "tone.exe", std::string("\x0F\x0F\xF0\xF0", 4)));
+        EXPECT_EQ(uninstaller.exitCode(20000), 0) << "it only starts its temporary copy";
+        HWND ask = waitForAnyWindow("Uninstall Zelvaro", 20000);
+        ASSERT_NE(ask, nullptr) << "the temporary copy did not ask";
+        PostMessageA(ask, WM_COMMAND, IDNO, 0);
+        for (const DWORD start = GetTickCount();
+             FindWindowA("#32770", "Installing Zelvaro v 2.00") && GetTickCount() - start < 20000;)
+            Sleep(50);
+        EXPECT_EQ(readFile(folder.file("Current.tdf")), "") << "no main window ran";
+        EXPECT_NE(readFile(folder.file("tone.exe")), "") << "nothing removed";
     }
 }
 

@@ -102,21 +102,22 @@ std::string WriteHelpPages(const std::string& folder, UINT command, ULONG_PTR da
     return contents;
 }
 
-void ShowHelp(HWND owner, UINT command, ULONG_PTR data) {
-    if (FindHelpViewer() == HelpViewer::WinHelp) {
-        WinHelpA(owner, "tone.hlp", command, data);
-        return;
-    }
+BOOL WINAPI ShowHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
+    if (FindHelpViewer() == HelpViewer::WinHelp)
+        return WinHelpA(owner, file, command, data);
+    // The pages built into the program are those of the one help file.
     char temporary[MAX_PATH] = {};
     const DWORD length = GetTempPathA(MAX_PATH, temporary);
     if (length == 0 || length >= MAX_PATH - 16)
-        return;
+        return FALSE;
     std::string folder = temporary;
     folder += "Zelvaro Help";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string page = WriteHelpPages(folder, command, data);
-    if (!page.empty())
-        ShellExecuteA(owner, nullptr, page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (page.empty())
+        return FALSE;
+    const HINSTANCE opened = ShellExecuteA(owner, nullptr, page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(opened) > 32;
 }
 
 }  // namespace zelvaro

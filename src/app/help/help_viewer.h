@@ -25,9 +25,10 @@ HelpViewer FindHelpViewer();
 // the page of that context number. Empty when the files cannot be written.
 std::string WriteHelpPages(const std::string& folder, UINT command, ULONG_PTR data);
 
-// What the main window and the Play Settings dialog call for F1 and Help:
-// HELP_CONTENTS with 0, or HELP_CONTEXT with a context number (101: Play
-// Settings).
-void ShowHelp(HWND owner, UINT command, ULONG_PTR data);
+// What the main window and the Play Settings dialog call for F1 and Help, in
+// the shape of WinHelpA: `file` is the help file beside the program
+// ("tone.hlp"), `command` HELP_CONTENTS with 0 or HELP_CONTEXT with a context
+// number (101: Play Settings). FALSE when neither viewer could be started.
+BOOL WINAPI ShowHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data);
 
 }  // namespace zelvaro
