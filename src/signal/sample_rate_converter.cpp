@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "signal/block_level.h"
 
@@ -72,25 +73,38 @@ void designConverterFilter(int32_t upstreamRate, int32_t targetRate, int32_t pha
         // more than the window; a lower cutoff would only scale them down,
         // the gain falling with it. The cutoff is therefore held at 1/63: the
         // formula applies down to a ratio of 4/63 (15.75:1), and past that
-        // the filter keeps the window's shape at about half gain.
+        // the filter keeps the window's shape.
         fc = std::max(ratio - 3.0L / kFilterTaps, 1.0L / kFilterTaps);
         beta = 4.538L;
     }
+    // A passband narrower than the transition band (a cutoff below 3/63, from
+    // 10.5:1 on) puts part of the sinc's main lobe outside the window, and
+    // the sum of a row, its gain at low frequencies, falls with it: to
+    // -0.14 dB at 11:1 and about half from 15.75:1 on. Such a filter is scaled
+    // so that its rows sum to one on average (one factor for all, which keeps
+    // the rows mirror images of each other); wider passbands stay within
+    // 0.06 dB of one as designed.
+    const bool normalise = upstreamRate > targetRate && fc < 3.0L / kFilterTaps;
     const long double scale = fc * 65536 / besselI0(beta);
+    std::vector<long double> values(static_cast<size_t>(phaseCount) * kFilterTaps);
+    long double sum = 0;
     for (int j = 0; j < phaseCount; ++j) {
         for (int k = 0; k < kFilterTaps; ++k) {
             const long double x = static_cast<long double>(k - kFilterHalf) - static_cast<long double>(j) / phaseCount;
-            int32_t tap;
-            if (x == 0) {
-                tap = static_cast<int32_t>(std::trunc(fc * 65536 + 0.5L));
-            } else {
+            long double v = fc * 65536;
+            if (x != 0) {
                 const long double a = kPi * fc * x;
                 const long double window = besselI0(beta * std::sqrt(1 - x * x / 1024));
-                const long double v = std::sin(a) / a * scale * window;
-                tap = static_cast<int32_t>(std::trunc(v < 0 ? v - 0.5L : v + 0.5L));
+                v = std::sin(a) / a * scale * window;
             }
-            taps[j * kFilterTaps + k] = tap;
+            values[static_cast<size_t>(j) * kFilterTaps + k] = v;
+            sum += v;
         }
+    }
+    const long double gain = normalise ? 65536 * static_cast<long double>(phaseCount) / sum : 1;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const long double v = values[i] * gain;
+        taps[i] = static_cast<int32_t>(std::trunc(v < 0 ? v - 0.5L : v + 0.5L));
     }
 }
 
