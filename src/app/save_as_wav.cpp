@@ -2,6 +2,9 @@
 
 #include <commdlg.h>
 
+#include <cstring>
+#include <string>
+
 #include "app/render/render_source.h"
 #include "app/render/tone_length.h"
 #include "app/settings/settings_path.h"
@@ -23,21 +26,43 @@ constexpr DWORD kPathSize = 259;
 
 }  // namespace
 
-SaveWavProgress::SaveWavProgress(RenderJob* job, const char* path) : LProgressDialog(kCaption), job(job), path(path) {}
+namespace {
+
+// An empty file of a new name in `path`'s folder, or "" when none can be made.
+std::string temporaryFileBeside(const char* path) {
+    std::string folder(path);
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    char temp[MAX_PATH];
+    if (!GetTempFileNameA(folder.c_str(), "zel", 0, temp)) return "";
+    return temp;
+}
+
+}  // namespace
+
+SaveWavProgress::SaveWavProgress(RenderJob* job, const char* path, const char* written)
+    : LProgressDialog(kCaption), job(job), path(path), written(written ? written : path) {}
 
 int SaveWavProgress::Work() {
+    rendered = true;
     const bool fileCreated = job->sink.usable();
     const int result = RenderToSink(*this, *job);
     // The final header is written now, while the dialog can still say that it
     // could not be.
     const bool closed = !job->sink || job->sink->finish();
-    if (result == kRenderCancelled && closed) return false;
-    if (result == kRenderFinished && closed) return true;
-
+    const bool inPlace = std::strcmp(written, path) == 0;
     std::string message = std::string(path) + " was not saved: ";
-    message += result == kRenderUnusable ? job->failureReason : "writing the file failed (is the disk full?)";
+    if (closed && (result == kRenderCancelled || result == kRenderFinished)) {
+        if (inPlace || MoveFileExA(written, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return result == kRenderFinished;
+        message += "the finished file could not take its name (error " + std::to_string(GetLastError()) + ")";
+    } else {
+        message += result == kRenderUnusable ? job->failureReason : "writing the file failed (is the disk full?)";
+    }
     message += ".";
-    if (fileCreated && DeleteFileA(path)) message += "\r\n\r\nThe incomplete file was removed.";
+    if (fileCreated && DeleteFileA(written) && inPlace) message += "\r\n\r\nThe incomplete file was removed.";
+    if (!inPlace && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        message += "\r\n\r\nThe file that was there is unchanged.";
     ShowError(message.c_str());
     return false;
 }
@@ -62,7 +87,14 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
     SoundSourceRef source = createRenderSource(tone);
     const int32_t rate = source ? source->sampleRate : 44100;
     const uint8_t channels = source ? source->channels : 1;
-    SoundSinkRef sink = createWavSink(path, rate, 0, 16, channels);
+    // A writer truncates its file at once: written under a temporary name, a
+    // render that fails cannot cost the user a file that was there. Where no
+    // temporary file can be made beside it, the file is written in place.
+    const std::string temp = temporaryFileBeside(path);
+    const char* written = temp.empty() ? path : temp.c_str();
+    SoundSinkRef sink = createWavSink(written, rate, 0, 16, channels);
+    const bool created = sink.usable();
+    bool rendered = false;
     {
         RenderJob job;
         job.caption = kCaption;
@@ -71,12 +103,20 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
         // The generators' own lengths stop at their int32 limit; the true
         // length shows a tone that would be cut short.
         job.expectedFrames = framesAtRate(toneFrames(tone.durationMs), 44100, rate);
-        SaveWavProgress progress(&job, path);
+        SaveWavProgress progress(&job, path, written);
         progress.Run(owner);
+        rendered = progress.rendered;
     }
     // The last reference to the writer closes the file with its final header.
     sink.release();
     source.release();
+    if (temp.empty()) return;
+    // Cancelled before the render began: its empty file takes the name, as a
+    // file written in place would have.
+    if (created && !rendered)
+        MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // Whatever is still under the temporary name was not to be kept.
+    DeleteFileA(temp.c_str());
 }
 
 void SaveAsWav(HWND owner, const ToneSettings& tone) {

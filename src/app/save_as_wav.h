@@ -15,9 +15,13 @@ namespace zelvaro {
 // The progress dialog of a render: its job runs RenderToSink.
 class SaveWavProgress final : public LProgressDialog, public RenderProgress {
 public:
-    // `path` is the file the job's sink writes; it is removed when the render
-    // fails, so that no short file is left looking complete.
-    SaveWavProgress(RenderJob* job, const char* path);
+    // `path` is the file the user asked for. The job's sink writes `written`:
+    // a temporary file beside it that takes its name once closed (after a
+    // finished or a cancelled render), or `path` itself when `written` is
+    // null. What the sink wrote is removed when the render fails, so that no
+    // short file is left looking complete, and a file that was at `path`
+    // stays as it was unless it was written in place.
+    SaveWavProgress(RenderJob* job, const char* path, const char* written = nullptr);
 
     // True when the whole tone reached the file. Otherwise, unless the user
     // cancelled, says why in a message box owned by the dialog.
@@ -34,6 +38,9 @@ public:
 
     RenderJob* job;
     const char* path;
+    const char* written;
+    // Set once the job has begun (a Cancel at once stops it before).
+    bool rendered = false;
 
     static constexpr DWORD kPumpIntervalMs = 15;
 
@@ -49,7 +56,8 @@ private:
 void SaveAsWav(HWND owner, const ToneSettings& tone);
 
 // The render into `path` without the questions. A cancelled render leaves
-// the frames written so far in a valid file; a failed one leaves no file.
+// the frames written so far in a valid file; a failed one leaves no new file,
+// and a file that was there untouched.
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path);
 
 }  // namespace zelvaro

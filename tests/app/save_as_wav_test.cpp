@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -332,6 +333,45 @@ TEST(SaveAsWav, RefusedRenderIsExplainedAndLeavesNoFile) {
         EXPECT_FALSE(fileExists(wav));
         EXPECT_TRUE(IsWindowEnabled(owner.handle));
     }
+}
+
+// The render goes to a temporary file beside the chosen one: a render that
+// fails leaves a file that was there as it was, a good one replaces it, and
+// neither leaves a temporary file behind.
+TEST(SaveAsWav, AnExistingFileSurvivesAFailedSaveAndAGoodOneReplacesIt) {
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    const std::string wav = folder.file("old.wav");
+    const std::string old = "the user's old recording";
+    {
+        std::ofstream f(wav, std::ios::binary);
+        f << old;
+    }
+    auto temporaries = [&] {
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA(folder.file("*.tmp").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        int n = 1;
+        while (FindNextFileA(h, &found)) ++n;
+        FindClose(h);
+        return n;
+    };
+    {
+        DialogWatch error("#32770", "Error", IDOK);
+        // 49,000,000 ms: more frames than the generator can count.
+        SaveToneAsWav(owner.handle, makeTone(kFlagFixedDuration, 49000000, 1000), wav.c_str());
+        const test::SeenDialog& seen = error.wait();
+        ASSERT_TRUE(seen.found);
+        EXPECT_NE(seen.text.find("unchanged"), std::string::npos) << seen.text;
+    }
+    EXPECT_EQ(readAll(wav), std::vector<uint8_t>(old.begin(), old.end()));
+    EXPECT_EQ(temporaries(), 0);
+
+    SaveToneAsWav(owner.handle, makeTone(kFlagFixedDuration, 1000, 1000), wav.c_str());
+    const WavFacts facts = readWav(wav);
+    EXPECT_TRUE(facts.riff);
+    EXPECT_EQ(facts.frames(), 44100u);
+    EXPECT_EQ(temporaries(), 0);
 }
 
 // A sink standing for a disk that fills: the writes after the first block
