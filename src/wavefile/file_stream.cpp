@@ -4,7 +4,8 @@
 
 namespace zelvaro {
 
-FileStream::FileStream(FileStream&& other) noexcept : handle_(other.handle_), error_(other.error_) {
+FileStream::FileStream(FileStream&& other) noexcept
+    : handle_(other.handle_), error_(other.error_), stream_(other.stream_) {
     other.handle_ = kInvalid;
 }
 
@@ -13,6 +14,7 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
         close();
         handle_ = std::exchange(other.handle_, kInvalid);
         error_ = other.error_;
+        stream_ = other.stream_;
     }
     return *this;
 }

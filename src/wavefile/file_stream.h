@@ -25,7 +25,8 @@ public:
     // and writing it meanwhile (a reader can follow a file being written).
     static FileStream openForReading(const char* path);
     // The process's standard output, for writing; closing the stream leaves
-    // standard output itself open.
+    // standard output itself open. It is written as a stream whatever it
+    // leads to: no seeking back (tell gives -1) and nothing to flush.
     static FileStream openStandardOutput();
 
     bool isOpen() const { return handle_ != kInvalid; }
@@ -64,6 +65,7 @@ private:
     static std::string systemErrorText(int code);
     intptr_t handle_ = kInvalid;
     int error_ = 0;
+    bool stream_ = false;
 };
 
 }  // namespace zelvaro

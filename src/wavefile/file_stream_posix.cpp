@@ -53,7 +53,9 @@ FileStream FileStream::openForReading(const char* path) {
 
 FileStream FileStream::openStandardOutput() {
     int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-    return FileStream(fd < 0 ? kInvalid : fd, fd < 0 ? errno : 0);
+    FileStream out(fd < 0 ? kInvalid : fd, fd < 0 ? errno : 0);
+    out.stream_ = true;
+    return out;
 }
 
 bool FileStream::fail() {
@@ -69,7 +71,7 @@ bool FileStream::seekTo(uint32_t offset) {
 }
 
 int64_t FileStream::tell() {
-    if (!isOpen()) return -1;
+    if (!isOpen() || stream_) return -1;
     off_t at = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
     if (at < 0) fail();
     if (at < 0 || static_cast<uint64_t>(at) > 0xFFFFFFFFu) return -1;
@@ -125,6 +127,7 @@ bool FileStream::write(const void* buffer, uint32_t bytes) {
 
 bool FileStream::flush() {
     if (!isOpen()) return false;
+    if (stream_) return true;
     if (::fsync(static_cast<int>(handle_)) == 0) return true;
     // Character devices and pipes have nothing to sync.
     return errno == EINVAL || errno == EROFS || fail();

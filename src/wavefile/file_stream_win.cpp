@@ -41,7 +41,9 @@ FileStream FileStream::openStandardOutput() {
     if (!DuplicateHandle(process, GetStdHandle(STD_OUTPUT_HANDLE), process, &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
         return FileStream(kInvalid, static_cast<int>(GetLastError()));
-    return FileStream(reinterpret_cast<intptr_t>(copy));
+    FileStream out(reinterpret_cast<intptr_t>(copy));
+    out.stream_ = true;
+    return out;
 }
 
 bool FileStream::fail() {
@@ -63,7 +65,7 @@ bool FileStream::seekTo(uint32_t offset) {
 }
 
 int64_t FileStream::tell() {
-    if (!isOpen()) return -1;
+    if (!isOpen() || stream_) return -1;
     int64_t at = movePointer(handle_, 0, FILE_CURRENT);
     if (at < 0) fail();
     return at > 0xFFFFFFFFll ? -1 : at;
@@ -101,6 +103,7 @@ bool FileStream::write(const void* buffer, uint32_t bytes) {
 
 bool FileStream::flush() {
     if (!isOpen()) return false;
+    if (stream_) return true;
     if (FlushFileBuffers(toHandle(handle_))) return true;
     const int error = static_cast<int>(GetLastError());
     // Consoles, pipes and the NUL device have nothing to flush.
