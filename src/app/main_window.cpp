@@ -82,6 +82,18 @@ void MainWindow::OnDestroy() {
     // Written through a temporary file, so a failed write keeps the last good tone.
     saveToneFile(kCurrentToneFile, tone);
     splash.Destroy();
+    // The buttons and the window do not own their pictures and icons.
+    for (int id : {IDC_PLAY, IDC_STOP, IDC_INCREASE, IDC_DECREASE}) {
+        HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(
+            SendDlgItemMessageA(window, id, BM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (picture)
+            DeleteObject(picture);
+    }
+    for (WPARAM size : {ICON_BIG, ICON_SMALL}) {
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_SETICON, size, 0));
+        if (icon)
+            DestroyIcon(icon);
+    }
 }
 
 void MainWindow::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTENTS, 0); }

@@ -230,5 +230,42 @@ TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
     }
 }
 
+// A tone file that cannot be replaced (here: held open by another program)
+// keeps its old bytes, and no temporary file is left beside it.
+TEST_F(MainWindowUser, AFailedSaveLeavesTheOldToneFileWhole) {
+    ToneSettings old;
+    setDefaults(old);
+    old.startLeft[0] = 440.0;
+    const std::string current = folder.file("Current.tdf");
+    const std::string saved = folder.file("saved.tdf");
+    writeFile(current, toneBytes(old));
+    writeFile(saved, toneBytes(old));
+    HANDLE holders[2];
+    int held = 0;
+    for (const std::string* path : {&current, &saved})
+        holders[held++] = CreateFileA(path->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+
+    ASSERT_NE(ui.open(), nullptr);
+    ui.command(IDM_STEREO);
+    {
+        DialogDriver user({{"Save As Tone", saved.c_str(), IDOK, kFileNameBox}});
+        ui.command(IDM_SAVE_AS_TONE);
+        ASSERT_EQ(user.wait(), 1u);
+    }
+    ui.command(IDM_EXIT);
+    ui.pump(200);
+    ASSERT_FALSE(IsWindow(ui.window));
+
+    for (HANDLE holder : holders)
+        CloseHandle(holder);
+    EXPECT_EQ(readFile(saved), toneBytes(old));
+    EXPECT_EQ(readFile(current), toneBytes(old));
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(folder.file("*.tmp").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
+}
+
 }  // namespace
 }  // namespace zelvaro::test
