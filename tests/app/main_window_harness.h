@@ -363,20 +363,40 @@ private:
             GetWindowTextA(edit, text, sizeof text);
             driver->shownText.push_back(text);
             if (step.typed) {
-                // Typed keys, so that the edit box knows it was modified.
+                // Put in as a paste would: the edit box counts as modified,
+                // and the file dialogs' completion of typed keys stays out.
                 SendMessageA(edit, EM_SETSEL, 0, -1);
-                for (const char* c = step.typed; *c; ++c)
-                    SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+                SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(step.typed));
             }
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, step.button)));
-            // Wait until this dialog is gone before looking for the next.
+            // Wait until this dialog is gone before looking for the next. A
+            // dialog that stays (a message box over it) is cancelled, so that
+            // the test fails instead of waiting for ever.
             const DWORD closing = GetTickCount();
             while (IsWindow(dialog) && IsWindowVisible(dialog) && GetTickCount() - closing < 5000)
                 Sleep(20);
+            if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+                cancelOwnedWindows();
+                return 0;
+            }
             ++driver->done_;
         }
         return 0;
+    }
+
+    static BOOL CALLBACK cancelOwned(HWND window, LPARAM) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId() && GetWindow(window, GW_OWNER) && IsWindowVisible(window))
+            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
+    static void cancelOwnedWindows() {
+        for (int round = 0; round < 10; ++round) {
+            EnumWindows(cancelOwned, 0);
+            Sleep(200);
+        }
     }
 
     std::vector<DialogStep> steps_;
