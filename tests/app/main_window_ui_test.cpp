@@ -318,6 +318,56 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
     }
 }
 
+// Stands between the player and the window, counting the starts.
+class StartCounter final : public LSoundPlayerListener {
+public:
+    explicit StartCounter(MainWindow& main) : main(main) { main.player.listener = this; }
+    ~StartCounter() { main.player.listener = &main; }
+    void onPlaying(int32_t data) override {
+        ++starts;
+        main.onPlaying(data);
+    }
+    void onStopped(int32_t data) override { main.onStopped(data); }
+    MainWindow& main;
+    int starts = 0;
+};
+
+// Every change of the tone starts a playing tone again from its beginning,
+// even a step with nothing selected; while idle nothing starts.
+TEST_F(MainWindowTest, ChangesRestartAPlayingToneAndStartNothingWhenIdle) {
+    ASSERT_NE(ui.open(), nullptr);
+    StartCounter counter(*ui.main);
+    ui.character('+');
+    ui.command(IDM_STEREO);
+    EXPECT_EQ(counter.starts, 0);
+    EXPECT_FALSE(ui.main->player.isOpen());
+    ui.command(IDC_PLAY);
+    if (!ui.main->player.isOpen())
+        GTEST_SKIP() << "no sound device to play on";
+    struct Case {
+        const char* name;
+        WORD command;
+        char character;
+    } const cases[] = {
+        {"+ with nothing selected", 0, '+'}, {"- with nothing selected", 0, '-'},
+        {"Play again", IDC_PLAY, 0},         {"Mono", IDM_MONO, 0},
+        {"Number of Tones 2", 2102, 0},      {"Square", IDM_SQUARE, 0},
+        {"Variable Amplitude", IDM_VARIABLE_AMPLITUDE, 0},
+        {"Sweep (Log)", IDM_SWEEP_LOG, 0},
+    };
+    int starts = counter.starts;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.command)
+            ui.command(c.command);
+        else
+            ui.character(c.character);
+        EXPECT_EQ(counter.starts, ++starts);
+        EXPECT_TRUE(ui.main->player.isOpen());
+    }
+    ui.command(IDC_STOP);
+}
+
 // Help opens the contents of tone.hlp: the menu item, F1 and WM_HELP.
 std::vector<std::string> g_helpCalls;
 BOOL WINAPI recordHelp(HWND, LPCSTR file, UINT command, ULONG_PTR data) {
