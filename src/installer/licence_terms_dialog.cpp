@@ -32,6 +32,14 @@ const char kLicenceTerms[] =
     "6. Removal. You may remove the software at any time with its "
     "uninstaller; these terms then end.\r\n";
 
-void LicenceTermsDialog::OnInitDialog() { SetDlgItemTextA(window, IDC_LICENCE_TEXT, kLicenceTerms); }
+void LicenceTermsDialog::OnInitDialog() {
+    SetDlgItemTextA(window, IDC_LICENCE_TEXT, kLicenceTerms);
+    // Posted, so that they come after the dialog manager's own choice of
+    // focus: the user starts on "I Agree", reading the terms from the top.
+    PostMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDOK)), TRUE);
+    HWND text = GetDlgItem(window, IDC_LICENCE_TEXT);
+    PostMessageA(text, EM_SETSEL, 0, 0);
+    PostMessageA(text, EM_SCROLLCARET, 0, 0);
+}
 
 }  // namespace zelvaro
