@@ -54,7 +54,12 @@ bool SetupDialog::ProgmanCommand(const char* command) {
     // The server's reply names its own copies of the two atoms.
     GlobalDeleteAtom(LOWORD(ackParameter));
     GlobalDeleteAtom(HIWORD(ackParameter));
+    return ExecuteOn(server, command);
+}
 
+bool SetupDialog::ExecuteOn(HWND server, const char* command) {
+    if (!window)
+        return false;
     const size_t size = std::strlen(command) + 1;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
     if (!memory)

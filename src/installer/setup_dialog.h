@@ -28,6 +28,10 @@ public:
     // shell without the service never holds the run up for long.
     bool ProgmanCommand(const char* command);
 
+    // The execute half of ProgmanCommand, to a server already found: true
+    // when the server acknowledged the command within kAckTimeoutMs.
+    bool ExecuteOn(HWND server, const char* command);
+
     static constexpr DWORD kAckTimeoutMs = 3000;
 
     HWND progmanServer = nullptr;

@@ -1,0 +1,115 @@
+// The installer's dialog in-process: its Program Manager command against a
+// server of the test's own, and the uninstaller's refusal of folders that are
+// not the program's.
+#include "installer/setup_dialog.h"
+
+#include <dde.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "installer/shell_entries.h"
+
+namespace zelvaro {
+namespace {
+
+// A Program Manager stand-in: keeps the command it is sent, and acknowledges
+// it only when told to.
+struct FakeServer {
+    bool answers = false;
+    std::string received;
+};
+
+LRESULT CALLBACK FakeServerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* server = reinterpret_cast<FakeServer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_DDE_EXECUTE && server) {
+        UINT_PTR low = 0, memory = 0;
+        UnpackDDElParam(WM_DDE_EXECUTE, lParam, &low, &memory);
+        if (const char* text = static_cast<const char*>(GlobalLock(reinterpret_cast<HGLOBAL>(memory)))) {
+            server->received = text;
+            GlobalUnlock(reinterpret_cast<HGLOBAL>(memory));
+        }
+        if (server->answers)
+            PostMessageA(reinterpret_cast<HWND>(wParam), WM_DDE_ACK, reinterpret_cast<WPARAM>(window),
+                         PackDDElParam(WM_DDE_ACK, 0x8000, memory));
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class ProgmanProbe : public SetupDialog {
+public:
+    ProgmanProbe(HWND server, const char* command) : SetupDialog("Probe"), server(server), command(command) {}
+    int Work() override {
+        const DWORD start = GetTickCount();
+        acknowledged = ExecuteOn(server, command);
+        elapsedMs = GetTickCount() - start;
+        return 1;
+    }
+    HWND server;
+    const char* command;
+    bool acknowledged = false;
+    DWORD elapsedMs = 0;
+};
+
+TEST(SetupDialog, ProgramManagerCommandWaitsForItsAcknowledgementOnlySoLong) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = FakeServerProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ZelvaroFakeProgman";
+    RegisterClassA(&windowClass);
+    const char command[] = "[CreateGroup(\"Zelvaro\")][AddItem(\"C:\\Zelvaro\\tone.exe\",\"Zelvaro\")]";
+    struct Case {
+        const char* name;
+        bool answers;
+    } cases[] = {{"server answers", true}, {"server never answers", false}};
+    for (const Case& c : cases) {
+        FakeServer server;
+        server.answers = c.answers;
+        HWND window = CreateWindowA("ZelvaroFakeProgman", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&server));
+        ProgmanProbe probe(window, command);
+        ASSERT_EQ(probe.Run(nullptr), 1) << c.name;
+        EXPECT_EQ(server.received, command) << c.name;
+        EXPECT_EQ(probe.acknowledged, c.answers) << c.name;
+        if (c.answers)
+            EXPECT_EQ(probe.progmanServer, window) << c.name;
+        else
+            EXPECT_GE(probe.elapsedMs + 100, SetupDialog::kAckTimeoutMs) << "gave up before its time";
+        DestroyWindow(window);
+    }
+}
+
+TEST(SetupDialog, UninstallerEmptiesOnlyTheProgramsOwnFolders) {
+    char buffer[MAX_PATH] = {};
+    GetWindowsDirectoryA(buffer, MAX_PATH);
+    const std::string windows = buffer;
+    GetSystemDirectoryA(buffer, MAX_PATH);
+    const std::string system = buffer;
+    GetTempPathA(MAX_PATH, buffer);
+    const std::string temporary = buffer;
+    for (const std::string& refused : {std::string(""), std::string("C:\\"), std::string("C:"), windows, system,
+                                       temporary, std::string("zelvaro-relative")})
+        EXPECT_FALSE(EmptyAndRemoveFolder(refused)) << "\"" << refused << "\"";
+
+    const std::string folder = temporary + "zelvaro-guard-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\kept").c_str(), nullptr);
+    for (const char* name : {"\\tone.exe", "\\settings.ini", "\\kept\\mine.tdf"})
+        CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(EmptyAndRemoveFolder(folder));
+    EXPECT_EQ(GetFileAttributesA((folder + "\\tone.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\settings.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((folder + "\\kept\\mine.tdf").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "subfolders are not entered";
+    DeleteFileA((folder + "\\kept\\mine.tdf").c_str());
+    RemoveDirectoryA((folder + "\\kept").c_str());
+    EXPECT_TRUE(EmptyAndRemoveFolder(folder));
+    EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "an emptied folder is removed";
+}
+
+}  // namespace
+}  // namespace zelvaro
