@@ -31,7 +31,7 @@ zelvaro_build_deps() {
 
 zelvaro_runtime_deps() {
   zelvaro_need_packages \
-    wine:wine wine64:wine64 Xvfb:xvfb xdpyinfo:x11-utils import:imagemagick \
+    wine:wine /usr/lib/wine/wine64:wine64 Xvfb:xvfb xdpyinfo:x11-utils import:imagemagick \
     pulseaudio:pulseaudio parec:pulseaudio-utils pactl:pulseaudio-utils \
     python3:python3 /usr/share/wine/fonts/marlett.ttf:fonts-wine
 }
