@@ -8,6 +8,7 @@
 #include "app/render/render_source.h"
 #include "app/render/tone_length.h"
 #include "app/settings/settings_path.h"
+#include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"
 
 namespace zelvaro {
@@ -55,9 +56,13 @@ int SaveWavProgress::Work() {
     if (closed && (result == kRenderCancelled || result == kRenderFinished)) {
         if (inPlace || MoveFileExA(written, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return result == kRenderFinished;
-        message += "the finished file could not take its name (error " + std::to_string(GetLastError()) + ")";
+        message += "the finished file could not take its name: " +
+                   FileStream::describeError(static_cast<int>(GetLastError()));
     } else {
-        message += result == kRenderUnusable ? job->failureReason : "writing the file failed (is the disk full?)";
+        const int error = job->sink ? job->sink->systemError : 0;
+        message += result == kRenderUnusable ? job->failureReason
+                   : error != 0              ? "writing the file failed: " + FileStream::describeError(error)
+                                             : "writing the file failed (is the disk full?)";
     }
     message += ".";
     if (fileCreated && DeleteFileA(written) && inPlace) message += "\r\n\r\nThe incomplete file was removed.";
