@@ -95,7 +95,14 @@ void MainWindow::OnCommand(WORD id, WORD notification) {
     }
 }
 
-bool MainWindow::PreTranslateMessage(HWND, UINT message, WPARAM wParam, LPARAM) {
+bool MainWindow::PreTranslateMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The keyboard sends F10 as a system key (it would open the menu bar);
+    // without Alt (context bit 29) it is the Play key like F9.
+    constexpr LPARAM kAltDown = 1 << 29;
+    if (message == WM_SYSKEYDOWN && wParam == VK_F10 && (lParam & kAltDown) == 0) {
+        StartPlayback();
+        return true;
+    }
     if (message == WM_KEYDOWN) {
         switch (wParam) {
         case VK_F1:

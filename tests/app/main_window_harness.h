@@ -148,6 +148,11 @@ public:
         PostMessageA(list(), WM_KEYDOWN, key, 1);
         pump();
     }
+    // F10, and any key with Alt, arrive as system keys.
+    void systemKeyDown(WPARAM key) {
+        PostMessageA(list(), WM_SYSKEYDOWN, key, 1);
+        pump();
+    }
     void character(char c) {
         PostMessageA(list(), WM_CHAR, static_cast<WPARAM>(c), 1);
         pump();

@@ -289,7 +289,7 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
     if (!ui.main->player.isOpen())
         GTEST_SKIP() << "no sound device to play on";
     ui.command(IDC_STOP);
-    enum Input { Command, Key };
+    enum Input { Command, Key, SystemKey };
     struct Case {
         const char* name;
         Input input;
@@ -300,6 +300,7 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
         {"File > Play", Command, IDM_PLAY, true},   {"File > Stop", Command, IDM_STOP, false},
         {"F9", Key, VK_F9, true},                   {"F3", Key, VK_F3, false},
         {"F10", Key, VK_F10, true},                 {"F4", Key, VK_F4, false},
+        {"F10 as the keyboard sends it", SystemKey, VK_F10, true}, {"F3 again", Key, VK_F3, false},
         {"Play again", Command, IDC_PLAY, true},    {"F9 while playing", Key, VK_F9, true},
         {"Esc", Key, VK_ESCAPE, false},             {"Stop while idle", Command, IDC_STOP, false},
     };
@@ -307,6 +308,8 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
         SCOPED_TRACE(c.name);
         if (c.input == Command)
             ui.command(static_cast<WORD>(c.what));
+        else if (c.input == SystemKey)
+            ui.systemKeyDown(c.what);
         else
             ui.keyDown(c.what);
         EXPECT_EQ(ui.main->player.isOpen(), c.playing);
