@@ -2,10 +2,9 @@
 // dialogs, remembered in the settings "file" and "filedir".
 #include "app/main_window.h"
 
-#include <commdlg.h>
-
 #include <cstring>
 
+#include "app/file_dialog.h"
 #include "app/play_settings_dialog.h"
 #include "app/save_as_wav.h"
 #include "app/settings/settings_path.h"
@@ -15,8 +14,6 @@ namespace zelvaro {
 
 namespace {
 
-constexpr DWORD kFileNameSize = 259;
-
 // Runs the save or open dialog preset with the last file and folder; on OK
 // remembers the chosen file and its folder and leaves the path in `path`.
 bool chooseToneFile(HWND owner, bool save, char (&path)[kFileNameSize]) {
@@ -24,20 +21,13 @@ bool chooseToneFile(HWND owner, bool save, char (&path)[kFileNameSize]) {
     GetPrivateProfileStringA("settings", "file", "", path, kFileNameSize, settingsPath);
     GetPrivateProfileStringA("settings", "filedir", "", folder, kFileNameSize, settingsPath);
 
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = "Tone Data Files\0*.tdf\0";
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = kFileNameSize;
-    ofn.lpstrInitialDir = folder;
-    ofn.lpstrTitle = save ? "Save As Tone" : "Load Tone";
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-                OFN_HIDEREADONLY;
-    ofn.lpstrDefExt = "TDF";
-    const BOOL chosen = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
-    if (!chosen)
+    FileDialogRequest request;
+    request.save = save;
+    request.title = save ? "Save As Tone" : "Load Tone";
+    request.filter = "Tone Data Files\0*.tdf\0";
+    request.defaultExtension = "TDF";
+    request.initialFolder = folder;
+    if (!askFileName(owner, request, path))
         return false;
 
     WritePrivateProfileStringA("settings", "file", path, settingsPath);

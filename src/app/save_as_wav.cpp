@@ -1,10 +1,10 @@
 #include "app/save_as_wav.h"
 
-#include <commdlg.h>
 
 #include <cstring>
 #include <string>
 
+#include "app/file_dialog.h"
 #include "app/render/render_source.h"
 #include "app/render/tone_length.h"
 #include "app/settings/settings_path.h"
@@ -20,10 +20,6 @@ constexpr char kNoDurationTitle[] = "No Duration Specified";
 constexpr char kNoDurationText[] =
     "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
     "Select the Constant (Specified Duration) or Sweep items from the Tones menu.";
-constexpr DWORD kSaveFlags =
-    OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-static_assert(kSaveFlags == 0x8180C);
-constexpr DWORD kPathSize = 259;
 
 }  // namespace
 
@@ -130,25 +126,19 @@ void SaveAsWav(HWND owner, const ToneSettings& tone) {
         MessageBoxA(owner, kNoDurationText, kNoDurationTitle, MB_ICONWARNING | MB_OK);
         return;
     }
-    char folder[kPathSize] = "";
-    GetPrivateProfileStringA("settings", "filedir", "", folder, kPathSize, settingsPath);
-    char file[kPathSize] = "";
-
-    OPENFILENAMEA request = {};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = owner;
-    request.lpstrFilter = "Wave Files\0*.wav\0";
-    request.nFilterIndex = 1;
-    request.lpstrFile = file;
-    request.nMaxFile = kPathSize;
-    request.lpstrInitialDir = folder;
-    request.lpstrTitle = "Save As Wav File";
-    request.Flags = kSaveFlags;
-    request.lpstrDefExt = "wav";
-    if (!GetSaveFileNameA(&request)) return;
+    char folder[kFileNameSize] = "";
+    GetPrivateProfileStringA("settings", "filedir", "", folder, kFileNameSize, settingsPath);
+    char file[kFileNameSize] = "";
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Save As Wav File";
+    request.filter = "Wave Files\0*.wav\0";
+    request.defaultExtension = "wav";
+    request.initialFolder = folder;
+    if (!askFileName(owner, request, file)) return;
 
     // The chosen folder with its trailing backslash.
-    std::string chosenFolder(file, request.nFileOffset);
+    std::string chosenFolder(file, std::string(file).find_last_of("\\/") + 1);
     WritePrivateProfileStringA("settings", "filedir", chosenFolder.c_str(), settingsPath);
 
     SaveToneAsWav(owner, tone, file);
