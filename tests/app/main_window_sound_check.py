@@ -8,20 +8,16 @@ REC.raw is s16le stereo at 44,100 Hz. Each part's middle half is measured by
 interpolated zero crossings of the left channel, as the median over 0.1 s windows. --seconds bounds the length
 of the sounding stretch. Exit 0 when everything matches.
 """
-import argparse, array, sys
+import argparse, os, sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from recording import read_left_channel, sounding_span, zero_crossing_frequency  # noqa: E402
 
 RATE = 44100
 
 
 def frequency(samples):
-    crossings = []
-    for i in range(1, len(samples)):
-        x0, x1 = samples[i - 1], samples[i]
-        if x0 < 0 <= x1 and x1 != x0:
-            crossings.append(i - 1 + (-x0) / (x1 - x0))
-    if len(crossings) < 3:
-        return 0.0
-    return (len(crossings) - 1) * RATE / (crossings[-1] - crossings[0])
+    return zero_crossing_frequency(samples, RATE)
 
 
 def median_frequency(samples):
@@ -38,17 +34,12 @@ def main():
     ap.add_argument("--tolerance", type=float, default=0.005)
     ap.add_argument("--seconds", type=float, nargs=2)
     a = ap.parse_args()
-    data = array.array("h")
-    with open(a.raw, "rb") as f:
-        data.frombytes(f.read())
-    if sys.byteorder != "little":
-        data.byteswap()
-    left = data[0::2]
-    active = [i for i, v in enumerate(left) if abs(v) > 200]
-    if not active:
+    left = read_left_channel(a.raw)
+    span = sounding_span(left)
+    if span is None:
         print("FAIL: the recording is silent")
         return 1
-    first, last = active[0], active[-1]
+    first, last = span
     seconds = (last - first) / RATE
     print("signal %.3f s" % seconds)
     ok = True

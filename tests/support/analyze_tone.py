@@ -9,7 +9,9 @@ interpolated zero crossings of the left channel and its peak from the RMS of
 a steady middle part (peak = RMS * sqrt(2) for a sine), and prints them.
 Exit 0 when they match, 1 otherwise.
 """
-import argparse, array, math, sys
+import argparse, math, sys
+
+from recording import read_left_channel, sounding_span, zero_crossing_frequency
 
 def main():
     ap = argparse.ArgumentParser()
@@ -22,18 +24,12 @@ def main():
     ap.add_argument("--rate", type=int, default=44100)
     a = ap.parse_args()
 
-    data = array.array("h")
-    with open(a.raw, "rb") as f:
-        data.frombytes(f.read())
-    if sys.byteorder != "little":
-        data.byteswap()
-    left = data[0::2]
-    threshold = 200
-    active = [i for i, v in enumerate(left) if abs(v) > threshold]
-    if not active:
+    left = read_left_channel(a.raw)
+    span = sounding_span(left)
+    if span is None:
         print("FAIL: the recording is silent (%d frames)" % len(left))
         return 1
-    first, last = active[0], active[-1]
+    first, last = span
     seconds = (last - first) / a.rate
     # Skip the edges, where device start-up and fades live.
     margin = int(0.05 * a.rate)
@@ -41,15 +37,10 @@ def main():
     if len(body) < a.rate * 0.1:
         print("FAIL: only %.3f s of signal" % seconds)
         return 1
-    crossings = []
-    for i in range(1, len(body)):
-        x0, x1 = body[i - 1], body[i]
-        if x0 < 0 <= x1:
-            crossings.append(i - 1 + (-x0) / (x1 - x0))
-    if len(crossings) < 3:
+    freq = zero_crossing_frequency(body, a.rate)
+    if freq == 0.0:
         print("FAIL: no periodic signal")
         return 1
-    freq = (len(crossings) - 1) * a.rate / (crossings[-1] - crossings[0])
     rms = math.sqrt(sum(v * v for v in body) / len(body))
     peak = rms * math.sqrt(2.0)
     print("signal %.3f s, frequency %.2f Hz, sine peak %.0f (rms %.0f)" % (seconds, freq, peak, rms))

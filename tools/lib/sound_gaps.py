@@ -14,9 +14,12 @@ one line: seconds of sound, gap windows, gap events (runs of gap windows),
 phase jumps.
 """
 import argparse
-import array
 import math
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tests', 'support'))
+from recording import read_left_channel, sounding_span  # noqa: E402
 
 
 def measure(samples, rate, freq, window):
@@ -41,18 +44,13 @@ def main():
     ap.add_argument('--rate', type=int, default=44100)
     a = ap.parse_args()
 
-    data = array.array('h')
-    with open(a.raw, 'rb') as f:
-        data.frombytes(f.read())
-    if sys.byteorder != 'little':
-        data.byteswap()
-    left = data[0::2]
-    active = [i for i, v in enumerate(left) if abs(v) > 200]
-    if not active:
+    left = read_left_channel(a.raw)
+    span = sounding_span(left)
+    if span is None:
         print('silent')
         return 1
     margin = int(0.05 * a.rate)
-    body = left[active[0] + margin:active[-1] - margin]
+    body = left[span[0] + margin:span[1] - margin]
     window = int(round(a.window_ms * a.rate / 1000))
     windows = measure(body, a.rate, a.freq, window)
     if not windows:
@@ -72,7 +70,7 @@ def main():
             d = (d + math.pi) % (2 * math.pi) - math.pi
             if abs(d) > 0.2:
                 jumps += 1
-    seconds = (active[-1] - active[0]) / a.rate
+    seconds = (span[1] - span[0]) / a.rate
     print('sound %.3f s, %d windows: gap windows %d, gaps %d, phase jumps %d'
           % (seconds, len(windows), gap_windows, gap_events, jumps))
     return 0
