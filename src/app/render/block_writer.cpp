@@ -38,17 +38,26 @@ void BlockWriter::write(const int32_t* block, int frames) {
     int index;
     {
         std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return queued - written < kSlots; });
+        // A full queue is refilled from half full: every sleep and wake-up
+        // of a thread costs about as much as a block's work.
+        if (queued - written >= kSlots) {
+            loopWaiting = true;
+            changed.wait(hold, [&] { return queued - written <= kSlots / 2; });
+            loopWaiting = false;
+        }
         index = queued;
     }
     // The slot is the loop's alone until `queued` passes it.
     std::memcpy(slotSamples(index), block, sizeof(int32_t) * static_cast<size_t>(frames) * sink->channels);
     frameCounts[index % kSlots] = frames;
+    bool wake;
     {
         std::lock_guard<std::mutex> hold(lock);
         queued = index + 1;
+        wake = writerWaiting && queued - written >= kWakeBlocks;
     }
-    changed.notify_all();
+    if (wake)
+        changed.notify_all();
 }
 
 void BlockWriter::writeBlocks() {
@@ -56,7 +65,12 @@ void BlockWriter::writeBlocks() {
         int index;
         {
             std::unique_lock<std::mutex> hold(lock);
-            changed.wait(hold, [&] { return closing || queued > written; });
+            if (queued == written && !closing) {
+                // Woken once a few blocks are queued rather than for each one.
+                writerWaiting = true;
+                changed.wait(hold, [&] { return closing || queued - written >= kWakeBlocks; });
+                writerWaiting = false;
+            }
             if (queued == written)
                 return;  // closing, and nothing left to write
             index = written;
@@ -68,11 +82,14 @@ void BlockWriter::writeBlocks() {
             if (sink->writeError())
                 failed.store(true, std::memory_order_release);
         }
+        bool wake;
         {
             std::lock_guard<std::mutex> hold(lock);
             written = index + 1;
+            wake = loopWaiting && queued - written <= kSlots / 2;
         }
-        changed.notify_all();
+        if (wake)
+            changed.notify_all();
     }
 }
 

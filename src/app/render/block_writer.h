@@ -42,6 +42,8 @@ private:
     int32_t* slotSamples(int index) { return samples.get() + static_cast<size_t>(index % kSlots) * slotSize; }
 
     static constexpr int kSlots = kQueueBlocks;
+    // Blocks queued before a waiting writer is woken.
+    static constexpr int kWakeBlocks = 3;
     SoundSink* sink;
     size_t slotSize = 0;
     std::unique_ptr<int32_t[]> samples;
@@ -51,6 +53,8 @@ private:
     std::mutex lock;
     std::condition_variable changed;
     bool closing = false;
+    bool loopWaiting = false;
+    bool writerWaiting = false;
     bool direct = false;  // no thread: write straight through
     int queued = 0;       // blocks handed over; only grows
     int written = 0;      // blocks the sink has taken; only grows

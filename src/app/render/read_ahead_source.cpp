@@ -49,7 +49,13 @@ void ReadAheadSource::readBlocks() {
     for (int index = 0;; ++index) {
         {
             std::unique_lock<std::mutex> hold(lock);
-            changed.wait(hold, [&] { return stopping || index - consumed < kSlots; });
+            // A full ring is refilled from half full: every sleep and wake-up
+            // of a thread costs about as much as rendering a block.
+            if (index - consumed >= kSlots) {
+                readerWaiting = true;
+                changed.wait(hold, [&] { return stopping || index - consumed <= kSlots / 2; });
+                readerWaiting = false;
+            }
             if (stopping)
                 return;
         }
@@ -60,11 +66,14 @@ void ReadAheadSource::readBlocks() {
         const int64_t moved = static_cast<int64_t>(upstream->position()) - block.position;
         block.advance = static_cast<int>(std::clamp<int64_t>(moved, 0, kMaxBlockFrames));
         block.length = upstream->length();
+        bool wake;
         {
             std::lock_guard<std::mutex> hold(lock);
             produced = index + 1;
+            wake = consumerWaiting && produced - consumed >= kWakeBlocks;
         }
-        changed.notify_all();
+        if (wake)
+            changed.notify_all();
     }
 }
 
@@ -86,7 +95,12 @@ void ReadAheadSource::read(int32_t* out, int frames) {
     while (frames > 0) {
         {
             std::unique_lock<std::mutex> hold(lock);
-            changed.wait(hold, [&] { return produced > consumed; });
+            if (produced == consumed) {
+                // Woken once a few blocks are ready rather than for each one.
+                consumerWaiting = true;
+                changed.wait(hold, [&] { return produced - consumed >= kWakeBlocks; });
+                consumerWaiting = false;
+            }
         }
         const Block& block = slot(consumed);
         const int run = std::min(frames, kMaxBlockFrames - offset);
@@ -101,11 +115,14 @@ void ReadAheadSource::read(int32_t* out, int frames) {
         reportedLength = block.length;
         if (offset == kMaxBlockFrames) {
             offset = 0;
+            bool wake;
             {
                 std::lock_guard<std::mutex> hold(lock);
                 ++consumed;
+                wake = readerWaiting && produced - consumed <= kSlots / 2;
             }
-            changed.notify_all();
+            if (wake)
+                changed.notify_all();
         }
     }
 }

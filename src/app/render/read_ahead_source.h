@@ -47,7 +47,9 @@ private:
     Block& slot(int index) { return blocks[index % kSlots]; }
     int32_t* slotSamples(int index) { return samples.get() + static_cast<size_t>(index % kSlots) * slotSize; }
 
-    static constexpr int kSlots = 4;
+    static constexpr int kSlots = 8;
+    // Blocks ready before a waiting consumer is woken.
+    static constexpr int kWakeBlocks = 3;
     size_t slotSize = 0;
     std::unique_ptr<int32_t[]> samples;
     Block blocks[kSlots];
@@ -57,6 +59,8 @@ private:
     std::condition_variable changed;
     bool stopping = false;
     bool started = false;
+    bool readerWaiting = false;
+    bool consumerWaiting = false;
     // Blocks read by the worker and blocks handed on; both only grow.
     int produced = 0;
     int consumed = 0;
