@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace zelvaro {
 
 uint32_t readTrailerMarker(const char* path) {
@@ -17,7 +19,7 @@ uint32_t readTrailerMarker(const char* path) {
     back.QuadPart = -4;
     if (SetFilePointerEx(file, back, nullptr, FILE_END) &&
         ReadFile(file, bytes, sizeof bytes, &read, nullptr) && read == sizeof bytes)
-        marker = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+        marker = getLe32(bytes);
     CloseHandle(file);
     return marker;
 }

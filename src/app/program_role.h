@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <string>
 
+#include "installer/setup_layout.h"
+
 namespace zelvaro {
 
-constexpr uint32_t kInstallMarker = 0x0F0FF0F0;
-constexpr uint32_t kUninstallMarker = 0xF0F00F0F;
+constexpr uint32_t kInstallMarker = kSetupMarkerInstall;
+constexpr uint32_t kUninstallMarker = kSetupMarkerUninstall;
 
 enum class ProgramRole { Application, Install, Uninstall, CorruptSetup };
 

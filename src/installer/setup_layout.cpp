@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/little_endian.h"
+
 namespace zelvaro {
 
 uint32_t AddPayloadBytes(uint32_t sum, const uint8_t* bytes, size_t count) {
@@ -11,27 +13,15 @@ uint32_t AddPayloadBytes(uint32_t sum, const uint8_t* bytes, size_t count) {
     return sum;
 }
 
-void PutLittleEndian32(uint8_t* destination, uint32_t value) {
-    destination[0] = static_cast<uint8_t>(value);
-    destination[1] = static_cast<uint8_t>(value >> 8);
-    destination[2] = static_cast<uint8_t>(value >> 16);
-    destination[3] = static_cast<uint8_t>(value >> 24);
-}
-
-uint32_t GetLittleEndian32(const uint8_t* source) {
-    return static_cast<uint32_t>(source[0]) | static_cast<uint32_t>(source[1]) << 8 |
-           static_cast<uint32_t>(source[2]) << 16 | static_cast<uint32_t>(source[3]) << 24;
-}
-
 std::vector<uint8_t> SetupTrailer(const std::vector<uint32_t>& sizes, uint32_t payloadSum) {
     std::vector<uint8_t> trailer((sizes.size() + 2) * 4);
     uint8_t* out = trailer.data();
     for (uint32_t size : sizes) {
-        PutLittleEndian32(out, size);
+        putLe32(out, size);
         out += 4;
     }
-    PutLittleEndian32(out, payloadSum);
-    PutLittleEndian32(out + 4, kSetupMarkerInstall);
+    putLe32(out, payloadSum);
+    putLe32(out + 4, kSetupMarkerInstall);
     return trailer;
 }
 
@@ -43,10 +33,10 @@ bool ReadSetupTrailer(const uint8_t* tail, size_t entries, uint64_t fileSize,
     fields.sizes.clear();
     uint64_t total = 0;
     for (size_t i = 0; i < entries; ++i) {
-        fields.sizes.push_back(GetLittleEndian32(tail + i * 4));
+        fields.sizes.push_back(getLe32(tail + i * 4));
         total += fields.sizes.back();
     }
-    fields.payloadSum = GetLittleEndian32(tail + entries * 4);
+    fields.payloadSum = getLe32(tail + entries * 4);
     return total <= fileSize - trailerSize;
 }
 

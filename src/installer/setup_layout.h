@@ -19,9 +19,6 @@ constexpr uint32_t kSetupMarkerApplication = 0u;
 // Adds every byte (as an unsigned value) to sum, wrapping at 32 bits.
 uint32_t AddPayloadBytes(uint32_t sum, const uint8_t* bytes, size_t count);
 
-void PutLittleEndian32(uint8_t* destination, uint32_t value);
-uint32_t GetLittleEndian32(const uint8_t* source);
-
 // The bytes that follow the payload: each size, the payload sum, the marker.
 std::vector<uint8_t> SetupTrailer(const std::vector<uint32_t>& sizes, uint32_t payloadSum);
 

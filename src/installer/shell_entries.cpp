@@ -1,3 +1,4 @@
+#include "base/little_endian.h"
 #include "installer/shell_entries.h"
 
 #include <objbase.h>
@@ -123,7 +124,7 @@ bool AppendMarker(const char* path, uint32_t marker) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     uint8_t bytes[4];
-    PutLittleEndian32(bytes, marker);
+    putLe32(bytes, marker);
     DWORD written = 0;
     const bool ok = WriteFile(file, bytes, sizeof bytes, &written, nullptr) && written == sizeof bytes;
     CloseHandle(file);

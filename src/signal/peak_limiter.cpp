@@ -13,19 +13,19 @@ namespace zelvaro {
 
 namespace {
 
-// Scales `frames` frames of `Channels` samples by a gain that moves by `step`
+// Scales `frames` frames of `channels` samples by a gain that moves by `step`
 // each frame, holding each result within +-limit; returns the gain after the
 // run. A fixed channel count lets the compiler keep the loop free of the
 // per-sample channel test.
 template <int FixedChannels>
 int32_t rampRun(int32_t* __restrict out, const int32_t* __restrict in, int frames, int32_t gain, int32_t step,
                 int32_t limit, int channels = FixedChannels) {
-    const int Channels = FixedChannels > 0 ? FixedChannels : channels;
+    const int perFrame = FixedChannels > 0 ? FixedChannels : channels;
     for (int j = 0; j < frames; ++j) {
         const int32_t g = gain + j * step;
-        for (int c = 0; c < Channels; ++c) {
-            const int32_t v = applyGain(in[j * Channels + c], g);
-            out[j * Channels + c] = v < -limit ? -limit : (v > limit ? limit : v);
+        for (int c = 0; c < perFrame; ++c) {
+            const int32_t v = applyGain(in[j * perFrame + c], g);
+            out[j * perFrame + c] = v < -limit ? -limit : (v > limit ? limit : v);
         }
     }
     return gain + frames * step;

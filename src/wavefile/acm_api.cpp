@@ -1,6 +1,6 @@
 #include "wavefile/acm_api.h"
 
-#include "wavefile/little_endian.h"
+#include "base/little_endian.h"
 
 namespace zelvaro {
 

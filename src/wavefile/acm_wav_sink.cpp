@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "wavefile/little_endian.h"
+#include "base/little_endian.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {

@@ -6,7 +6,7 @@
 
 #include "wavefile/compressed_wav.h"
 #include "wavefile/file_stream.h"
-#include "wavefile/little_endian.h"
+#include "base/little_endian.h"
 #include "wavefile/unreadable_wav_source.h"
 #include "wavefile/wav_file_sink.h"
 #include "wavefile/wav_file_source.h"

@@ -102,20 +102,6 @@ TEST_F(MainWindowDialogsTest, SaveAsWavOfAContinuousToneShowsTheMessageOverTheWi
     EXPECT_FALSE(saveDialog.wait().found);
 }
 
-// Stands between the player and the main window, counting the starts.
-class PlayerWatch final : public LSoundPlayerListener {
-public:
-    explicit PlayerWatch(MainWindow& main) : main(main) { main.player.listener = this; }
-    ~PlayerWatch() { main.player.listener = &main; }
-    void onPlaying(int32_t data) override {
-        ++starts;
-        main.onPlaying(data);
-    }
-    void onStopped(int32_t data) override { main.onStopped(data); }
-    MainWindow& main;
-    int starts = 0;
-};
-
 // Types a volume into the dialog's control, ticks the box, presses `button`.
 std::function<void(HWND)> answerPlaySettings(const char* volume, WORD button) {
     return [volume, button](HWND dialog) {
@@ -130,7 +116,7 @@ std::function<void(HWND)> answerPlaySettings(const char* volume, WORD button) {
 TEST_F(MainWindowDialogsTest, PlaySettingsOkWritesTheKeysAndRestartsAPlayingTone) {
     ASSERT_NE(ui.open(), nullptr);
     ui.writeSetting("playvolume", "0dB");
-    PlayerWatch player(*ui.main);
+    StartCounter player(*ui.main);
     ui.command(IDC_PLAY);
     if (!ui.main->player.isOpen()) GTEST_SKIP() << "no sound device to play on";
     ui.pump(1000);
@@ -153,7 +139,7 @@ TEST_F(MainWindowDialogsTest, PlaySettingsCancelWritesNothingAndLeavesPlaybackAl
     ASSERT_NE(ui.open(), nullptr);
     ui.writeSetting("playvolume", "-6dB");
     const std::string before = readFile(folder.file("settings.ini"));
-    PlayerWatch player(*ui.main);
+    StartCounter player(*ui.main);
     ui.command(IDC_PLAY);
     const bool playing = ui.main->player.isOpen();
     ui.pump(1000);

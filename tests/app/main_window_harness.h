@@ -450,4 +450,18 @@ private:
     std::vector<std::string> items_;
 };
 
+// Stands between the player and the window, counting the starts.
+class StartCounter final : public LSoundPlayerListener {
+public:
+    explicit StartCounter(MainWindow& main) : main(main) { main.player.listener = this; }
+    ~StartCounter() { main.player.listener = &main; }
+    void onPlaying(int32_t data) override {
+        ++starts;
+        main.onPlaying(data);
+    }
+    void onStopped(int32_t data) override { main.onStopped(data); }
+    MainWindow& main;
+    int starts = 0;
+};
+
 }  // namespace zelvaro::test

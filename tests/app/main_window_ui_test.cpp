@@ -321,20 +321,6 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
     }
 }
 
-// Stands between the player and the window, counting the starts.
-class StartCounter final : public LSoundPlayerListener {
-public:
-    explicit StartCounter(MainWindow& main) : main(main) { main.player.listener = this; }
-    ~StartCounter() { main.player.listener = &main; }
-    void onPlaying(int32_t data) override {
-        ++starts;
-        main.onPlaying(data);
-    }
-    void onStopped(int32_t data) override { main.onStopped(data); }
-    MainWindow& main;
-    int starts = 0;
-};
-
 // Every change of the tone starts a playing tone again from its beginning,
 // even a step with nothing selected; while idle nothing starts.
 TEST_F(MainWindowTest, ChangesRestartAPlayingToneAndStartNothingWhenIdle) {

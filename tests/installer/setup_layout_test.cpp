@@ -1,5 +1,6 @@
 // The setup file's bytes: payloads in order, their sizes, the wrap-around byte
 // sum and the install marker.
+#include "base/little_endian.h"
 #include "installer/setup_layout.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ TEST(SetupFile, PayloadSumWrapsAt32Bits) {
 TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
     const std::vector<uint8_t> trailer = SetupTrailer({217088, 20000}, 0x12345678u);
     ASSERT_EQ(trailer.size(), 16u);
-    EXPECT_EQ(GetLittleEndian32(&trailer[12]), kSetupMarkerInstall);
+    EXPECT_EQ(getLe32(&trailer[12]), kSetupMarkerInstall);
 
     struct Case {
         const char* name;

@@ -1,4 +1,5 @@
-// Little-endian fields of RIFF chunks and format records.
+// Little-endian fields of files: RIFF chunks, format records, the setup
+// file's trailer.
 #pragma once
 
 #include <cstdint>
