@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/little_endian.h"
+#include "base/wrapping.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
@@ -13,11 +14,6 @@ namespace {
 constexpr int32_t kPeakLevel = 524272;
 // "RIFF", size, "WAVE", "fmt ", size, then the record, then "data", size.
 constexpr uint32_t kHeaderBytesBesideRecord = 28;
-
-int32_t addWrapping(int32_t a, int32_t b) {
-    uint32_t sum = static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
-    return sum <= 0x7FFFFFFFu ? static_cast<int32_t>(sum) : -static_cast<int32_t>(~sum) - 1;
-}
 
 }  // namespace
 

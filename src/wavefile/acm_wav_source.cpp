@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "base/wrapping.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
@@ -12,11 +13,6 @@ namespace zelvaro {
 namespace {
 
 constexpr int32_t kPeakLevel = 524272;
-
-int32_t addWrapping(int32_t a, int32_t b) {
-    uint32_t sum = static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
-    return sum <= 0x7FFFFFFFu ? static_cast<int32_t>(sum) : -static_cast<int32_t>(~sum) - 1;
-}
 
 int32_t toFrames(int64_t frames) {
     return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));

@@ -4,20 +4,10 @@
 #include <limits>
 #include <utility>
 
+#include "base/wrapping.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
-
-namespace {
-
-// Counters are int32 like the rest of the chain; they wrap rather than
-// overflow when a failed sink is fed without end.
-int32_t addWrapping(int32_t a, int32_t b) {
-    uint32_t sum = static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
-    return sum <= 0x7FFFFFFFu ? static_cast<int32_t>(sum) : -static_cast<int32_t>(~sum) - 1;
-}
-
-}  // namespace
 
 WavFileSink::WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
                          uint8_t channelCount)
