@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/wide_loops.h"
+
 namespace zelvaro {
 
 namespace {
 
-int32_t stridedPeak(const int32_t* samples, int count, int stride) {
+ZELVARO_ALWAYS_INLINE int32_t peakLoop(const int32_t* samples, int count, int stride) {
     int32_t largest = 0;
     int32_t smallest = 0;
     for (int i = 0; i < count; ++i) {
@@ -18,6 +20,21 @@ int32_t stridedPeak(const int32_t* samples, int count, int stride) {
     // -INT32_MIN does not exist; report the largest magnitude that does.
     const int32_t negated = smallest == INT32_MIN ? INT32_MAX : -smallest;
     return std::max(largest, negated);
+}
+
+int32_t peakBaseline(const int32_t* samples, int count) {
+    return peakLoop(samples, count, 1);
+}
+
+ZELVARO_TARGET_WIDE int32_t peakWide(const int32_t* samples, int count) {
+    return peakLoop(samples, count, 1);
+}
+
+int32_t stridedPeak(const int32_t* samples, int count, int stride) {
+    // Whole blocks (the limiter's) are the ones worth vectorising.
+    if (stride == 1)
+        return useWideLoops() ? peakWide(samples, count) : peakBaseline(samples, count);
+    return peakLoop(samples, count, stride);
 }
 
 uint32_t stridedMeanSquare(const int32_t* samples, int count, int stride) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/wide_loops.h"
 #include "signal/block_level.h"
 #include "signal/decibel_table.h"
 #include "signal/oscillator.h"
@@ -18,8 +19,8 @@ namespace {
 // run. A fixed channel count lets the compiler keep the loop free of the
 // per-sample channel test.
 template <int FixedChannels>
-int32_t rampRun(int32_t* __restrict out, const int32_t* __restrict in, int frames, int32_t gain, int32_t step,
-                int32_t limit, int channels = FixedChannels) {
+ZELVARO_ALWAYS_INLINE int32_t rampLoop(int32_t* __restrict out, const int32_t* __restrict in, int frames,
+                                       int32_t gain, int32_t step, int32_t limit, int channels) {
     const int perFrame = FixedChannels > 0 ? FixedChannels : channels;
     for (int j = 0; j < frames; ++j) {
         const int32_t g = gain + j * step;
@@ -29,6 +30,25 @@ int32_t rampRun(int32_t* __restrict out, const int32_t* __restrict in, int frame
         }
     }
     return gain + frames * step;
+}
+
+template <int FixedChannels>
+int32_t rampBaseline(int32_t* __restrict out, const int32_t* __restrict in, int frames, int32_t gain,
+                     int32_t step, int32_t limit, int channels) {
+    return rampLoop<FixedChannels>(out, in, frames, gain, step, limit, channels);
+}
+
+template <int FixedChannels>
+ZELVARO_TARGET_WIDE int32_t rampWide(int32_t* __restrict out, const int32_t* __restrict in, int frames,
+                                     int32_t gain, int32_t step, int32_t limit, int channels) {
+    return rampLoop<FixedChannels>(out, in, frames, gain, step, limit, channels);
+}
+
+template <int FixedChannels>
+int32_t rampRun(int32_t* out, const int32_t* in, int frames, int32_t gain, int32_t step, int32_t limit,
+                int channels = FixedChannels) {
+    return useWideLoops() ? rampWide<FixedChannels>(out, in, frames, gain, step, limit, channels)
+                          : rampBaseline<FixedChannels>(out, in, frames, gain, step, limit, channels);
 }
 
 }  // namespace

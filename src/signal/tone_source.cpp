@@ -130,9 +130,9 @@ void renderChannel(Oscillator* oscs, int count, const int32_t* table, bool silen
 
 }  // namespace
 
-ToneSource::ToneSource(const ToneSettings& tone) : ToneSource(tone, 0, 1) {}
+ToneSource::ToneSource(const ToneSettings& tone) : ToneSource(tone, nullptr) {}
 
-ToneSource::ToneSource(const ToneSettings& tone, int part, int parts, std::shared_ptr<const int32_t[]> table)
+ToneSource::ToneSource(const ToneSettings& tone, std::shared_ptr<const int32_t[]> table)
     : SoundSource(44100, 2097152, tone.stereo() ? 2 : 1),
       totalFrames(tone.fixedDuration() ? durationFrames(tone.durationMs) : 0),
       logSweep(tone.logSweep()),
@@ -156,13 +156,6 @@ ToneSource::ToneSource(const ToneSettings& tone, int part, int parts, std::share
         setUp(left[k], tone.startLeft[k], tone.endLeft[k], gain, impulse);
         if (stereo)
             setUp(right[k], tone.startRight[k], tone.endRight[k], gain, impulse);
-        // Another share's oscillator keeps its phase and adds nothing here.
-        if (parts > 1 && k % parts != part) {
-            for (Oscillator* osc : {&left[k], &right[k]}) {
-                osc->gain = 0;
-                osc->impulse = false;
-            }
-        }
     }
     sweepCountdown = tone.sweep() && totalFrames > 0 ? kSweepInterval : -1;
 }
@@ -170,18 +163,30 @@ ToneSource::ToneSource(const ToneSettings& tone, int part, int parts, std::share
 void ToneSource::read(int32_t* samples, int frames) {
     if (frames <= 0)
         return;
-    const int channelCount = stereo ? 2 : 1;
     if (!wavetable) {
-        std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channelCount);
+        std::memset(samples, 0, sizeof(int32_t) * static_cast<size_t>(frames) * (stereo ? 2 : 1));
         return;
     }
+    advance(samples, frames);
+}
+
+void ToneSource::skip(int frames) {
+    if (frames > 0 && wavetable)
+        advance(nullptr, frames);
+}
+
+void ToneSource::advance(int32_t* samples, int frames) {
+    const int channelCount = stereo ? 2 : 1;
     // Runs end at every sweep update, so the loop order inside a run cannot
     // change which frames use which increment.
     for (int done = 0; done < frames;) {
         int run = std::min(frames - done, kRunFrames);
         if (sweepCountdown >= 0)
             run = std::min(run, static_cast<int>(sweepCountdown));
-        renderRun(samples + static_cast<size_t>(done) * channelCount, run);
+        if (samples)
+            renderRun(samples + static_cast<size_t>(done) * channelCount, run);
+        else
+            skipRun(run);
         done += run;
         if (sweepCountdown >= 0) {
             sweepCountdown -= run;
@@ -204,6 +209,16 @@ void ToneSource::renderRun(int32_t* samples, int frames) {
     }
     renderChannel<2>(left, toneCount, table, silentTable, out, frames);
     renderChannel<2>(right, toneCount, table, silentTable, out + 1, frames);
+}
+
+void ToneSource::skipRun(int frames) {
+    // What rendering does to the phases: each oscillator that renders moves
+    // by its increment per frame.
+    for (int k = 0; k < toneCount; ++k) {
+        left[k].phase += left[k].increment * static_cast<uint32_t>(frames);
+        if (stereo)
+            right[k].phase += right[k].increment * static_cast<uint32_t>(frames);
+    }
 }
 
 void ToneSource::updateSweep(int64_t frameIndex) {

@@ -18,16 +18,17 @@ class ToneSource : public SoundSource {
 public:
     // Copies what it needs from the record. More than 16 tones are taken as 16.
     explicit ToneSource(const ToneSettings& tone);
-    // Renders only share `part` of `parts` of the oscillators (tone k of each
-    // channel when k % parts == part); the shares' samples, added with 32-bit
-    // wrap-around, are the whole tone's samples, so the shares can be rendered
-    // side by side. The shares may use one wavetable: `table`, when given,
-    // must be sharedTable() of a source made for the same record.
-    ToneSource(const ToneSettings& tone, int part, int parts, std::shared_ptr<const int32_t[]> table = nullptr);
+    // A copy of a source made from the same record, for another thread: it
+    // reads `table`, which must be sharedTable() of that source.
+    ToneSource(const ToneSettings& tone, std::shared_ptr<const int32_t[]> table);
 
     void read(int32_t* samples, int frames) override;
     int position() override;
     int length() override;
+    // Moves on as reading `frames` frames would, without rendering them: a
+    // source that skips the frames other copies render delivers the same
+    // samples for the frames it reads.
+    void skip(int frames);
 
     // For inspection: oscillator `tone` of channel 0 (left) or 1 (right).
     const Oscillator& oscillator(int channel, int tone) const {
@@ -38,7 +39,10 @@ public:
     std::shared_ptr<const int32_t[]> sharedTable() const { return wavetable; }
 
 private:
+    // Reads into `samples`, or skips when it is null.
+    void advance(int32_t* samples, int frames);
     void renderRun(int32_t* samples, int frames);
+    void skipRun(int frames);
     void updateSweep(int64_t frameIndex);
 
     std::shared_ptr<const int32_t[]> wavetable;

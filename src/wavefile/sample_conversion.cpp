@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/wide_loops.h"
+
 namespace zelvaro {
 
 namespace {
@@ -11,13 +13,13 @@ namespace {
 constexpr int64_t kPeak32In = 524272;
 
 // Two's-complement reinterpretation without relying on signed overflow.
-int32_t asSigned(uint32_t v) {
+ZELVARO_ALWAYS_INLINE int32_t asSigned(uint32_t v) {
     return v <= 0x7FFFFFFFu ? static_cast<int32_t>(v) : -static_cast<int32_t>(~v) - 1;
 }
 
 // Arithmetic shift right (toward minus infinity) of v + bias, both wrapped to
 // 32 bits as the file format's arithmetic is.
-uint32_t roundShift(int32_t v, uint32_t bias, int shift) {
+ZELVARO_ALWAYS_INLINE uint32_t roundShift(int32_t v, uint32_t bias, int shift) {
     int32_t t = asSigned(static_cast<uint32_t>(v) + bias);
     return static_cast<uint32_t>(t >> shift);
 }
@@ -109,12 +111,32 @@ void convertInt32To8(uint8_t* dst, const int32_t* src, size_t count) {
     for (size_t i = 0; i < count; ++i) dst[i] = static_cast<uint8_t>(roundShift(src[i], 1024, 11) + 128u);
 }
 
-void convertInt32To16(uint8_t* dst, const int32_t* src, size_t count) {
+namespace {
+
+ZELVARO_ALWAYS_INLINE void int32To16Loop(uint8_t* __restrict dst, const int32_t* __restrict src, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         uint32_t v = roundShift(src[i], 8, 4);
         dst[2 * i] = static_cast<uint8_t>(v);
         dst[2 * i + 1] = static_cast<uint8_t>(v >> 8);
     }
+}
+
+void int32To16Baseline(uint8_t* dst, const int32_t* src, size_t count) {
+    int32To16Loop(dst, src, count);
+}
+
+// Every 16-bit file a render writes passes through here.
+ZELVARO_TARGET_WIDE void int32To16Wide(uint8_t* dst, const int32_t* src, size_t count) {
+    int32To16Loop(dst, src, count);
+}
+
+}  // namespace
+
+void convertInt32To16(uint8_t* dst, const int32_t* src, size_t count) {
+    if (useWideLoops())
+        int32To16Wide(dst, src, count);
+    else
+        int32To16Baseline(dst, src, count);
 }
 
 void convertInt32To32(uint8_t* dst, const int32_t* src, size_t count) {

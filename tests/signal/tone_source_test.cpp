@@ -227,6 +227,47 @@ TEST(ToneSource, SweepUpdatesEveryThirtyTwoFrames) {
     }
 }
 
+// A copy that skips the frames other copies render must read the rest as
+// the source that rendered everything does: phases, sweep updates and the
+// position all move on. Skips of odd lengths split runs and sweep intervals.
+TEST(ToneSource, SkippedFramesLeaveTheRestAsRendered) {
+    ToneSettings stereoSweep = withFlags(toneRecord(kWaveSawTooth, 5, 300.0),
+                                         kFlagSweep | kFlagLogSweep | kFlagStereo | kFlagFixedDuration, 900);
+    for (int k = 0; k < 5; ++k) {
+        stereoSweep.endLeft[k] = 9000.0 - 1000 * k;
+        stereoSweep.startRight[k] = 50.0 * (k + 1);
+        stereoSweep.endRight[k] = 20000.0;
+    }
+    ToneSettings gains = withFlags(toneRecord(kWaveSquare, 4, 2345.6), kFlagVariableAmplitude | kFlagStereo);
+    gains.relativeAmplitude[1] = -128;  // gain 0: not rendered, still moving
+    gains.relativeAmplitude[2] = -7;
+    const struct {
+        const char* name;
+        ToneSettings tone;
+    } cases[] = {
+        {"stereo log sweep past its end", stereoSweep},
+        {"mono linear sweep", withFlags(toneRecord(kWaveSine, 3, 440.0), kFlagSweep | kFlagFixedDuration, 500)},
+        {"stereo gains, continuous", gains},
+        {"impulses", withFlags(toneRecord(kWaveImpulse, 2, 3000.0), kFlagFixedDuration, 100)},
+    };
+    // Frames read (positive) and skipped (negative), in turn.
+    const int pattern[] = {100, -31, 1, -1, 7, -1024, 33, -8192, 5000, -3, 1500, -20000, 9000};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToneSource whole(c.tone);
+        ToneSource skipping(c.tone);
+        for (int n : pattern) {
+            const std::vector<int32_t> want = readFrames(whole, n > 0 ? n : -n);
+            if (n < 0) {
+                skipping.skip(-n);
+            } else {
+                ASSERT_EQ(readFrames(skipping, n), want) << "after reading " << n;
+            }
+            ASSERT_EQ(skipping.position(), whole.position());
+        }
+    }
+}
+
 TEST(ToneSource, SweepWithoutDurationPlaysTheStartFrequency) {
     ToneSettings tone = toneRecord(kWaveSine, 1, 100.0);
     tone.endLeft[0] = 1000.0;

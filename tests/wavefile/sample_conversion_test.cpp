@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/wide_loops.h"
+
 namespace zelvaro {
 namespace {
 
@@ -49,6 +51,20 @@ TEST(SampleConversion, Int32To16RoundsHalvesUpAndWraps) {
         convertInt32To16(out, &r.in, 1);
         EXPECT_EQ(out[0] | (out[1] << 8), static_cast<int>(r.out));
     }
+    // Whole blocks take the processor's wide loop where it has one: the rows
+    // again, many at a time and at every offset within a vector.
+    std::vector<int32_t> in;
+    for (int repeat = 0; repeat < 7; ++repeat)
+        for (const OutRow& r : rows) in.push_back(r.in);
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "wide loop" : "baseline loop");
+        allowWideLoops(wide);
+        std::vector<uint8_t> out(2 * in.size(), 0x55);
+        convertInt32To16(out.data(), in.data(), in.size());
+        for (size_t i = 0; i < in.size(); ++i)
+            ASSERT_EQ(out[2 * i] | (out[2 * i + 1] << 8), static_cast<int>(rows[i % std::size(rows)].out)) << i;
+    }
+    allowWideLoops(true);
 }
 
 TEST(SampleConversion, Int32To32ShiftsLeftKeepingLowBits) {

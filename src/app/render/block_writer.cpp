@@ -1,7 +1,6 @@
 #include "app/render/block_writer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <system_error>
 
@@ -10,6 +9,13 @@ namespace zelvaro {
 BlockWriter::BlockWriter(SoundSink* target) : sink(target) {
     slotSize = static_cast<size_t>(kMaxBlockFrames) * sink->channels;
     samples.reset(new (std::nothrow) int32_t[kSlots * slotSize]);
+    try {
+        // Slot 0 on top, handed out first.
+        for (int slot = kSlots - 1; slot >= 0; --slot)
+            freeSlots.push_back(slot);
+    } catch (const std::bad_alloc&) {
+        samples.reset();
+    }
     direct = !samples;
 }
 
@@ -17,10 +23,7 @@ BlockWriter::~BlockWriter() {
     drain();
 }
 
-void BlockWriter::write(const int32_t* block, int frames) {
-    if (frames <= 0)
-        return;
-    frames = std::min(frames, kMaxBlockFrames);
+int32_t* BlockWriter::nextBlock() {
     if (!direct && !worker.joinable()) {
         try {
             worker = std::thread(&BlockWriter::writeBlocks, this);
@@ -29,31 +32,54 @@ void BlockWriter::write(const int32_t* block, int frames) {
         }
     }
     if (direct) {
-        if (writeError())
-            return;
-        sink->write(block, frames);
-        failed.store(sink->writeError(), std::memory_order_release);
-        return;
+        if (directBlock.empty()) {
+            try {
+                directBlock.resize(slotSize);
+            } catch (const std::bad_alloc&) {
+                // Nowhere to render: the block is lost and reported as a
+                // write error, never written from a buffer too small.
+                failed.store(true, std::memory_order_release);
+                return nullptr;
+            }
+        }
+        return directBlock.data();
     }
-    int index;
-    {
+    if (filling < 0) {
         std::unique_lock<std::mutex> hold(lock);
         // A full queue is refilled from half full: every sleep and wake-up
         // of a thread costs about as much as a block's work.
-        if (queued - written >= kSlots) {
+        if (freeSlots.empty()) {
             loopWaiting = true;
             changed.wait(hold, [&] { return queued - written <= kSlots / 2; });
             loopWaiting = false;
         }
-        index = queued;
+        filling = freeSlots.back();
+        freeSlots.pop_back();
     }
-    // The slot is the loop's alone until `queued` passes it.
-    std::memcpy(slotSamples(index), block, sizeof(int32_t) * static_cast<size_t>(frames) * sink->channels);
-    frameCounts[index % kSlots] = frames;
+    // The slot is the loop's alone until it is committed.
+    return slotSamples(filling);
+}
+
+void BlockWriter::commit(int frames) {
+    frames = std::min(frames, kMaxBlockFrames);
+    if (frames <= 0)
+        return;
+    if (direct) {
+        if (writeError() || directBlock.empty())
+            return;
+        sink->write(directBlock.data(), frames);
+        failed.store(sink->writeError(), std::memory_order_release);
+        return;
+    }
+    if (filling < 0)
+        return;
     bool wake;
     {
         std::lock_guard<std::mutex> hold(lock);
-        queued = index + 1;
+        queuedSlot[queued % kSlots] = filling;
+        frameCounts[queued % kSlots] = frames;
+        filling = -1;
+        ++queued;
         wake = writerWaiting && queued - written >= kWakeBlocks;
     }
     if (wake)
@@ -62,7 +88,8 @@ void BlockWriter::write(const int32_t* block, int frames) {
 
 void BlockWriter::writeBlocks() {
     for (;;) {
-        int index;
+        int slot;
+        int frames;
         {
             std::unique_lock<std::mutex> hold(lock);
             if (queued == written && !closing) {
@@ -73,19 +100,21 @@ void BlockWriter::writeBlocks() {
             }
             if (queued == written)
                 return;  // closing, and nothing left to write
-            index = written;
+            slot = queuedSlot[written % kSlots];
+            frames = frameCounts[written % kSlots];
         }
         // After an error the rest is dropped: the sink would refuse it anyway,
         // and the loop stops as soon as it sees the error.
         if (!writeError()) {
-            sink->write(slotSamples(index), frameCounts[index % kSlots]);
+            sink->write(slotSamples(slot), frames);
             if (sink->writeError())
                 failed.store(true, std::memory_order_release);
         }
         bool wake;
         {
             std::lock_guard<std::mutex> hold(lock);
-            written = index + 1;
+            freeSlots.push_back(slot);
+            ++written;
             wake = loopWaiting && queued - written <= kSlots / 2;
         }
         if (wake)

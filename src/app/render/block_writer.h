@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "wavefile/sound_sink.h"
 
@@ -17,16 +18,19 @@ namespace zelvaro {
 
 class BlockWriter {
 public:
-    // The sink belongs to the writer's thread from the first write until
+    // The sink belongs to the writer's thread from the first commit until
     // drain (or the destructor) returns.
     explicit BlockWriter(SoundSink* sink);
     ~BlockWriter();
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
 
-    // Queues a copy of `frames` frames (at most kMaxBlockFrames); waits while
-    // the queue is full.
-    void write(const int32_t* samples, int frames);
+    // Room for the next block, kMaxBlockFrames frames, for the loop to render
+    // into; waits while the queue is full. The same room until it is committed.
+    int32_t* nextBlock();
+    // Queues the first `frames` frames (at most kMaxBlockFrames) of the room
+    // nextBlock gave.
+    void commit(int frames);
     // Whether the sink has reported a write error for a block handed to it so
     // far; an error shows here once the writer reaches that block.
     bool writeError() const { return failed.load(std::memory_order_acquire); }
@@ -39,7 +43,7 @@ public:
 
 private:
     void writeBlocks();
-    int32_t* slotSamples(int index) { return samples.get() + static_cast<size_t>(index % kSlots) * slotSize; }
+    int32_t* slotSamples(int slot) { return samples.get() + static_cast<size_t>(slot) * slotSize; }
 
     static constexpr int kSlots = kQueueBlocks;
     // Blocks queued before a waiting writer is woken.
@@ -47,7 +51,14 @@ private:
     SoundSink* sink;
     size_t slotSize = 0;
     std::unique_ptr<int32_t[]> samples;
-    int frameCounts[kSlots] = {};
+    // Free slots, the most recently written on top: while the sink keeps up
+    // the loop renders into the same few slots, which stay in the cache and
+    // are the only memory the queue ever touches.
+    std::vector<int> freeSlots;
+    int filling = -1;               // the slot nextBlock gave, until committed
+    int queuedSlot[kSlots] = {};    // by queue position: the slot holding the block
+    int frameCounts[kSlots] = {};   // by queue position: its frames
+    std::vector<int32_t> directBlock;
 
     std::thread worker;
     std::mutex lock;

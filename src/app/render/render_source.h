@@ -1,6 +1,5 @@
 // The source a render of a whole tone reads: the same samples as
-// createSignalSource, made with both of the machine's cores where the tone
-// has more than one oscillator to share out.
+// createSignalSource, made on the machine's cores beside the render loop.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +10,9 @@
 
 namespace zelvaro {
 
-// The tone's source read ahead on a thread of its own; for a tone of two or
-// more oscillators that source adds two shares of it (ToneSource parts), the
-// second read ahead on a further thread. Not for real-time playback: its
-// threads start with the first read and run ahead of it.
+// A tone is rendered a block at a time by two to four threads, each with a
+// copy of the generator; noise is read ahead on one thread. Not for real-time
+// playback: the threads start with the first read and run ahead of it.
 SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32_t> seed = std::nullopt);
 
 }  // namespace zelvaro

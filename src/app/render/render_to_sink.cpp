@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "app/render/block_writer.h"
 #include "signal/format_adapter.h"
@@ -57,30 +56,34 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
     sink->expectFrames(length);
     const double denominator = (length == 0 ? 1 : length) * kProgressScale;
 
-    std::vector<int32_t> block(static_cast<size_t>(source->channels) * kRenderBlockFrames);
     // Until it is drained (at the latest when it goes out of scope, on every
-    // way out of the loop) the sink is the writer's.
+    // way out of the loop) the sink is the writer's. The limiter renders
+    // straight into the writer's queue.
+    static_assert(kRenderBlockFrames <= kMaxBlockFrames, "a block must fit the writer's room");
     BlockWriter writer(sink.get());
     int64_t lastPosition = source->position();
     for (;;) {
         if (!dialog.pump()) return kRenderCancelled;
-        source->read(block.data(), kRenderBlockFrames);
+        int32_t* block = writer.nextBlock();
+        if (!block) break;
+        source->read(block, kRenderBlockFrames);
         const int64_t pos = source->position();
         const int64_t len = source->length();
         if (pos >= len) {
             const int64_t n = kRenderBlockFrames - (pos - len);
-            if (n >= 1) writer.write(block.data(), static_cast<int>(n));
+            if (n >= 1) writer.commit(static_cast<int>(n));
             break;
         }
         // A source that never moves (a continuous generator) would never end.
         if (pos <= lastPosition) return refuse(job, "the sound has no end");
         lastPosition = pos;
-        writer.write(block.data(), kRenderBlockFrames);
+        writer.commit(kRenderBlockFrames);
         if (writer.writeError()) break;
         dialog.setProgress(static_cast<double>(pos) / denominator);
     }
     writer.drain();
-    if (sink->writeError()) return refuse(job, "writing the output file failed (is the disk full?)");
+    if (writer.writeError() || sink->writeError())
+        return refuse(job, "writing the output file failed (is the disk full?)");
     return kRenderFinished;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/render/parallel_tone_source.h"
 #include "app/render/read_ahead_source.h"
 #include "signal/signal_source.h"
 #include "signal/tone_records.h"
@@ -106,6 +107,39 @@ TEST(RenderSource, MatchesThePlainSourceSampleForSample) {
             ASSERT_EQ(got.samples, want.samples);
             ASSERT_EQ(got.positions, want.positions);
         }
+    }
+}
+
+// However many threads render the blocks, and however the reader's blocks
+// fall across theirs, the samples and positions are the generator's own,
+// through a sweep's end and long past it.
+TEST(ParallelToneSource, MatchesOneGeneratorWithAnyNumberOfThreads) {
+    const ToneSettings tone = sweep(toneRecord(kWaveSine, 16), kFlagStereo | kFlagLogSweep);  // 700 ms
+    for (int threads : {1, 2, 3, 4}) {
+        for (int block : {1260, 8192}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, blocks of " + std::to_string(block));
+            ToneSource direct(tone);
+            ParallelToneSource parallel(tone, threads);
+            ASSERT_FALSE(parallel.failed());
+            EXPECT_EQ(parallel.length(), direct.length());
+            const int frames = 50 * 8192 + 77;
+            const Reading want = readAll(direct, frames, block);
+            const Reading got = readAll(parallel, frames, block);
+            ASSERT_EQ(got.samples, want.samples);
+            ASSERT_EQ(got.positions, want.positions);
+            EXPECT_EQ(parallel.runningThreads(), threads);
+        }
+    }
+}
+
+// Dropping the source before or after its first read, with its threads
+// waiting or rendering, stops them without a hang or a leak.
+TEST(ParallelToneSource, CanBeDroppedAtAnyTime) {
+    for (int reads : {0, 1, 3, 50}) {
+        ParallelToneSource parallel(toneRecord(kWaveSquare, 3), 3);
+        std::vector<int32_t> buffer(8192);
+        for (int i = 0; i < reads; ++i) parallel.read(buffer.data(), 8192);
+        EXPECT_EQ(parallel.runningThreads(), reads > 0 ? 3 : 0);
     }
 }
 

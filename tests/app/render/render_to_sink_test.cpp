@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/render/block_writer.h"
@@ -44,10 +46,12 @@ public:
         framesWritten += frames;
         data.insert(data.end(), samples, samples + static_cast<size_t>(frames) * channels);
         if (++writes == failOnWrite) status |= kStatusWriteError;
+        if (writes % stallEvery == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::vector<int32_t> data;
     int writes = 0;
     int failOnWrite = 0;
+    int stallEvery = 1 << 30;  // a write that waits, as a header flush may
 };
 
 class RecordingProgress final : public RenderProgress {
@@ -88,6 +92,23 @@ TEST(RenderToSink, WritesExactlyTheSourceLength) {
         EXPECT_EQ(source->reads, std::max(1, (length + 8191) / 8192));
         EXPECT_EQ(progress.pumps, source->reads);
     }
+}
+
+// A sink that falls behind fills the writer's queue; the blocks must still
+// reach it whole and in order however the queue's room is reused.
+TEST(RenderToSink, BlocksReachASinkThatFallsBehindWholeAndInOrder) {
+    const int length = 300 * 8192 + 123;
+    auto* source = new CountingSource(length, 2);
+    auto* sink = new MemorySink(2);
+    sink->stallEvery = 70;
+    RenderJob job;
+    job.source = source;
+    job.sink = sink;
+    RecordingProgress progress;
+    ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+    ASSERT_EQ(sink->data.size(), static_cast<size_t>(length) * 2);
+    for (int i = 0; i < length; ++i)
+        ASSERT_EQ(sink->data[2 * static_cast<size_t>(i) + 1], (i + 1) * 16) << "frame " << i;
 }
 
 TEST(RenderToSink, ShowsCaptionWaitTextAndProgressBelowNinetyOnePercent) {
