@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <new>
 #include <thread>
+#include <vector>
 
-#include "app/render/parallel_tone_source.h"
-#include "app/render/read_ahead_source.h"
+#include "app/render/parallel_render_source.h"
 #include "signal/signal_source.h"
+#include "signal/tone_source.h"
 
 namespace zelvaro {
 
@@ -20,22 +21,52 @@ int generatorThreads() {
     return static_cast<int>(std::clamp(cores, 2u, 4u));
 }
 
+void skipTone(SoundSource& copy, int frames) {
+    static_cast<ToneSource&>(copy).skip(frames);
+}
+
+// Copies of the tone's generator; fewer where memory runs out, none when
+// not even the first can be made.
+std::vector<SoundSourceRef> toneCopies(const ToneSettings& tone, int count) {
+    std::vector<SoundSourceRef> copies;
+    auto* first = new (std::nothrow) ToneSource(tone);
+    SoundSourceRef firstRef(first);
+    if (!firstRef.usable())
+        return copies;
+    copies.push_back(firstRef);
+    // The copies read the first one's wavetable, which takes as long to fill
+    // as seconds of the tone take to render.
+    for (int i = 1; i < count; ++i) {
+        SoundSourceRef copy(new (std::nothrow) ToneSource(tone, first->sharedTable()));
+        if (!copy.usable())
+            break;
+        copies.push_back(copy);
+    }
+    return copies;
+}
+
 }  // namespace
 
-SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32_t> seed) {
+SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32_t> seed, int threads) {
+    if (threads <= 0)
+        threads = generatorThreads();
     const bool noise = tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise;
-    if (!noise) {
-        SoundSourceRef parallel(new (std::nothrow) ParallelToneSource(tone, generatorThreads()));
-        if (parallel.usable())
-            return parallel;
+    std::vector<SoundSourceRef> copies;
+    ParallelRenderSource::SkipFunction skip = nullptr;
+    if (noise) {
+        // Noise is one random sequence: skipping it costs as much as
+        // rendering it, so one thread renders it all.
+        copies.push_back(createSignalSource(tone, seed));
+    } else {
+        copies = toneCopies(tone, threads);
+        skip = skipTone;
     }
-    // Noise is one random sequence and cannot be split; it, or a tone when
-    // there is no memory for the copies, is read ahead on one thread.
-    SoundSourceRef source = createSignalSource(tone, seed);
-    if (!source.usable())
-        return source;
-    SoundSourceRef ahead(new (std::nothrow) ReadAheadSource(source));
-    return ahead.usable() ? ahead : source;
+    if (copies.empty() || !copies.front().usable())
+        return copies.empty() ? SoundSourceRef() : copies.front();
+    SoundSourceRef first = copies.front();
+    SoundSourceRef parallel(new (std::nothrow) ParallelRenderSource(std::move(copies), skip));
+    // Without memory for it, the generator is read directly.
+    return parallel.usable() ? parallel : first;
 }
 
 }  // namespace zelvaro

@@ -10,9 +10,11 @@
 
 namespace zelvaro {
 
-// A tone is rendered a block at a time by two to four threads, each with a
-// copy of the generator; noise is read ahead on one thread. Not for real-time
-// playback: the threads start with the first read and run ahead of it.
-SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32_t> seed = std::nullopt);
+// A tone is rendered a block at a time by `threads` threads (by default two
+// to four, after the machine's cores), each with a copy of the generator;
+// noise is rendered ahead on one thread. Not for real-time playback: the
+// threads start with the first read and run ahead of it.
+SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32_t> seed = std::nullopt,
+                                  int threads = 0);
 
 }  // namespace zelvaro

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/render/parallel_tone_source.h"
-#include "app/render/read_ahead_source.h"
+#include "app/render/parallel_render_source.h"
 #include "signal/signal_source.h"
+#include "signal/tone_source.h"
 #include "signal/tone_records.h"
 
 namespace zelvaro {
@@ -36,7 +36,7 @@ Reading readAll(SoundSource& source, int frames, int block) {
 }
 
 // Frame i holds i * 16 until `length`, then silence; the position stops at
-// the length, as a file's does.
+// the length, as a file's does, and a seek moves it.
 class FiniteSource final : public SoundSource {
 public:
     explicit FiniteSource(int frames) : SoundSource(44100, 524288, 2), frames_(frames) {}
@@ -113,69 +113,67 @@ TEST(RenderSource, MatchesThePlainSourceSampleForSample) {
 // However many threads render the blocks, and however the reader's blocks
 // fall across theirs, the samples and positions are the generator's own,
 // through a sweep's end and long past it.
-TEST(ParallelToneSource, MatchesOneGeneratorWithAnyNumberOfThreads) {
+TEST(ParallelRenderSource, MatchesOneGeneratorWithAnyNumberOfThreads) {
     const ToneSettings tone = sweep(toneRecord(kWaveSine, 16), kFlagStereo | kFlagLogSweep);  // 700 ms
     for (int threads : {1, 2, 3, 4}) {
         for (int block : {1260, 8192}) {
             SCOPED_TRACE(std::to_string(threads) + " threads, blocks of " + std::to_string(block));
             ToneSource direct(tone);
-            ParallelToneSource parallel(tone, threads);
-            ASSERT_FALSE(parallel.failed());
-            EXPECT_EQ(parallel.length(), direct.length());
+            SoundSourceRef rendered = createRenderSource(tone, std::nullopt, threads);
+            auto* parallel = dynamic_cast<ParallelRenderSource*>(rendered.get());
+            ASSERT_NE(parallel, nullptr);
+            EXPECT_EQ(parallel->length(), direct.length());
             const int frames = 50 * 8192 + 77;
             const Reading want = readAll(direct, frames, block);
-            const Reading got = readAll(parallel, frames, block);
+            const Reading got = readAll(*parallel, frames, block);
             ASSERT_EQ(got.samples, want.samples);
             ASSERT_EQ(got.positions, want.positions);
-            EXPECT_EQ(parallel.runningThreads(), threads);
+            EXPECT_EQ(parallel->runningThreads(), threads);
         }
     }
 }
 
+void skipBySeeking(SoundSource& copy, int frames) {
+    copy.seek(copy.position() + frames);
+}
+
+// A source with an end reports, through the threads, the positions it
+// reports itself: one frame per frame read, stopping at its length.
+TEST(ParallelRenderSource, KeepsThePositionsOfASourceWithAnEnd) {
+    for (int copies : {1, 3}) {
+        for (int block : {1, 7, 1260, 8192}) {
+            SCOPED_TRACE(std::to_string(copies) + " copies, blocks of " + std::to_string(block));
+            std::vector<SoundSourceRef> sources;
+            for (int i = 0; i < copies; ++i) sources.emplace_back(new FiniteSource(50000));
+            ParallelRenderSource parallel(sources, copies > 1 ? skipBySeeking : nullptr);
+            EXPECT_EQ(parallel.length(), 50000);
+            EXPECT_EQ(parallel.position(), 0);
+            FiniteSource direct(50000);
+            const int frames = block == 1 ? 20000 : 70000;
+            const Reading want = readAll(direct, frames, block);
+            const Reading got = readAll(parallel, frames, block);
+            ASSERT_EQ(got.samples, want.samples);
+            ASSERT_EQ(got.positions, want.positions);
+        }
+    }
+}
+
+TEST(ParallelRenderSource, RefusesCopiesThatDoNotMatch) {
+    EXPECT_TRUE(ParallelRenderSource({}, nullptr).failed());
+    EXPECT_TRUE(ParallelRenderSource({SoundSourceRef()}, nullptr).failed());
+    std::vector<SoundSourceRef> mixed{SoundSourceRef(new FiniteSource(10)),
+                                      SoundSourceRef(new ToneSource(toneRecord()))};  // stereo and mono
+    EXPECT_TRUE(ParallelRenderSource(mixed, skipBySeeking).failed());
+}
+
 // Dropping the source before or after its first read, with its threads
 // waiting or rendering, stops them without a hang or a leak.
-TEST(ParallelToneSource, CanBeDroppedAtAnyTime) {
+TEST(ParallelRenderSource, CanBeDroppedAtAnyTime) {
     for (int reads : {0, 1, 3, 50}) {
-        ParallelToneSource parallel(toneRecord(kWaveSquare, 3), 3);
+        SoundSourceRef rendered = createRenderSource(toneRecord(kWaveSquare, 3), std::nullopt, 3);
         std::vector<int32_t> buffer(8192);
-        for (int i = 0; i < reads; ++i) parallel.read(buffer.data(), 8192);
-        EXPECT_EQ(parallel.runningThreads(), reads > 0 ? 3 : 0);
-    }
-}
-
-// A source read ahead reports what the source itself would have reported:
-// positions that stop at its end, and after a seek the frames from there on.
-TEST(ReadAheadSource, KeepsPositionsAndSeeksOfAFiniteSource) {
-    for (int block : {1, 7, 1260, 8192}) {
-        SCOPED_TRACE("blocks of " + std::to_string(block));
-        FiniteSource direct(20000);
-        SoundSourceRef ahead(new ReadAheadSource(SoundSourceRef(new FiniteSource(20000))));
-        EXPECT_EQ(ahead->length(), 20000);
-        EXPECT_EQ(ahead->position(), 0);
-        const Reading want = readAll(direct, 30000, block);
-        const Reading got = readAll(*ahead.get(), 30000, block);
-        ASSERT_EQ(got.samples, want.samples);
-        ASSERT_EQ(got.positions, want.positions);
-        EXPECT_EQ(ahead->position(), 20000);
-
-        direct.seek(12345);
-        ahead->seek(12345);
-        EXPECT_EQ(ahead->position(), 12345);
-        const Reading wantAfter = readAll(direct, 9000, block);
-        const Reading gotAfter = readAll(*ahead.get(), 9000, block);
-        ASSERT_EQ(gotAfter.samples, wantAfter.samples);
-        ASSERT_EQ(gotAfter.positions, wantAfter.positions);
-    }
-}
-
-// Dropping a source that is being read ahead, before or after its first
-// read, stops its thread without a hang or a leak.
-TEST(ReadAheadSource, CanBeDroppedAtAnyTime) {
-    for (int reads : {0, 1, 3, 50}) {
-        SoundSourceRef ahead(new ReadAheadSource(SoundSourceRef(new FiniteSource(1 << 20))));
-        std::vector<int32_t> buffer(2 * 8192);
-        for (int i = 0; i < reads; ++i) ahead->read(buffer.data(), 8192);
-        EXPECT_EQ(static_cast<ReadAheadSource*>(ahead.get())->readingAhead(), reads > 0);
+        for (int i = 0; i < reads; ++i) rendered->read(buffer.data(), 8192);
+        EXPECT_EQ(static_cast<ParallelRenderSource*>(rendered.get())->runningThreads(), reads > 0 ? 3 : 0);
     }
 }
 

@@ -66,12 +66,6 @@ public:
     int cancelOnPump = 0;
 };
 
-struct Rendered {
-    int result;
-    RenderJob job;
-    RecordingProgress progress;
-};
-
 TEST(RenderToSink, WritesExactlyTheSourceLength) {
     const int lengths[] = {0, 1, 5000, 8192, 16384, 16389, 100000};
     for (int length : lengths) {

@@ -1,33 +1,35 @@
-// Renders a tone on several threads at once. Each thread has its own copy of
-// the generator and takes the next block to render as soon as it is free,
-// skipping the blocks the others took; so the cores share the work evenly
-// whatever the tone is made of, and the one reading is never left waiting on
-// one slow share. Delivers exactly the samples and positions of one ToneSource.
+// Renders a generator ahead of its reader, on threads of its own. Each thread
+// has its own copy of the generator and takes the next block to render as
+// soon as one is free, skipping the blocks the others took; so the cores
+// share the work evenly whatever the generator is made of, and the render
+// loop's limiter, conversion and writes run beside it. Delivers exactly the
+// samples and positions the first copy would deliver read directly.
 #pragma once
 
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "signal/sound_source.h"
-#include "signal/tone_source.h"
-#include "tone/tone_settings.h"
 
 namespace zelvaro {
 
-class ParallelToneSource : public SoundSource {
+class ParallelRenderSource : public SoundSource {
 public:
-    // Up to `threads` threads, started by the first read. Fails when no
-    // generator could be made; reads in the caller's thread when no thread
-    // could be started.
-    ParallelToneSource(const ToneSettings& tone, int threads);
-    ~ParallelToneSource() override;
+    // Moves a copy on by `frames` frames as reading them would.
+    using SkipFunction = void (*)(SoundSource& copy, int frames);
+
+    // `copies` deliver the same samples and each gets a thread, started by
+    // the first read; with no way to skip, only the first is used. Fails
+    // when a copy is missing, failed or of another format; reads the first
+    // copy in the caller's thread when no thread or no memory can be had.
+    ParallelRenderSource(std::vector<SoundSourceRef> copies, SkipFunction skip);
+    ~ParallelRenderSource() override;
 
     void read(int32_t* samples, int frames) override;
-    // What the generator reported for the frames delivered so far, and its
-    // length as last read. Like the generator, it ignores seeks.
+    // What the copies reported for the frames delivered so far, and the
+    // length as last read. Like the generators it serves, it ignores seeks.
     int position() override;
     int length() override;
 
@@ -37,14 +39,14 @@ public:
 
 private:
     struct Copy {
-        std::unique_ptr<ToneSource> source;
+        SoundSourceRef source;
         int nextBlock = 0;  // the block the copy is at
     };
     struct Block {
         int index = -1;    // the block the slot holds once it is ready
-        int position = 0;  // the generator's position before the block
-        int advance = 0;   // how far the block moved it
-        int length = 0;    // the generator's length after it
+        int position = 0;  // the copy's position before the block
+        int advance = 0;   // how far the block moved it (0 for a generator that never ends)
+        int length = 0;    // the copy's length after it
     };
 
     void start();
@@ -57,6 +59,7 @@ private:
     // Blocks ready in a row before a waiting reader is woken.
     static constexpr int kWakeBlocks = 3;
     std::vector<Copy> copies;
+    SkipFunction skip;
     size_t slotSize = 0;
     std::unique_ptr<int32_t[]> samples;
     Block blocks[kSlots];

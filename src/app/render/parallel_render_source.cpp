@@ -1,55 +1,62 @@
-#include "app/render/parallel_tone_source.h"
+#include "app/render/parallel_render_source.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <system_error>
 
 namespace zelvaro {
 
-ParallelToneSource::ParallelToneSource(const ToneSettings& tone, int threadCount)
-    : SoundSource(44100, 2097152, tone.stereo() ? 2 : 1) {
-    std::unique_ptr<ToneSource> first(new (std::nothrow) ToneSource(tone));
-    if (!first || first->failed()) {
+ParallelRenderSource::ParallelRenderSource(std::vector<SoundSourceRef> sources, SkipFunction skipFunction)
+    : SoundSource(44100, 0, 1), skip(skipFunction) {
+    if (sources.empty() || !sources.front().usable()) {
         markFailed();
         return;
     }
+    const SoundSourceRef& first = sources.front();
+    sampleRate = first->sampleRate;
     peakLevel = first->peakLevel;
     channels = first->channels;
     reportedPosition = first->position();
     reportedLength = first->length();
-    // The copies read the first one's wavetable, which takes as long to fill
-    // as seconds of the tone take to render.
-    const auto table = first->sharedTable();
-    copies.push_back(Copy{std::move(first)});
-    for (int i = 1; i < threadCount; ++i) {
-        std::unique_ptr<ToneSource> copy(new (std::nothrow) ToneSource(tone, table));
-        if (!copy || copy->failed())
-            break;
-        copies.push_back(Copy{std::move(copy)});
+    for (const SoundSourceRef& source : sources) {
+        if (!source.usable() || source->sampleRate != sampleRate || source->channels != channels) {
+            markFailed();
+            return;
+        }
+    }
+    try {
+        for (SoundSourceRef& source : sources) {
+            copies.push_back(Copy{std::move(source)});
+            if (!skip)
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        // The copies made so far share the work.
     }
     slotSize = static_cast<size_t>(kMaxBlockFrames) * channels;
     samples.reset(new (std::nothrow) int32_t[kSlots * slotSize]);
 }
 
-ParallelToneSource::~ParallelToneSource() {
+ParallelRenderSource::~ParallelRenderSource() {
     stop();
 }
 
-void ParallelToneSource::start() {
+void ParallelRenderSource::start() {
     started = true;
     if (!samples)
         return;
     for (Copy& copy : copies) {
         try {
-            threads.emplace_back(&ParallelToneSource::renderBlocks, this, std::ref(copy));
+            threads.emplace_back(&ParallelRenderSource::renderBlocks, this, std::ref(copy));
         } catch (const std::system_error&) {
             break;  // fewer threads give the same samples
         }
     }
 }
 
-void ParallelToneSource::stop() {
+void ParallelRenderSource::stop() {
     {
         std::lock_guard<std::mutex> hold(lock);
         stopping = true;
@@ -60,7 +67,7 @@ void ParallelToneSource::stop() {
     threads.clear();
 }
 
-void ParallelToneSource::renderBlocks(Copy& copy) {
+void ParallelRenderSource::renderBlocks(Copy& copy) {
     for (;;) {
         int index;
         {
@@ -79,7 +86,7 @@ void ParallelToneSource::renderBlocks(Copy& copy) {
         // The slot is this thread's alone until it is marked ready: the
         // reader has handed on the block it held before.
         for (; copy.nextBlock < index; ++copy.nextBlock)
-            copy.source->skip(kMaxBlockFrames);
+            skip(*copy.source.get(), kMaxBlockFrames);
         Block block;
         block.position = copy.source->position();
         copy.source->read(slotSamples(index), kMaxBlockFrames);
@@ -102,7 +109,7 @@ void ParallelToneSource::renderBlocks(Copy& copy) {
     }
 }
 
-void ParallelToneSource::read(int32_t* out, int frames) {
+void ParallelRenderSource::read(int32_t* out, int frames) {
     if (frames <= 0)
         return;
     if (copies.empty()) {
@@ -114,7 +121,7 @@ void ParallelToneSource::read(int32_t* out, int frames) {
     if (!started)
         start();
     if (threads.empty()) {
-        ToneSource& direct = *copies.front().source;
+        SoundSource& direct = *copies.front().source.get();
         direct.read(out, frames);
         reportedPosition = direct.position();
         reportedLength = direct.length();
@@ -142,8 +149,8 @@ void ParallelToneSource::read(int32_t* out, int frames) {
         out += static_cast<size_t>(run) * channels;
         frames -= run;
         offset += run;
-        // A generator moves one frame per frame read until its end, where
-        // it stops; one that never ends keeps its position.
+        // A source moves one frame per frame read until its end, where it
+        // stops; a generator that never ends keeps its position.
         reportedPosition = block.position + std::min(offset, block.advance);
         reportedLength = block.length;
         if (offset == kMaxBlockFrames) {
@@ -160,11 +167,11 @@ void ParallelToneSource::read(int32_t* out, int frames) {
     }
 }
 
-int ParallelToneSource::position() {
+int ParallelRenderSource::position() {
     return reportedPosition;
 }
 
-int ParallelToneSource::length() {
+int ParallelRenderSource::length() {
     return reportedLength;
 }
 
