@@ -71,6 +71,18 @@ def write_extensible(path, values, channels, bits, valid, sub_tag, plain=False):
         f.write(b'RIFF' + struct.pack('<I', len(body)) + body)
 
 
+def fmt_channels(path):
+    """The channel count of a WAV file's format chunk."""
+    data = open(path, 'rb').read()
+    at = 12
+    while at + 8 <= len(data):
+        tag, size = data[at:at + 4], struct.unpack('<I', data[at + 4:at + 8])[0]
+        if tag == b'fmt ':
+            return struct.unpack('<H', data[at + 10:at + 12])[0]
+        at += 8 + size + (size & 1)
+    raise ValueError(path + ' has no format chunk')
+
+
 def samples16(path):
     with wave.open(path) as w:
         assert w.getsampwidth() == 2, path
@@ -107,6 +119,19 @@ def main():
         write_extensible(path, pluck(frames, channels), channels, bits, valid, sub_tag)
         write_extensible(twin, pluck(frames, channels), channels, bits, valid, sub_tag, plain=True)
         cases.append((name, path, channels, twin, 1))
+    # CPython's own test files, where the Python running this has them
+    # (its test package; the extensible one came with Python 3.12).
+    try:
+        import test
+        audiodata = os.path.join(os.path.dirname(test.__file__), 'audiodata')
+    except ImportError:
+        audiodata = None
+    for name in ('pluck-pcm8', 'pluck-pcm16', 'pluck-pcm24', 'pluck-pcm32', 'pluck-pcm24-ext'):
+        path = os.path.join(audiodata, name + '.wav') if audiodata else ''
+        if not os.path.exists(path):
+            print('%-18s not in this Python\'s test data' % ('cpython-' + name))
+            continue
+        cases.append(('cpython-' + name, path, fmt_channels(path), path, 0.5 if name == 'pluck-pcm8' else 1))
     # Files sox writes with floating-point and 24-bit samples.
     for name, args, channels in (('sox-float32', ['-e', 'floating-point', '-b', '32'], 1),
                                  ('sox-float64', ['-e', 'floating-point', '-b', '64'], 2),
