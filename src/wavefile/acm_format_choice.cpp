@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace zelvaro {
 
 namespace {
@@ -13,8 +15,8 @@ constexpr const char* kNotAvailableTitle = "Format Not Available";
 // Whether a stream from 16-bit PCM of the record's rate and channels to the
 // record could be opened.
 bool canEncode(AcmApi& acm, const uint8_t* record) {
-    const uint16_t channels = static_cast<uint16_t>(record[2] | (record[3] << 8));
-    const uint32_t rate = record[4] | (record[5] << 8) | (record[6] << 16) | (static_cast<uint32_t>(record[7]) << 24);
+    const uint16_t channels = getLe16(record + 2);
+    const uint32_t rate = getLe32(record + 4);
     const std::vector<uint8_t> pcm = acmPcmRecord(channels, rate);
     AcmStream none = nullptr;
     return acm.streamOpen(none, pcm.data(), record, kAcmOpenQuery) == kAcmOk ||
@@ -25,7 +27,7 @@ bool canEncode(AcmApi& acm, const uint8_t* record) {
 
 bool waveFormatFromBuffer(const uint8_t* buffer, uint32_t size, WaveFormat& format) {
     if (size < 18) return false;
-    const uint32_t extra = buffer[16] | (buffer[17] << 8);
+    const uint32_t extra = getLe16(buffer + 16);
     if (extra > size - 18) return false;
     format = parseWaveFormat(buffer, 18 + extra);
     return true;

@@ -106,9 +106,7 @@ int64_t AcmWavSink::framesLeft() const {
     const int64_t bytes = static_cast<int64_t>(kMaxWavFileSize) - kHeaderBytesBesideRecord -
                           static_cast<int64_t>(format.size()) - dataBytes - compressedCapacity;
     if (bytes <= 0) return 0;
-    const uint32_t byteRate = format.size() >= 12 ? format[8] | (format[9] << 8) | (format[10] << 16) |
-                                                        (static_cast<uint32_t>(format[11]) << 24)
-                                                  : 0;
+    const uint32_t byteRate = format.size() >= 12 ? getLe32(&format[8]) : 0;
     // Without a byte rate, one frame per byte: an undercount for the codecs
     // that spend less than a byte on a frame, which errs on the safe side.
     if (byteRate == 0) return bytes;

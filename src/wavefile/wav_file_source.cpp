@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/little_endian.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
@@ -30,7 +31,7 @@ void WavFileSource::refreshLength() {
     uint8_t field[4];
     uint32_t got = 0;
     if (file.seekTo(dataSizeOffset) && file.read(field, 4, got) && got == 4) {
-        uint32_t size = field[0] | (field[1] << 8) | (field[2] << 16) | (static_cast<uint32_t>(field[3]) << 24);
+        uint32_t size = getLe32(field);
         // A file cut shorter than its data start holds no data at all.
         uint32_t fileSize = file.size();
         uint32_t present = fileSize > dataStart ? fileSize - dataStart : 0;
