@@ -47,6 +47,12 @@ void ParallelRenderSource::start() {
     started = true;
     if (!samples)
         return;
+    try {
+        // Room for every thread first: a thread once started must be joined.
+        threads.reserve(copies.size());
+    } catch (const std::bad_alloc&) {
+        return;  // read directly
+    }
     for (Copy& copy : copies) {
         try {
             threads.emplace_back(&ParallelRenderSource::renderBlocks, this, std::ref(copy));
