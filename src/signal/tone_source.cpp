@@ -98,34 +98,36 @@ void addImpulse(Oscillator& osc, uint32_t* out, int frames) {
     osc.phase = phase;
 }
 
-// Writes one channel's oscillators to every `Stride`-th sample of `out`,
-// sorted by the kind of work each needs.
+// Writes one channel's oscillators to every `Stride`-th sample of `out`.
 template <int Stride>
-void renderChannel(Oscillator* oscs, int count, const int32_t* table, bool silentTable, uint32_t* out, int frames) {
-    Oscillator* unity[kMaxTones];
-    Oscillator* gained[kMaxTones];
-    Oscillator* impulses[kMaxTones];
-    int unityCount = 0;
-    int gainedCount = 0;
-    int impulseCount = 0;
-    for (int k = 0; k < count; ++k) {
-        Oscillator& osc = oscs[k];
-        if (osc.impulse)
-            impulses[impulseCount++] = &osc;
-        else if (silentTable || osc.gain == 0)
-            osc.phase += osc.increment * static_cast<uint32_t>(frames);
-        else if (osc.gain == kUnityGain)
-            unity[unityCount++] = &osc;
-        else
-            gained[gainedCount++] = &osc;
-    }
-    bool written = addOscillatorGroups<Stride, false>(unity, unityCount, table, out, frames, true);
-    written = addOscillatorGroups<Stride, true>(gained, gainedCount, table, out, frames, !written) || written;
+void renderChannel(const OscillatorPlan& plan, const int32_t* table, uint32_t* out, int frames) {
+    for (int k = 0; k < plan.silentCount; ++k)
+        plan.silent[k]->phase += plan.silent[k]->increment * static_cast<uint32_t>(frames);
+    bool written = addOscillatorGroups<Stride, false>(plan.unity, plan.unityCount, table, out, frames, true);
+    written = addOscillatorGroups<Stride, true>(plan.gained, plan.gainedCount, table, out, frames, !written) || written;
     if (!written)
         for (int i = 0; i < frames; ++i)
             out[i * Stride] = 0;
-    for (int k = 0; k < impulseCount; ++k)
-        addImpulse<Stride>(*impulses[k], out, frames);
+    for (int k = 0; k < plan.impulseCount; ++k)
+        addImpulse<Stride>(*plan.impulses[k], out, frames);
+}
+
+// Sorts a channel's oscillators by the work each needs, which stays the same
+// for the whole tone: sorting them for every run cost as much as rendering a
+// sweep's 32 frames.
+void makePlan(Oscillator* oscs, int count, bool silentTable, OscillatorPlan& plan) {
+    plan = OscillatorPlan();
+    for (int k = 0; k < count; ++k) {
+        Oscillator& osc = oscs[k];
+        if (osc.impulse)
+            plan.impulses[plan.impulseCount++] = &osc;
+        else if (silentTable || osc.gain == 0)
+            plan.silent[plan.silentCount++] = &osc;
+        else if (osc.gain == kUnityGain)
+            plan.unity[plan.unityCount++] = &osc;
+        else
+            plan.gained[plan.gainedCount++] = &osc;
+    }
 }
 
 }  // namespace
@@ -150,13 +152,15 @@ ToneSource::ToneSource(const ToneSettings& tone, std::shared_ptr<const int32_t[]
         wavetable = std::move(filled);
     }
     const bool impulse = tone.waveform == kWaveImpulse;
-    silentTable = tone.waveform > kWaveSawTooth;
+    const bool silentTable = tone.waveform > kWaveSawTooth;
     for (int k = 0; k < toneCount; ++k) {
         const int32_t gain = DecibelTable::amplitudeGain(tone.variableAmplitude() ? tone.relativeAmplitude[k] : 0);
         setUp(left[k], tone.startLeft[k], tone.endLeft[k], gain, impulse);
         if (stereo)
             setUp(right[k], tone.startRight[k], tone.endRight[k], gain, impulse);
     }
+    makePlan(left, toneCount, silentTable, leftPlan);
+    makePlan(right, stereo ? toneCount : 0, silentTable, rightPlan);
     sweepCountdown = tone.sweep() && totalFrames > 0 ? kSweepInterval : -1;
 }
 
@@ -204,11 +208,11 @@ void ToneSource::renderRun(int32_t* samples, int frames) {
     uint32_t* out = reinterpret_cast<uint32_t*>(samples);
     const int32_t* table = wavetable.get();
     if (!stereo) {
-        renderChannel<1>(left, toneCount, table, silentTable, out, frames);
+        renderChannel<1>(leftPlan, table, out, frames);
         return;
     }
-    renderChannel<2>(left, toneCount, table, silentTable, out, frames);
-    renderChannel<2>(right, toneCount, table, silentTable, out + 1, frames);
+    renderChannel<2>(leftPlan, table, out, frames);
+    renderChannel<2>(rightPlan, table, out + 1, frames);
 }
 
 void ToneSource::skipRun(int frames) {

@@ -14,6 +14,20 @@ namespace zelvaro {
 // Frames between two sweep updates.
 constexpr int kSweepInterval = 32;
 
+// Which of a channel's oscillators need which work: those at unity gain,
+// those with another gain, impulses, and those that only move on (gain 0, or
+// a waveform without a table).
+struct OscillatorPlan {
+    Oscillator* unity[kMaxTones] = {};
+    Oscillator* gained[kMaxTones] = {};
+    Oscillator* impulses[kMaxTones] = {};
+    Oscillator* silent[kMaxTones] = {};
+    int unityCount = 0;
+    int gainedCount = 0;
+    int impulseCount = 0;
+    int silentCount = 0;
+};
+
 class ToneSource : public SoundSource {
 public:
     // Copies what it needs from the record. More than 16 tones are taken as 16.
@@ -54,8 +68,9 @@ private:
     bool logSweep = false;
     int32_t toneCount = 0;
     bool stereo = false;
-    // The waveform has no table to read (impulse or unknown code).
-    bool silentTable = false;
+    // Made once the oscillators are set up; they point into left and right.
+    OscillatorPlan leftPlan;
+    OscillatorPlan rightPlan;
 };
 
 }  // namespace zelvaro
