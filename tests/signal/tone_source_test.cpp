@@ -249,6 +249,7 @@ TEST(ToneSource, SkippedFramesLeaveTheRestAsRendered) {
         {"mono linear sweep", withFlags(toneRecord(kWaveSine, 3, 440.0), kFlagSweep | kFlagFixedDuration, 500)},
         {"stereo gains, continuous", gains},
         {"impulses", withFlags(toneRecord(kWaveImpulse, 2, 3000.0), kFlagFixedDuration, 100)},
+        {"a waveform without a table", withFlags(toneRecord(200, 2, 3000.0), kFlagStereo)},
     };
     // Frames read (positive) and skipped (negative), in turn.
     const int pattern[] = {100, -31, 1, -1, 7, -1024, 33, -8192, 5000, -3, 1500, -20000, 9000};

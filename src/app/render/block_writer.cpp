@@ -1,8 +1,8 @@
 #include "app/render/block_writer.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
-#include <system_error>
 
 namespace zelvaro {
 
@@ -27,19 +27,18 @@ int32_t* BlockWriter::nextBlock() {
     if (!direct && !worker.joinable()) {
         try {
             worker = std::thread(&BlockWriter::writeBlocks, this);
-        } catch (const std::system_error&) {
-            direct = true;
+        } catch (const std::exception&) {
+            direct = true;  // no thread, or no memory for one
         }
     }
     if (direct) {
+        if (samples)
+            return slotSamples(0);
         if (directBlock.empty()) {
             try {
                 directBlock.resize(slotSize);
             } catch (const std::bad_alloc&) {
-                // Nowhere to render: the block is lost and reported as a
-                // write error, never written from a buffer too small.
-                failed.store(true, std::memory_order_release);
-                return nullptr;
+                return nullptr;  // nowhere to render
             }
         }
         return directBlock.data();
@@ -65,9 +64,9 @@ void BlockWriter::commit(int frames) {
     if (frames <= 0)
         return;
     if (direct) {
-        if (writeError() || directBlock.empty())
+        if (writeError() || (!samples && directBlock.empty()))
             return;
-        sink->write(directBlock.data(), frames);
+        sink->write(samples ? slotSamples(0) : directBlock.data(), frames);
         failed.store(sink->writeError(), std::memory_order_release);
         return;
     }

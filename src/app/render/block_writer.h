@@ -26,7 +26,8 @@ public:
     BlockWriter& operator=(const BlockWriter&) = delete;
 
     // Room for the next block, kMaxBlockFrames frames, for the loop to render
-    // into; waits while the queue is full. The same room until it is committed.
+    // into; waits while the queue is full. The same room until it is
+    // committed. Null when there is no memory for any.
     int32_t* nextBlock();
     // Queues the first `frames` frames (at most kMaxBlockFrames) of the room
     // nextBlock gave.
@@ -58,7 +59,7 @@ private:
     int filling = -1;               // the slot nextBlock gave, until committed
     int queuedSlot[kSlots] = {};    // by queue position: the slot holding the block
     int frameCounts[kSlots] = {};   // by queue position: its frames
-    std::vector<int32_t> directBlock;
+    std::vector<int32_t> directBlock;  // without a queue and a thread
 
     std::thread worker;
     std::mutex lock;

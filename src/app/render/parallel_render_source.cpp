@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
-#include <system_error>
 
 namespace zelvaro {
 
@@ -35,6 +35,10 @@ ParallelRenderSource::ParallelRenderSource(std::vector<SoundSourceRef> sources, 
     } catch (const std::bad_alloc&) {
         // The copies made so far share the work.
     }
+    if (copies.empty()) {
+        markFailed();
+        return;
+    }
     slotSize = static_cast<size_t>(kMaxBlockFrames) * channels;
     samples.reset(new (std::nothrow) int32_t[kSlots * slotSize]);
 }
@@ -56,8 +60,8 @@ void ParallelRenderSource::start() {
     for (Copy& copy : copies) {
         try {
             threads.emplace_back(&ParallelRenderSource::renderBlocks, this, std::ref(copy));
-        } catch (const std::system_error&) {
-            break;  // fewer threads give the same samples
+        } catch (const std::exception&) {
+            break;  // no thread, or no memory for one: fewer give the same samples
         }
     }
 }
@@ -122,8 +126,8 @@ void ParallelRenderSource::read(int32_t* out, int frames) {
         std::memset(out, 0, sizeof(int32_t) * static_cast<size_t>(frames) * channels);
         return;
     }
-    // The threads start with the first read, so a job refused before it
-    // reads anything costs no thread.
+    // The threads start with the first read, so a source made and dropped
+    // unread costs no thread.
     if (!started)
         start();
     if (threads.empty()) {

@@ -33,6 +33,11 @@ std::vector<SoundSourceRef> toneCopies(const ToneSettings& tone, int count) {
     SoundSourceRef firstRef(first);
     if (!firstRef.usable())
         return copies;
+    try {
+        copies.reserve(static_cast<size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return copies;
+    }
     copies.push_back(firstRef);
     // The copies read the first one's wavetable, which takes as long to fill
     // as seconds of the tone take to render.
@@ -51,20 +56,21 @@ SoundSourceRef createRenderSource(const ToneSettings& tone, std::optional<uint32
     if (threads <= 0)
         threads = generatorThreads();
     const bool noise = tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise;
+    // Noise is one random sequence: skipping it costs as much as rendering
+    // it, so one thread renders it all.
     std::vector<SoundSourceRef> copies;
-    ParallelRenderSource::SkipFunction skip = nullptr;
-    if (noise) {
-        // Noise is one random sequence: skipping it costs as much as
-        // rendering it, so one thread renders it all.
-        copies.push_back(createSignalSource(tone, seed));
-    } else {
+    if (!noise)
         copies = toneCopies(tone, threads);
-        skip = skipTone;
+    SoundSourceRef first = copies.empty() ? createSignalSource(tone, seed) : copies.front();
+    if (!first.usable())
+        return first;
+    try {
+        if (copies.empty())
+            copies.push_back(first);
+    } catch (const std::bad_alloc&) {
+        return first;
     }
-    if (copies.empty() || !copies.front().usable())
-        return copies.empty() ? SoundSourceRef() : copies.front();
-    SoundSourceRef first = copies.front();
-    SoundSourceRef parallel(new (std::nothrow) ParallelRenderSource(std::move(copies), skip));
+    SoundSourceRef parallel(new (std::nothrow) ParallelRenderSource(std::move(copies), noise ? nullptr : skipTone));
     // Without memory for it, the generator is read directly.
     return parallel.usable() ? parallel : first;
 }

@@ -65,7 +65,7 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
     for (;;) {
         if (!dialog.pump()) return kRenderCancelled;
         int32_t* block = writer.nextBlock();
-        if (!block) break;
+        if (!block) return refuse(job, "there is not enough memory to render the sound");
         source->read(block, kRenderBlockFrames);
         const int64_t pos = source->position();
         const int64_t len = source->length();
@@ -82,7 +82,7 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
         dialog.setProgress(static_cast<double>(pos) / denominator);
     }
     writer.drain();
-    if (writer.writeError() || sink->writeError())
+    if (sink->writeError())
         return refuse(job, "writing the output file failed (is the disk full?)");
     return kRenderFinished;
 }
