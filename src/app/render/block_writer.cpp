@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 #include <new>
 
 namespace zelvaro {
@@ -44,12 +45,12 @@ int32_t* BlockWriter::nextBlock() {
         return directBlock.data();
     }
     if (filling < 0) {
-        std::unique_lock<std::mutex> hold(lock);
+        std::lock_guard<WaitLock> hold(lock);
         // A full queue is refilled from half full: every sleep and wake-up
         // of a thread costs about as much as a block's work.
         if (freeSlots.empty()) {
             loopWaiting = true;
-            changed.wait(hold, [&] { return queued - written <= kSlots / 2; });
+            changed.wait(lock, [&] { return queued - written <= kSlots / 2; });
             loopWaiting = false;
         }
         filling = freeSlots.back();
@@ -74,7 +75,7 @@ void BlockWriter::commit(int frames) {
         return;
     bool wake;
     {
-        std::lock_guard<std::mutex> hold(lock);
+        std::lock_guard<WaitLock> hold(lock);
         queuedSlot[queued % kSlots] = filling;
         frameCounts[queued % kSlots] = frames;
         filling = -1;
@@ -82,7 +83,7 @@ void BlockWriter::commit(int frames) {
         wake = writerWaiting && queued - written >= kWakeBlocks;
     }
     if (wake)
-        changed.notify_all();
+        changed.notifyAll();
 }
 
 void BlockWriter::writeBlocks() {
@@ -90,11 +91,11 @@ void BlockWriter::writeBlocks() {
         int slot;
         int frames;
         {
-            std::unique_lock<std::mutex> hold(lock);
+            std::lock_guard<WaitLock> hold(lock);
             if (queued == written && !closing) {
                 // Woken once a few blocks are queued rather than for each one.
                 writerWaiting = true;
-                changed.wait(hold, [&] { return closing || queued - written >= kWakeBlocks; });
+                changed.wait(lock, [&] { return closing || queued - written >= kWakeBlocks; });
                 writerWaiting = false;
             }
             if (queued == written)
@@ -111,13 +112,13 @@ void BlockWriter::writeBlocks() {
         }
         bool wake;
         {
-            std::lock_guard<std::mutex> hold(lock);
+            std::lock_guard<WaitLock> hold(lock);
             freeSlots.push_back(slot);
             ++written;
             wake = loopWaiting && queued - written <= kSlots / 2;
         }
         if (wake)
-            changed.notify_all();
+            changed.notifyAll();
     }
 }
 
@@ -125,10 +126,10 @@ void BlockWriter::drain() {
     if (!worker.joinable())
         return;
     {
-        std::lock_guard<std::mutex> hold(lock);
+        std::lock_guard<WaitLock> hold(lock);
         closing = true;
     }
-    changed.notify_all();
+    changed.notifyAll();
     worker.join();
     closing = false;
 }

@@ -6,12 +6,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "base/wait_lock.h"
 #include "wavefile/sound_sink.h"
 
 namespace zelvaro {
@@ -62,8 +61,8 @@ private:
     std::vector<int32_t> directBlock;  // without a queue and a thread
 
     std::thread worker;
-    std::mutex lock;
-    std::condition_variable changed;
+    WaitLock lock;
+    WaitCondition changed;
     bool closing = false;
     bool loopWaiting = false;
     bool writerWaiting = false;

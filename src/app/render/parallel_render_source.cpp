@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace zelvaro {
@@ -68,10 +69,10 @@ void ParallelRenderSource::start() {
 
 void ParallelRenderSource::stop() {
     {
-        std::lock_guard<std::mutex> hold(lock);
+        std::lock_guard<WaitLock> hold(lock);
         stopping = true;
     }
-    changed.notify_all();
+    changed.notifyAll();
     for (std::thread& thread : threads)
         thread.join();
     threads.clear();
@@ -81,12 +82,12 @@ void ParallelRenderSource::renderBlocks(Copy& copy) {
     for (;;) {
         int index;
         {
-            std::unique_lock<std::mutex> hold(lock);
+            std::lock_guard<WaitLock> hold(lock);
             // A full ring is refilled from half full: every sleep and wake-up
             // of a thread costs about as much as rendering a block.
             if (claimed - consumed >= kSlots) {
                 ++renderersWaiting;
-                changed.wait(hold, [&] { return stopping || claimed - consumed <= kSlots / 2; });
+                changed.wait(lock, [&] { return stopping || claimed - consumed <= kSlots / 2; });
                 --renderersWaiting;
             }
             if (stopping)
@@ -107,7 +108,7 @@ void ParallelRenderSource::renderBlocks(Copy& copy) {
         block.index = index;
         bool wake;
         {
-            std::lock_guard<std::mutex> hold(lock);
+            std::lock_guard<WaitLock> hold(lock);
             blocks[index % kSlots] = block;
             int inRow = 0;
             while (inRow < kWakeBlocks && ready(consumed + inRow))
@@ -115,7 +116,7 @@ void ParallelRenderSource::renderBlocks(Copy& copy) {
             wake = readerWaiting && inRow == kWakeBlocks;
         }
         if (wake)
-            changed.notify_all();
+            changed.notifyAll();
     }
 }
 
@@ -139,11 +140,11 @@ void ParallelRenderSource::read(int32_t* out, int frames) {
     }
     while (frames > 0) {
         {
-            std::unique_lock<std::mutex> hold(lock);
+            std::lock_guard<WaitLock> hold(lock);
             if (!ready(consumed)) {
                 // Woken once a few blocks are ready rather than for each one.
                 readerWaiting = true;
-                changed.wait(hold, [&] {
+                changed.wait(lock, [&] {
                     for (int i = 0; i < kWakeBlocks; ++i)
                         if (!ready(consumed + i))
                             return false;
@@ -167,12 +168,12 @@ void ParallelRenderSource::read(int32_t* out, int frames) {
             offset = 0;
             bool wake;
             {
-                std::lock_guard<std::mutex> hold(lock);
+                std::lock_guard<WaitLock> hold(lock);
                 ++consumed;
                 wake = renderersWaiting > 0 && claimed - consumed <= kSlots / 2;
             }
             if (wake)
-                changed.notify_all();
+                changed.notifyAll();
         }
     }
 }

@@ -6,11 +6,11 @@
 // samples and positions the first copy would deliver read directly.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "base/wait_lock.h"
 #include "signal/sound_source.h"
 
 namespace zelvaro {
@@ -65,8 +65,8 @@ private:
     Block blocks[kSlots];
 
     std::vector<std::thread> threads;
-    std::mutex lock;
-    std::condition_variable changed;
+    WaitLock lock;
+    WaitCondition changed;
     bool started = false;
     bool stopping = false;
     bool readerWaiting = false;
