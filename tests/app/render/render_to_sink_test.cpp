@@ -66,6 +66,14 @@ public:
     int cancelOnPump = 0;
 };
 
+// Renders `source` into `sink` through `job`, showing nothing.
+int renderInto(SoundSource* source, SoundSink* sink, RenderJob& job) {
+    job.source = source;
+    job.sink = sink;
+    RecordingProgress progress;
+    return RenderToSink(progress, job);
+}
+
 TEST(RenderToSink, WritesExactlyTheSourceLength) {
     const int lengths[] = {0, 1, 5000, 8192, 16384, 16389, 100000};
     for (int length : lengths) {
@@ -96,10 +104,7 @@ TEST(RenderToSink, BlocksReachASinkThatFallsBehindWholeAndInOrder) {
     auto* sink = new MemorySink(2);
     sink->stallEvery = 70;
     RenderJob job;
-    job.source = source;
-    job.sink = sink;
-    RecordingProgress progress;
-    ASSERT_EQ(RenderToSink(progress, job), kRenderFinished);
+    ASSERT_EQ(renderInto(source, sink, job), kRenderFinished);
     ASSERT_EQ(sink->data.size(), static_cast<size_t>(length) * 2);
     for (int i = 0; i < length; ++i)
         ASSERT_EQ(sink->data[2 * static_cast<size_t>(i) + 1], (i + 1) * 16) << "frame " << i;
@@ -337,10 +342,7 @@ TEST(RenderToSink, StopsAtTheFirstWriteError) {
     auto* sink = new MemorySink(1);
     sink->failOnWrite = 2;
     RenderJob job;
-    job.source = source;
-    job.sink = sink;
-    RecordingProgress progress;
-    EXPECT_EQ(RenderToSink(progress, job), kRenderUnusable);
+    EXPECT_EQ(renderInto(source, sink, job), kRenderUnusable);
     EXPECT_NE(job.failureReason.find("writing"), std::string::npos);
     EXPECT_EQ(sink->writes, 2);
     EXPECT_EQ(sink->framesWritten, 2 * 8192);
