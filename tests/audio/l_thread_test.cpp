@@ -126,17 +126,19 @@ TEST(LThreadProcess, WaitsForTheProcessOrTheStopEvent) {
     EXPECT_FALSE(t.runProcess("zelvaro-no-such-program-here.exe", 60000));
 
     SetEnvironmentVariableA("ZELVARO_CHILD_SLEEP_MS", "0");
-    EXPECT_TRUE(t.runProcess(childCommand().c_str(), 60000));
-
-    // A child that outlives the time-out: false, and the child is left running.
-    SetEnvironmentVariableA("ZELVARO_CHILD_SLEEP_MS", "3000");
-    EXPECT_FALSE(t.runProcess(childCommand().c_str(), 100));
+    EXPECT_TRUE(t.runProcess(childCommand().c_str(), 60000)) << "error " << GetLastError();
 
     // The stop event ends the wait at once.
+    SetEnvironmentVariableA("ZELVARO_CHILD_SLEEP_MS", "3000");
     SetEvent(t.stopHandle());
     const DWORD start = GetTickCount();
-    EXPECT_TRUE(t.runProcess(childCommand().c_str(), 60000));
+    EXPECT_TRUE(t.runProcess(childCommand().c_str(), 60000)) << "error " << GetLastError();
     EXPECT_LT(GetTickCount() - start, 2500u);
+    ResetEvent(t.stopHandle());
+
+    // A child that outlives the time-out: false, and the child is left
+    // running. Last, so that no earlier case starts a process beside it.
+    EXPECT_FALSE(t.runProcess(childCommand().c_str(), 100));
     SetEnvironmentVariableA("ZELVARO_CHILD_SLEEP_MS", nullptr);
 }
 
