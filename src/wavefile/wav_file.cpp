@@ -4,9 +4,9 @@
 #include <new>
 #include <utility>
 
+#include "base/little_endian.h"
 #include "wavefile/compressed_wav.h"
 #include "wavefile/file_stream.h"
-#include "base/little_endian.h"
 #include "wavefile/unreadable_wav_source.h"
 #include "wavefile/wav_file_sink.h"
 #include "wavefile/wav_file_source.h"

@@ -12,6 +12,7 @@ namespace zelvaro {
 WavFileSource::WavFileSource(FileStream openFile, int32_t rate, int32_t sampleBytes, int32_t peak,
                              uint8_t channelCount)
     : SoundSource(rate, peak, channelCount), file(std::move(openFile)), bytesPerSample(sampleBytes) {
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * static_cast<size_t>(bytesPerSample));
     int64_t at = file.tell();
     // Without a position there is no data to find; a source that cannot know
     // where its data starts is of no use.
@@ -98,9 +99,7 @@ void WavFileSource::readBlock(int32_t* samples, int frames) {
 }
 
 WavFileSource8::WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 1, kPeakLevel, channelCount) {
-    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 1);
-}
+    : WavFileSource(std::move(openFile), rate, 1, kPeakLevel, channelCount) {}
 
 size_t WavFileSource8::convert(int32_t* samples, size_t bytes) {
     convert8ToInt32(samples, conversionBuffer.data(), bytes);
@@ -108,9 +107,7 @@ size_t WavFileSource8::convert(int32_t* samples, size_t bytes) {
 }
 
 WavFileSource16::WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 2, kPeakLevel, channelCount) {
-    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 2);
-}
+    : WavFileSource(std::move(openFile), rate, 2, kPeakLevel, channelCount) {}
 
 size_t WavFileSource16::convert(int32_t* samples, size_t bytes) {
     convert16ToInt32(samples, conversionBuffer.data(), bytes / 2);
@@ -118,9 +115,7 @@ size_t WavFileSource16::convert(int32_t* samples, size_t bytes) {
 }
 
 WavFileSource24::WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 3, kPeakLevel, channelCount) {
-    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 3);
-}
+    : WavFileSource(std::move(openFile), rate, 3, kPeakLevel, channelCount) {}
 
 size_t WavFileSource24::convert(int32_t* samples, size_t bytes) {
     convert24ToInt32(samples, conversionBuffer.data(), bytes / 3);
@@ -128,9 +123,7 @@ size_t WavFileSource24::convert(int32_t* samples, size_t bytes) {
 }
 
 WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount) {
-    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * 4);
-}
+    : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount) {}
 
 size_t WavFileSource32::convert(int32_t* samples, size_t bytes) {
     convert32ToInt32(samples, conversionBuffer.data(), bytes / 4);
@@ -138,9 +131,7 @@ size_t WavFileSource32::convert(int32_t* samples, size_t bytes) {
 }
 
 WavFileSourceFloat::WavFileSourceFloat(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t sampleBytes)
-    : WavFileSource(std::move(openFile), rate, sampleBytes, kPeakLevel, channelCount) {
-    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * static_cast<size_t>(bytesPerSample));
-}
+    : WavFileSource(std::move(openFile), rate, sampleBytes, kPeakLevel, channelCount) {}
 
 size_t WavFileSourceFloat::convert(int32_t* samples, size_t bytes) {
     const size_t count = bytes / static_cast<size_t>(bytesPerSample);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/settings/settings_path.h"
+#include "tests/support/owner_window.h"
 
 namespace zelvaro::test {
 
@@ -59,16 +60,5 @@ inline std::string iniValue(const char* key) {
     GetPrivateProfileStringA("settings", key, "<missing>", value, sizeof value, settingsPath);
     return value;
 }
-
-// A plain top-level window standing for the main window.
-class OwnerWindow {
-public:
-    OwnerWindow() {
-        handle = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                               nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    ~OwnerWindow() { DestroyWindow(handle); }
-    HWND handle;
-};
 
 }  // namespace zelvaro::test

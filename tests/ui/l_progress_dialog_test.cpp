@@ -9,12 +9,15 @@
 #include <string>
 
 #include "tests/support/dialog_watch.h"
+#include "tests/support/owner_window.h"
 #include "ui/l_dialog.h"
 #include "ui/l_progress_dialog.h"
 #include "ui/l_progress_dialog_res.h"
 
 namespace zelvaro {
 namespace {
+
+using test::OwnerWindow;
 
 // A job given as a function, with a count of its runs.
 class Job final : public LProgressDialog {
@@ -42,17 +45,6 @@ std::string itemText(HWND dialog, int id) {
 int barPosition(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
 }
-
-// A plain top-level window standing for the main window.
-class OwnerWindow {
-public:
-    OwnerWindow() {
-        handle = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                               nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    ~OwnerWindow() { DestroyWindow(handle); }
-    HWND handle;
-};
 
 TEST(LProgressDialog, RunShowsTheDialogDisablesTheOwnerAndReturnsTheJobsResult) {
     OwnerWindow owner;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <functional>
 
+#include "base/little_endian.h"
+
 namespace zelvaro {
 
 namespace {
@@ -22,26 +24,13 @@ public:
     bool Has(uint64_t offset, uint64_t count) const {
         return offset <= bytes_.size() && count <= bytes_.size() - offset;
     }
-    uint16_t U16(uint64_t offset) const {
-        return static_cast<uint16_t>(bytes_[offset] | bytes_[offset + 1] << 8);
-    }
-    uint32_t U32(uint64_t offset) const {
-        return static_cast<uint32_t>(U16(offset)) | static_cast<uint32_t>(U16(offset + 2)) << 16;
-    }
+    uint16_t U16(uint64_t offset) const { return getLe16(bytes_.data() + offset); }
+    uint32_t U32(uint64_t offset) const { return getLe32(bytes_.data() + offset); }
     const uint8_t* At(uint64_t offset) const { return bytes_.data() + offset; }
 
 private:
     const std::vector<uint8_t>& bytes_;
 };
-
-void Put16(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-}
-void Put32(uint8_t* out, uint32_t value) {
-    Put16(out, value);
-    Put16(out + 2, value >> 16);
-}
 
 // Calls visit(entryOffset, entryEnd) for the leaf entries of the tree held in
 // the internal file at fileOffset, in key order, until it returns false.
@@ -191,10 +180,10 @@ bool AddHelpContextMap(std::vector<uint8_t>& help, const std::vector<HelpContext
     const uint64_t contextFile = image.U32(contextEntry);
 
     std::vector<uint8_t> map(kFileHeaderSize + 2 + 8 * contexts.size());
-    Put32(&map[0], static_cast<uint32_t>(map.size()));
-    Put32(&map[4], static_cast<uint32_t>(map.size() - kFileHeaderSize));
+    putLe32(&map[0], static_cast<uint32_t>(map.size()));
+    putLe32(&map[4], static_cast<uint32_t>(map.size() - kFileHeaderSize));
     map[8] = 0;
-    Put16(&map[9], static_cast<uint32_t>(contexts.size()));
+    putLe16(&map[9], static_cast<uint32_t>(contexts.size()));
     for (size_t i = 0; i < contexts.size(); ++i) {
         const uint32_t hash = WinHelpTopicHash(contexts[i].topic);
         uint32_t topicOffset = 0;
@@ -212,8 +201,8 @@ bool AddHelpContextMap(std::vector<uint8_t>& help, const std::vector<HelpContext
             error = "no topic named " + contexts[i].topic;
             return false;
         }
-        Put32(&map[11 + 8 * i], contexts[i].number);
-        Put32(&map[15 + 8 * i], topicOffset);
+        putLe32(&map[11 + 8 * i], contexts[i].number);
+        putLe32(&map[15 + 8 * i], topicOffset);
     }
 
     // The new map goes at the end of the file; the directory points there and
@@ -224,8 +213,8 @@ bool AddHelpContextMap(std::vector<uint8_t>& help, const std::vector<HelpContext
         return false;
     }
     help.insert(help.end(), map.begin(), map.end());
-    Put32(&help[mapEntry], static_cast<uint32_t>(newOffset));
-    Put32(&help[12], static_cast<uint32_t>(help.size()));
+    putLe32(&help[mapEntry], static_cast<uint32_t>(newOffset));
+    putLe32(&help[12], static_cast<uint32_t>(help.size()));
     return true;
 }
 
