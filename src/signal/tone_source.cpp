@@ -5,8 +5,10 @@
 #include <cstring>
 #include <new>
 
+#include "base/wide_loops.h"
 #include "signal/decibel_table.h"
 #include "signal/frame_count.h"
+#include "signal/gathered_oscillators.h"
 #include "signal/wavetable.h"
 
 namespace zelvaro {
@@ -98,18 +100,45 @@ void addImpulse(Oscillator& osc, uint32_t* out, int frames) {
     osc.phase = phase;
 }
 
-// Writes one channel's oscillators to every `Stride`-th sample of `out`.
+// Writes the sum of a channel's table oscillators to every `Stride`-th sample
+// of `out`, or zeros when it has none.
 template <int Stride>
-void renderChannel(const OscillatorPlan& plan, const int32_t* table, uint32_t* out, int frames) {
-    for (int k = 0; k < plan.silentCount; ++k)
-        plan.silent[k]->phase += plan.silent[k]->increment * static_cast<uint32_t>(frames);
+void addTableOscillators(const OscillatorPlan& plan, const int32_t* table, uint32_t* out, int frames) {
     bool written = addOscillatorGroups<Stride, false>(plan.unity, plan.unityCount, table, out, frames, true);
     written = addOscillatorGroups<Stride, true>(plan.gained, plan.gainedCount, table, out, frames, !written) || written;
     if (!written)
         for (int i = 0; i < frames; ++i)
             out[i * Stride] = 0;
+}
+
+// The same into consecutive samples, eight frames at a time where it can.
+void addTableOscillatorsGathered(const OscillatorPlan& plan, const int32_t* table, uint32_t* out, int frames) {
+    const int gathered = plan.unityCount + plan.gainedCount > 0 ? frames - frames % kGatherFrames : 0;
+    if (gathered > 0) {
+        addGatheredOscillators(plan.unity, plan.unityCount, false, table, out, gathered, true);
+        addGatheredOscillators(plan.gained, plan.gainedCount, true, table, out, gathered, plan.unityCount == 0);
+    }
+    addTableOscillators<1>(plan, table, out + gathered, frames - gathered);
+}
+
+// Oscillators that are not heard keep their phase moving all the same.
+void moveSilentOscillators(const OscillatorPlan& plan, int frames) {
+    for (int k = 0; k < plan.silentCount; ++k)
+        plan.silent[k]->phase += plan.silent[k]->increment * static_cast<uint32_t>(frames);
+}
+
+template <int Stride>
+void addImpulses(const OscillatorPlan& plan, uint32_t* out, int frames) {
     for (int k = 0; k < plan.impulseCount; ++k)
         addImpulse<Stride>(*plan.impulses[k], out, frames);
+}
+
+// Writes one channel's oscillators to every `Stride`-th sample of `out`.
+template <int Stride>
+void renderChannel(const OscillatorPlan& plan, const int32_t* table, uint32_t* out, int frames) {
+    moveSilentOscillators(plan, frames);
+    addTableOscillators<Stride>(plan, table, out, frames);
+    addImpulses<Stride>(plan, out, frames);
 }
 
 // Sorts a channel's oscillators by the work each needs, which stays the same
@@ -207,12 +236,34 @@ void ToneSource::advance(int32_t* samples, int frames) {
 void ToneSource::renderRun(int32_t* samples, int frames) {
     uint32_t* out = reinterpret_cast<uint32_t*>(samples);
     const int32_t* table = wavetable.get();
-    if (!stereo) {
+    if (useWideLoops()) {
+        renderRunGathered(out, frames);
+    } else if (stereo) {
+        renderChannel<2>(leftPlan, table, out, frames);
+        renderChannel<2>(rightPlan, table, out + 1, frames);
+    } else {
         renderChannel<1>(leftPlan, table, out, frames);
+    }
+}
+
+void ToneSource::renderRunGathered(uint32_t* out, int frames) {
+    const int32_t* table = wavetable.get();
+    moveSilentOscillators(leftPlan, frames);
+    if (!stereo) {
+        addTableOscillatorsGathered(leftPlan, table, out, frames);
+        addImpulses<1>(leftPlan, out, frames);
         return;
     }
-    renderChannel<2>(leftPlan, table, out, frames);
-    renderChannel<2>(rightPlan, table, out + 1, frames);
+    // The gathered loads give eight frames of one channel at a time, so each
+    // channel is summed into a block of its own and the two are interleaved.
+    uint32_t leftSums[kRunFrames];
+    uint32_t rightSums[kRunFrames];
+    moveSilentOscillators(rightPlan, frames);
+    addTableOscillatorsGathered(leftPlan, table, leftSums, frames);
+    addTableOscillatorsGathered(rightPlan, table, rightSums, frames);
+    interleaveGathered(leftSums, rightSums, out, frames);
+    addImpulses<2>(leftPlan, out, frames);
+    addImpulses<2>(rightPlan, out + 1, frames);
 }
 
 void ToneSource::skipRun(int frames) {

@@ -56,6 +56,8 @@ private:
     // Reads into `samples`, or skips when it is null.
     void advance(int32_t* samples, int frames);
     void renderRun(int32_t* samples, int frames);
+    // renderRun with the table lookups eight frames at a time (AVX2).
+    void renderRunGathered(uint32_t* out, int frames);
     void skipRun(int frames);
     void updateSweep(int64_t frameIndex);
 

@@ -78,6 +78,60 @@ TEST(WideLoops, LimiterGivesTheBaselineSamples) {
     }
 }
 
+// A tone whose left and right oscillators differ in frequency and, when
+// `amplitudes` is given, in level: 0 dB (unity), others (gained) and -128 dB
+// (silent).
+ToneSettings mixedTone(int waveform, int count, uint16_t flags, const int8_t* amplitudes = nullptr) {
+    ToneSettings tone = test::withFlags(test::toneRecord(waveform, count, 0.0), flags, 900);
+    for (int k = 0; k < kMaxTones; ++k) {
+        tone.startLeft[k] = 97.0 * (k + 1);
+        tone.endLeft[k] = -3000.0 + 411.0 * k;  // sweeps down through zero on some
+        tone.startRight[k] = 19000.0 - 1013.0 * k;
+        tone.endRight[k] = 61.0 * (k + 1);
+        tone.relativeAmplitude[k] = amplitudes ? amplitudes[k] : 0;
+    }
+    return tone;
+}
+
+TEST(WideLoops, ToneSourceGivesTheBaselineSamples) {
+    if (!wideLoopsToCompare())
+        GTEST_SKIP() << "this processor has no AVX2: only the baseline loops run";
+    const int8_t levels[kMaxTones] = {0, -6, -128, 20, 127, -127, 0, 0, -1, 3, -128, 0, -40, 6, 0, -90};
+    const int8_t quiet[kMaxTones] = {-3, -128, -20, 1, -128, 2, -60, 3, -1, 0, 0, 0, 0, 0, 0, 0};
+    const uint16_t stereo = kFlagStereo | kFlagFixedDuration;
+    const uint16_t logSweep = stereo | kFlagSweep | kFlagLogSweep | kFlagVariableAmplitude;
+    const struct {
+        const char* name;
+        ToneSettings tone;
+    } cases[] = {
+        // Groups of four, three, two and one oscillators, with and without
+        // gains, and the tails of runs that are not a multiple of eight.
+        {"16 mono sines", mixedTone(kWaveSine, 16, kFlagFixedDuration)},
+        {"15 stereo squares", mixedTone(kWaveSquare, 15, stereo)},
+        {"7 stereo triangles with levels", mixedTone(kWaveTriangular, 7, stereo | kFlagVariableAmplitude, levels)},
+        {"16 mono saw teeth with levels", mixedTone(kWaveSawTooth, 16, kFlagVariableAmplitude, levels)},
+        {"9 gained, none at unity", mixedTone(kWaveSine, 9, stereo | kFlagVariableAmplitude, quiet)},
+        {"16 log sweeps with levels", mixedTone(kWaveSine, 16, logSweep, levels)},
+        {"5 linear sweeps", mixedTone(kWaveSquare, 5, stereo | kFlagSweep)},
+        {"impulses beside nothing", mixedTone(kWaveImpulse, 16, stereo)},
+        {"all silent", mixedTone(kWaveSine, 16, stereo | kFlagVariableAmplitude,
+                                 std::vector<int8_t>(kMaxTones, -128).data())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [baseline, wide] = bothWays([&] {
+            ToneSource source(c.tone);
+            // Reads of odd sizes leave runs that end inside a vector.
+            auto samples = readFrames(source, 39690, 999);
+            for (int k = 0; k < c.tone.toneCount; ++k)
+                for (int channel = 0; channel < source.channels; ++channel)
+                    samples.push_back(static_cast<int32_t>(source.oscillator(channel, k).phase));
+            return samples;
+        });
+        ASSERT_EQ(wide, baseline);
+    }
+}
+
 TEST(WideLoops, BlockPeakGivesTheBaselinePeak) {
     if (!wideLoopsToCompare())
         GTEST_SKIP() << "this processor has no AVX2: only the baseline loops run";
