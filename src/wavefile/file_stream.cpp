@@ -5,7 +5,7 @@
 namespace zelvaro {
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : handle_(other.handle_), error_(other.error_), stream_(other.stream_) {
+    : handle_(other.handle_), error_(other.error_), stream_(other.stream_), unsyncedBytes_(other.unsyncedBytes_) {
     other.handle_ = kInvalid;
 }
 
@@ -15,6 +15,7 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
         handle_ = std::exchange(other.handle_, kInvalid);
         error_ = other.error_;
         stream_ = other.stream_;
+        unsyncedBytes_ = other.unsyncedBytes_;
     }
     return *this;
 }
