@@ -63,10 +63,6 @@ private:
     // Keeps the system's code of a failure just seen; returns false.
     bool fail();
     static std::string systemErrorText(int code);
-    // Where the system allows, has the disk start on what was written (see
-    // the POSIX source).
-    void startWriteback(uint32_t bytes);
-    static constexpr uint32_t kWritebackBytes = 1u << 20;
     intptr_t handle_ = kInvalid;
     int error_ = 0;
     bool stream_ = false;

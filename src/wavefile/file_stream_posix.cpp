@@ -34,6 +34,24 @@ intptr_t openPath(const char* path, int flags, int& error) {
     return fd;
 }
 
+// A flush waits for every byte written since the last one to reach the disk.
+// Starting that work for each megabyte as it is written lets the disk catch up
+// while the writer goes on, so that a flush has little left to wait for.
+// Pipes and devices refuse it, which costs nothing.
+void startWriteback(int fd, uint32_t& unsyncedBytes, uint32_t bytes) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    constexpr uint32_t kWritebackBytes = 1u << 20;
+    unsyncedBytes += bytes;
+    if (unsyncedBytes < kWritebackBytes) return;
+    unsyncedBytes = 0;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)unsyncedBytes;
+    (void)bytes;
+#endif
+}
+
 }  // namespace
 
 FileStream FileStream::openForWriting(const char* path) {
@@ -122,24 +140,8 @@ bool FileStream::write(const void* buffer, uint32_t bytes) {
         }
         done += static_cast<uint32_t>(n);
     }
-    startWriteback(bytes);
+    if (!stream_) startWriteback(static_cast<int>(handle_), unsyncedBytes_, bytes);
     return true;
-}
-
-// A flush waits for every byte written since the last one to reach the disk.
-// Starting that work for each megabyte as it is written lets the disk catch up
-// while the writer goes on, so that a flush has little left to wait for.
-// Pipes and devices refuse it, which costs nothing.
-void FileStream::startWriteback(uint32_t bytes) {
-#ifdef SYNC_FILE_RANGE_WRITE
-    if (stream_) return;
-    unsyncedBytes_ += bytes;
-    if (unsyncedBytes_ < kWritebackBytes) return;
-    unsyncedBytes_ = 0;
-    ::sync_file_range(static_cast<int>(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)bytes;
-#endif
 }
 
 bool FileStream::flush() {
