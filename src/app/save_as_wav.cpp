@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/file_dialog.h"
-#include "app/render/render_source.h"
-#include "app/render/tone_length.h"
+#include "render/render_source.h"
+#include "render/tone_length.h"
 #include "app/settings/settings_path.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"

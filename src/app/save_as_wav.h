@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/render/render_to_sink.h"
+#include "render/render_to_sink.h"
 #include "tone/tone_settings.h"
 #include "ui/l_progress_dialog.h"
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/render/render_source.h"
-#include "app/render/tone_length.h"
+#include "render/render_source.h"
+#include "render/tone_length.h"
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/render/render_to_sink.h"
+#include "render/render_to_sink.h"
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_output_file.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "app/render/render_to_sink.h"
+#include "render/render_to_sink.h"
 
 namespace zelvaro::cli {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "app/render/render_to_sink.h"
-#include "app/render/tone_length.h"
+#include "render/render_to_sink.h"
+#include "render/tone_length.h"
 #include "app/save_as_wav.h"
-#include "app/render/render_source.h"
+#include "render/render_source.h"
 #include "wavefile/wav_file.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"

@@ -1,4 +1,4 @@
-#include "app/render/render_to_sink.h"
+#include "render/render_to_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/render/block_writer.h"
-#include "app/render/tone_length.h"
+#include "render/block_writer.h"
+#include "render/tone_length.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_test_support.h"
 

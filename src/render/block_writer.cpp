@@ -1,4 +1,4 @@
-#include "app/render/block_writer.h"
+#include "render/block_writer.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "app/render/parallel_render_source.h"
+#include "render/parallel_render_source.h"
 
 #include <algorithm>
 #include <cstring>

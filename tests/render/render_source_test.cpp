@@ -1,11 +1,11 @@
-#include "app/render/render_source.h"
+#include "render/render_source.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/render/parallel_render_source.h"
+#include "render/parallel_render_source.h"
 #include "signal/signal_source.h"
 #include "signal/tone_source.h"
 #include "signal/tone_records.h"

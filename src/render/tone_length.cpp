@@ -1,4 +1,4 @@
-#include "app/render/tone_length.h"
+#include "render/tone_length.h"
 
 #include "signal/sample_rate_converter.h"
 

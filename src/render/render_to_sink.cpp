@@ -1,9 +1,9 @@
-#include "app/render/render_to_sink.h"
+#include "render/render_to_sink.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "app/render/block_writer.h"
+#include "render/block_writer.h"
 #include "signal/format_adapter.h"
 #include "signal/peak_limiter.h"
 #include "signal/sample_rate_converter.h"
