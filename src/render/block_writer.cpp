@@ -2,22 +2,15 @@
 
 #include <algorithm>
 #include <exception>
-#include <mutex>
 #include <new>
 
 namespace zelvaro {
 
-BlockWriter::BlockWriter(SoundSink* target) : sink(target) {
-    slotSize = static_cast<size_t>(kMaxBlockFrames) * sink->channels;
-    samples.reset(new (std::nothrow) int32_t[kSlots * slotSize]);
-    try {
-        // Slot 0 on top, handed out first.
-        for (int slot = kSlots - 1; slot >= 0; --slot)
-            freeSlots.push_back(slot);
-    } catch (const std::bad_alloc&) {
-        samples.reset();
-    }
-    direct = !samples;
+BlockWriter::BlockWriter(SoundSink* target)
+    : sink(target),
+      slotSize(static_cast<size_t>(kMaxBlockFrames) * target->channels),
+      queue(kQueueBlocks, slotSize, kWakeBlocks) {
+    direct = !queue.usable();
 }
 
 BlockWriter::~BlockWriter() {
@@ -33,8 +26,8 @@ int32_t* BlockWriter::nextBlock() {
         }
     }
     if (direct) {
-        if (samples)
-            return slotSamples(0);
+        if (queue.usable())
+            return queue.slotSamples(0);
         if (directBlock.empty()) {
             try {
                 directBlock.resize(slotSize);
@@ -44,20 +37,10 @@ int32_t* BlockWriter::nextBlock() {
         }
         return directBlock.data();
     }
-    if (filling < 0) {
-        std::lock_guard<WaitLock> hold(lock);
-        // A full queue is refilled from half full: every sleep and wake-up
-        // of a thread costs about as much as a block's work.
-        if (freeSlots.empty()) {
-            loopWaiting = true;
-            changed.wait(lock, [&] { return queued - written <= kSlots / 2; });
-            loopWaiting = false;
-        }
-        filling = freeSlots.back();
-        freeSlots.pop_back();
-    }
-    // The slot is the loop's alone until it is committed.
-    return slotSamples(filling);
+    // The block stays the loop's until it is committed, however often it asks.
+    if (filling < 0 && !queue.claim(filling, fillingSlot))
+        return nullptr;
+    return queue.slotSamples(fillingSlot);
 }
 
 void BlockWriter::commit(int frames) {
@@ -65,73 +48,41 @@ void BlockWriter::commit(int frames) {
     if (frames <= 0)
         return;
     if (direct) {
-        if (writeError() || (!samples && directBlock.empty()))
+        if (writeError() || (!queue.usable() && directBlock.empty()))
             return;
-        sink->write(samples ? slotSamples(0) : directBlock.data(), frames);
+        sink->write(queue.usable() ? queue.slotSamples(0) : directBlock.data(), frames);
         failed.store(sink->writeError(), std::memory_order_release);
         return;
     }
     if (filling < 0)
         return;
-    bool wake;
-    {
-        std::lock_guard<WaitLock> hold(lock);
-        queuedSlot[queued % kSlots] = filling;
-        frameCounts[queued % kSlots] = frames;
-        filling = -1;
-        ++queued;
-        wake = writerWaiting && queued - written >= kWakeBlocks;
-    }
-    if (wake)
-        changed.notifyAll();
+    frameCounts[queue.place(filling)] = frames;
+    queue.publish(filling);
+    filling = -1;
 }
 
 void BlockWriter::writeBlocks() {
     for (;;) {
-        int slot;
-        int frames;
-        {
-            std::lock_guard<WaitLock> hold(lock);
-            if (queued == written && !closing) {
-                // Woken once a few blocks are queued rather than for each one.
-                writerWaiting = true;
-                changed.wait(lock, [&] { return closing || queued - written >= kWakeBlocks; });
-                writerWaiting = false;
-            }
-            if (queued == written)
-                return;  // closing, and nothing left to write
-            slot = queuedSlot[written % kSlots];
-            frames = frameCounts[written % kSlots];
-        }
+        const int slot = queue.take();
+        if (slot < 0)
+            return;  // closing, and nothing left to write
         // After an error the rest is dropped: the sink would refuse it anyway,
         // and the loop stops as soon as it sees the error.
         if (!writeError()) {
-            sink->write(slotSamples(slot), frames);
+            sink->write(queue.slotSamples(slot), frameCounts[queue.place(writtenBlocks)]);
             if (sink->writeError())
                 failed.store(true, std::memory_order_release);
         }
-        bool wake;
-        {
-            std::lock_guard<WaitLock> hold(lock);
-            freeSlots.push_back(slot);
-            ++written;
-            wake = loopWaiting && queued - written <= kSlots / 2;
-        }
-        if (wake)
-            changed.notifyAll();
+        ++writtenBlocks;
+        queue.release();
     }
 }
 
 void BlockWriter::drain() {
     if (!worker.joinable())
         return;
-    {
-        std::lock_guard<WaitLock> hold(lock);
-        closing = true;
-    }
-    changed.notifyAll();
+    queue.close();
     worker.join();
-    closing = false;
 }
 
 }  // namespace zelvaro

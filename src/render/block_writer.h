@@ -6,11 +6,10 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <thread>
 #include <vector>
 
-#include "base/wait_lock.h"
+#include "render/block_queue.h"
 #include "wavefile/sound_sink.h"
 
 namespace zelvaro {
@@ -34,7 +33,8 @@ public:
     // Whether the sink has reported a write error for a block handed to it so
     // far; an error shows here once the writer reaches that block.
     bool writeError() const { return failed.load(std::memory_order_acquire); }
-    // Waits until every queued block has reached the sink and stops the thread.
+    // Waits until every queued block has reached the sink and stops the
+    // thread; the writer takes no more blocks after it.
     void drain();
 
     // Blocks the loop may run ahead of the sink: 64, about 12 s of 44.1 kHz
@@ -43,32 +43,20 @@ public:
 
 private:
     void writeBlocks();
-    int32_t* slotSamples(int slot) { return samples.get() + static_cast<size_t>(slot) * slotSize; }
 
-    static constexpr int kSlots = kQueueBlocks;
     // Blocks queued before a waiting writer is woken.
     static constexpr int kWakeBlocks = 3;
     SoundSink* sink;
     size_t slotSize = 0;
-    std::unique_ptr<int32_t[]> samples;
-    // Free slots, the most recently written on top: while the sink keeps up
-    // the loop renders into the same few slots, which stay in the cache and
-    // are the only memory the queue ever touches.
-    std::vector<int> freeSlots;
-    int filling = -1;               // the slot nextBlock gave, until committed
-    int queuedSlot[kSlots] = {};    // by queue position: the slot holding the block
-    int frameCounts[kSlots] = {};   // by queue position: its frames
-    std::vector<int32_t> directBlock;  // without a queue and a thread
+    BlockQueue queue;
+    int filling = -1;               // the block nextBlock gave, until committed
+    int fillingSlot = -1;
+    int frameCounts[kQueueBlocks] = {};  // by the block's place in the queue
+    int writtenBlocks = 0;               // the writer thread's own count
+    std::vector<int32_t> directBlock;    // without a queue and a thread
 
     std::thread worker;
-    WaitLock lock;
-    WaitCondition changed;
-    bool closing = false;
-    bool loopWaiting = false;
-    bool writerWaiting = false;
     bool direct = false;  // no thread: write straight through
-    int queued = 0;       // blocks handed over; only grows
-    int written = 0;      // blocks the sink has taken; only grows
     std::atomic<bool> failed{false};
 };
 

@@ -40,8 +40,7 @@ ParallelRenderSource::ParallelRenderSource(std::vector<SoundSourceRef> sources, 
         markFailed();
         return;
     }
-    slotSize = static_cast<size_t>(kMaxBlockFrames) * channels;
-    samples.reset(new (std::nothrow) int32_t[kSlots * slotSize]);
+    queue.reset(new (std::nothrow) BlockQueue(kSlots, static_cast<size_t>(kMaxBlockFrames) * channels, kWakeBlocks));
 }
 
 ParallelRenderSource::~ParallelRenderSource() {
@@ -50,7 +49,7 @@ ParallelRenderSource::~ParallelRenderSource() {
 
 void ParallelRenderSource::start() {
     started = true;
-    if (!samples)
+    if (!queue || !queue->usable())
         return;
     try {
         // Room for every thread first: a thread once started must be joined.
@@ -68,55 +67,28 @@ void ParallelRenderSource::start() {
 }
 
 void ParallelRenderSource::stop() {
-    {
-        std::lock_guard<WaitLock> hold(lock);
-        stopping = true;
-    }
-    changed.notifyAll();
+    if (threads.empty())
+        return;
+    queue->close();
     for (std::thread& thread : threads)
         thread.join();
     threads.clear();
 }
 
 void ParallelRenderSource::renderBlocks(Copy& copy) {
-    for (;;) {
-        int index;
-        {
-            std::lock_guard<WaitLock> hold(lock);
-            // A full ring is refilled from half full: every sleep and wake-up
-            // of a thread costs about as much as rendering a block.
-            if (claimed - consumed >= kSlots) {
-                ++renderersWaiting;
-                changed.wait(lock, [&] { return stopping || claimed - consumed <= kSlots / 2; });
-                --renderersWaiting;
-            }
-            if (stopping)
-                return;
-            index = claimed++;
-        }
-        // The slot is this thread's alone until it is marked ready: the
-        // reader has handed on the block it held before.
+    int index;
+    int slot;
+    while (queue->claim(index, slot)) {
         for (; copy.nextBlock < index; ++copy.nextBlock)
             skip(*copy.source.get(), kMaxBlockFrames);
-        Block block;
+        Block& block = blocks[queue->place(index)];
         block.position = copy.source->position();
-        copy.source->read(slotSamples(index), kMaxBlockFrames);
+        copy.source->read(queue->slotSamples(slot), kMaxBlockFrames);
         copy.nextBlock = index + 1;
         const int64_t moved = static_cast<int64_t>(copy.source->position()) - block.position;
         block.advance = static_cast<int>(std::clamp<int64_t>(moved, 0, kMaxBlockFrames));
         block.length = copy.source->length();
-        block.index = index;
-        bool wake;
-        {
-            std::lock_guard<WaitLock> hold(lock);
-            blocks[index % kSlots] = block;
-            int inRow = 0;
-            while (inRow < kWakeBlocks && ready(consumed + inRow))
-                ++inRow;
-            wake = readerWaiting && inRow == kWakeBlocks;
-        }
-        if (wake)
-            changed.notifyAll();
+        queue->publish(index);
     }
 }
 
@@ -139,23 +111,11 @@ void ParallelRenderSource::read(int32_t* out, int frames) {
         return;
     }
     while (frames > 0) {
-        {
-            std::lock_guard<WaitLock> hold(lock);
-            if (!ready(consumed)) {
-                // Woken once a few blocks are ready rather than for each one.
-                readerWaiting = true;
-                changed.wait(lock, [&] {
-                    for (int i = 0; i < kWakeBlocks; ++i)
-                        if (!ready(consumed + i))
-                            return false;
-                    return true;
-                });
-                readerWaiting = false;
-            }
-        }
-        const Block& block = blocks[consumed % kSlots];
+        if (reading < 0)
+            reading = queue->take();  // the renderers never stop while the reader reads
+        const Block& block = blocks[queue->place(readBlock)];
         const int run = std::min(frames, kMaxBlockFrames - offset);
-        std::memcpy(out, slotSamples(consumed) + static_cast<size_t>(offset) * channels,
+        std::memcpy(out, queue->slotSamples(reading) + static_cast<size_t>(offset) * channels,
                     sizeof(int32_t) * static_cast<size_t>(run) * channels);
         out += static_cast<size_t>(run) * channels;
         frames -= run;
@@ -166,14 +126,9 @@ void ParallelRenderSource::read(int32_t* out, int frames) {
         reportedLength = block.length;
         if (offset == kMaxBlockFrames) {
             offset = 0;
-            bool wake;
-            {
-                std::lock_guard<WaitLock> hold(lock);
-                ++consumed;
-                wake = renderersWaiting > 0 && claimed - consumed <= kSlots / 2;
-            }
-            if (wake)
-                changed.notifyAll();
+            reading = -1;
+            ++readBlock;
+            queue->release();
         }
     }
 }

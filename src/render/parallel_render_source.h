@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/wait_lock.h"
+#include "render/block_queue.h"
 #include "signal/sound_source.h"
 
 namespace zelvaro {
@@ -43,7 +43,6 @@ private:
         int nextBlock = 0;  // the block the copy is at
     };
     struct Block {
-        int index = -1;    // the block the slot holds once it is ready
         int position = 0;  // the copy's position before the block
         int advance = 0;   // how far the block moved it (0 for a generator that never ends)
         int length = 0;    // the copy's length after it
@@ -52,29 +51,21 @@ private:
     void start();
     void stop();
     void renderBlocks(Copy& copy);
-    bool ready(int index) const { return blocks[index % kSlots].index == index; }
-    int32_t* slotSamples(int index) { return samples.get() + static_cast<size_t>(index % kSlots) * slotSize; }
 
     static constexpr int kSlots = 16;
     // Blocks ready in a row before a waiting reader is woken.
     static constexpr int kWakeBlocks = 3;
     std::vector<Copy> copies;
     SkipFunction skip;
-    size_t slotSize = 0;
-    std::unique_ptr<int32_t[]> samples;
-    Block blocks[kSlots];
+    std::unique_ptr<BlockQueue> queue;
+    Block blocks[kSlots];  // by the block's place in the queue
 
     std::vector<std::thread> threads;
-    WaitLock lock;
-    WaitCondition changed;
     bool started = false;
-    bool stopping = false;
-    bool readerWaiting = false;
-    int renderersWaiting = 0;
-    int claimed = 0;   // blocks taken by the threads; only grows
-    int consumed = 0;  // blocks handed on; only grows
 
-    int offset = 0;  // the reader's place within block `consumed`
+    int reading = -1;  // the slot of the block being read, -1 between blocks
+    int readBlock = 0; // the number of that block
+    int offset = 0;    // the reader's place within it
     int reportedPosition = 0;
     int reportedLength = 0;
 };

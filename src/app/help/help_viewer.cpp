@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tone/file_replace.h"
 #include "ui/l_dialog.h"
 
 namespace zelvaro {
@@ -22,16 +23,9 @@ const HelpAnchor kHelpAnchors[] = {
     {101, "PlaySettings", "play-settings.html"},
 };
 
-bool WriteWholeFile(const std::string& path, const void* bytes, DWORD size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
-    CloseHandle(file);
-    if (!ok)
-        DeleteFileA(path.c_str());
-    return ok;
+// A page the browser may be showing is replaced whole or not at all.
+bool WriteWholeFile(const std::string& path, const void* bytes, size_t size) {
+    return replaceFileContents(path, static_cast<const uint8_t*>(bytes), size);
 }
 
 std::string VersionDescription(const char* path) {
@@ -97,13 +91,17 @@ std::string WriteHelpPages(const std::string& folder, UINT command, ULONG_PTR da
                                     anchor.anchor + "\"></head><body><a href=\"tone.html#" + anchor.anchor +
                                     "\">Zelvaro Help</a></body></html>\r\n";
         const std::string page = folder + "\\" + anchor.page;
-        return WriteWholeFile(page, forward.data(), static_cast<DWORD>(forward.size())) ? page : contents;
+        return WriteWholeFile(page, forward.data(), forward.size()) ? page : contents;
     }
     return contents;
 }
 
 BOOL WINAPI ShowHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
-    if (FindHelpViewer() == HelpViewer::WinHelp)
+    // The viewer is looked up on the first F1 only: the search and the
+    // version query read the disk, and the answer cannot change while the
+    // program runs.
+    static const HelpViewer viewer = FindHelpViewer();
+    if (viewer == HelpViewer::WinHelp)
         return WinHelpA(owner, file, command, data);
     // The pages built into the program are those of the one help file.
     char temporary[MAX_PATH] = {};

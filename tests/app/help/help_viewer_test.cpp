@@ -71,6 +71,9 @@ TEST_F(HelpPages, ContentsAreTheBuiltPageAndContext101ForwardsToPlaySettings) {
         {HELP_CONTEXT, 101, "play-settings.html"},
         {HELP_CONTEXT, 55, "tone.html"},  // a number without a page opens the contents
     };
+    // An older, longer page from an earlier run is replaced whole.
+    const std::string older(built.size() + 4096, 'x');
+    std::ofstream(folder + "\\tone.html", std::ios::binary) << older;
     for (const Case& c : cases) {
         const std::string page = WriteHelpPages(folder, c.command, c.data);
         EXPECT_EQ(page, folder + "\\" + c.page) << c.data;
