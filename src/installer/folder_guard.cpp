@@ -35,7 +35,52 @@ bool IsAncestorOrSame(const std::string& folder, const std::string& other) {
                                other[folder.size()] == '\\');
 }
 
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+bool IsDigits(const std::string& text, size_t from, size_t to) {
+    if (from >= to)
+        return false;
+    for (size_t i = from; i < to; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    return true;
+}
+
+// The temporary name of a replaced file: its name + "." + process + "." + count + ".tmp".
+bool IsReplaceLeftover(const std::string& name, const char* base) {
+    const std::string text = Normalised(name);
+    std::string prefix = Normalised(base) + ".";
+    const std::string suffix = ".tmp";
+    if (text.size() <= prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+        text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const size_t end = text.size() - suffix.size();
+    const size_t dot = text.find('.', prefix.size());
+    return dot != std::string::npos && dot < end && IsDigits(text, prefix.size(), dot) && IsDigits(text, dot + 1, end);
+}
+
 }  // namespace
+
+bool IsProgramFileName(const std::string& name) {
+    static const char* const kNames[] = {
+        "tone.exe", "tone.hlp", "uninst.exe", "Current.tdf", "settings.ini",
+        // the help viewer's index and full-text search files, written beside the help file
+        "tone.gid", "tone.fts", "tone.ftg",
+    };
+    for (const char* known : kNames) {
+        if (EqualsIgnoringCase(name, known))
+            return true;
+    }
+    return IsReplaceLeftover(name, "Current.tdf");
+}
 
 bool IsProtectedFolder(const std::string& folder, const std::vector<std::string>& protectedFolders) {
     const std::string path = Normalised(folder);

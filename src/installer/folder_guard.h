@@ -15,4 +15,11 @@ namespace zelvaro {
 // backslashes.
 bool IsProtectedFolder(const std::string& folder, const std::vector<std::string>& protectedFolders);
 
+// True when `name` (a file name without folder) is one the program itself
+// puts in its folders: the installed files, the uninstaller, the tone and
+// settings it keeps, the help viewer's index of the help file, and what an
+// interrupted save of the tone leaves behind. The uninstaller deletes these
+// and nothing else, so that a user's own files in the folder survive it.
+bool IsProgramFileName(const std::string& name);
+
 }  // namespace zelvaro

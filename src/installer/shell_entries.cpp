@@ -141,18 +141,19 @@ std::vector<std::string> ProtectedFolders() {
     return folders;
 }
 
-bool EmptyAndRemoveFolder(const std::string& folder) {
+bool RemoveProgramFiles(const std::string& folder) {
     if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, ProtectedFolders()))
         return false;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsProgramFileName(found.cFileName))
                 DeleteFileA((folder + "\\" + found.cFileName).c_str());
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
+    // Fails, and so keeps the folder, while anything of the user's is left in it.
     RemoveDirectoryA(folder.c_str());
     return true;
 }

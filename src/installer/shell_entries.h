@@ -37,8 +37,10 @@ bool AppendMarker(const char* path, uint32_t marker);
 
 // The folders whose files the uninstaller must never delete.
 std::vector<std::string> ProtectedFolders();
-// Deletes the files (not subfolders) of `folder`, then the folder, unless the
-// folder is protected. False, with nothing deleted, when it is protected.
-bool EmptyAndRemoveFolder(const std::string& folder);
+// Deletes the program's own files (IsProgramFileName) at the top of
+// `folder`, then the folder when nothing else is left in it; a user's files
+// and subfolders stay, and the folder with them. False, with nothing
+// deleted, when the folder is protected.
+bool RemoveProgramFiles(const std::string& folder);
 
 }  // namespace zelvaro

@@ -57,9 +57,9 @@ void UninstallDialog::RemoveInstallation() {
     }
     ProgmanCommand("[DeleteGroup(\"Zelvaro\")]");
     // A folder value that is empty, relative, a drive, or a system folder is
-    // refused and left alone.
+    // refused and left alone; in the others only the program's files go.
     for (const char* value : {"DataFiles", "ProgramFiles"})
-        EmptyAndRemoveFolder(ReadFolderValue(value));
+        RemoveProgramFiles(ReadFolderValue(value));
 }
 
 }  // namespace zelvaro

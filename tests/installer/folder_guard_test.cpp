@@ -42,5 +42,36 @@ TEST(FolderGuard, RefusesDrivesSystemFoldersAndTheirParents) {
         EXPECT_EQ(IsProtectedFolder(c.folder, system), c.isProtected) << "\"" << c.folder << "\"";
 }
 
+TEST(FolderGuard, KnowsTheProgramsOwnFilesAndNoOthers) {
+    struct Case {
+        const char* name;
+        bool isProgramFile;
+    } cases[] = {
+        {"tone.exe", true},
+        {"TONE.EXE", true},
+        {"tone.hlp", true},
+        {"uninst.exe", true},
+        {"Current.tdf", true},
+        {"current.TDF", true},
+        {"settings.ini", true},
+        {"TONE.GID", true},
+        {"Current.tdf.1234.7.tmp", true},  // an interrupted save of the tone
+        {"My tone.tdf", false},
+        {"take.wav", false},
+        {"tone.exe.bak", false},
+        {"atone.exe", false},
+        {"tone.ex", false},
+        {"tone.exe ", false},
+        {"Current.tdf.tmp", false},
+        {"Current.tdf.12.tmp", false},
+        {"Current.tdf.1a.7.tmp", false},
+        {"Current.tdf..7.tmp", false},
+        {"Other.tdf.1234.7.tmp", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsProgramFileName(c.name), c.isProgramFile) << "\"" << c.name << "\"";
+}
+
 }  // namespace
 }  // namespace zelvaro

@@ -1,6 +1,6 @@
 // The installer's dialog in-process: its Program Manager command against a
-// server of the test's own, and the uninstaller's refusal of folders that are
-// not the program's.
+// server of the test's own, and the uninstaller's refusal of folders and
+// files that are not the program's.
 #include "installer/setup_dialog.h"
 
 #include <dde.h>
@@ -83,7 +83,7 @@ TEST(SetupDialog, ProgramManagerCommandWaitsForItsAcknowledgementOnlySoLong) {
     }
 }
 
-TEST(SetupDialog, UninstallerEmptiesOnlyTheProgramsOwnFolders) {
+TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
     char buffer[MAX_PATH] = {};
     GetWindowsDirectoryA(buffer, MAX_PATH);
     const std::string windows = buffer;
@@ -93,21 +93,30 @@ TEST(SetupDialog, UninstallerEmptiesOnlyTheProgramsOwnFolders) {
     const std::string temporary = buffer;
     for (const std::string& refused : {std::string(""), std::string("C:\\"), std::string("C:"), windows, system,
                                        temporary, std::string("zelvaro-relative")})
-        EXPECT_FALSE(EmptyAndRemoveFolder(refused)) << "\"" << refused << "\"";
+        EXPECT_FALSE(RemoveProgramFiles(refused)) << "\"" << refused << "\"";
 
     const std::string folder = temporary + "zelvaro-guard-test";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "\\kept").c_str(), nullptr);
-    for (const char* name : {"\\tone.exe", "\\settings.ini", "\\kept\\mine.tdf"})
+    const char* const programs[] = {"\\tone.exe", "\\tone.hlp", "\\uninst.exe", "\\Current.tdf",
+                                    "\\settings.ini", "\\Current.tdf.77.1.tmp"};
+    const char* const users[] = {"\\My tone.tdf", "\\take.wav", "\\kept\\tone.exe"};
+    for (const char* name : programs)
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_TRUE(EmptyAndRemoveFolder(folder));
-    EXPECT_EQ(GetFileAttributesA((folder + "\\tone.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetFileAttributesA((folder + "\\settings.ini").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((folder + "\\kept\\mine.tdf").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "subfolders are not entered";
-    DeleteFileA((folder + "\\kept\\mine.tdf").c_str());
+    for (const char* name : users)
+        CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(RemoveProgramFiles(folder));
+    for (const char* name : programs)
+        EXPECT_EQ(GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    for (const char* name : users)
+        EXPECT_NE(GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name << " is the user's";
+
+    for (const char* name : users)
+        DeleteFileA((folder + name).c_str());
+    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "a subfolder keeps the folder";
     RemoveDirectoryA((folder + "\\kept").c_str());
-    EXPECT_TRUE(EmptyAndRemoveFolder(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder));
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "an emptied folder is removed";
 }
 

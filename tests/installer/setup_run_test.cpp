@@ -309,16 +309,25 @@ TEST_F(SetupRun, E_DecliningTheUninstallRemovesNothing) {
     EXPECT_TRUE(Exists(ProgramGroup() + "\\Zelvaro.lnk"));
 }
 
-TEST_F(SetupRun, F_ConfirmingTheUninstallRemovesWhatTheInstallMade) {
+TEST_F(SetupRun, F_ConfirmingTheUninstallRemovesWhatTheInstallMadeAndKeepsTheUsersFiles) {
+    // Saved into the program's folder, where the save dialogs first open.
+    const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
+    for (const char* name : {"\\My tone.tdf", "\\take.wav"})
+        std::ofstream(folder + name, std::ios::binary).write(reinterpret_cast<const char*>(mine.data()), 4);
     HWND box = RunUninstallerUntilItAsks(folder + "\\uninst.exe");
     ASSERT_NE(box, nullptr);
     Press(box, IDYES);
     EXPECT_TRUE(WaitGone("#32770", kSetupTitle));
     CloseFolderWindows();
-    EXPECT_FALSE(Exists(folder + "\\tone.exe"));
-    EXPECT_FALSE(Exists(folder + "\\tone.hlp"));
-    EXPECT_FALSE(Exists(folder)) << "the emptied folder is removed";
+    for (const char* name : {"\\tone.exe", "\\tone.hlp", "\\uninst.exe", "\\Current.tdf", "\\settings.ini"})
+        EXPECT_FALSE(Exists(folder + name)) << name;
+    for (const char* name : {"\\My tone.tdf", "\\take.wav"})
+        EXPECT_EQ(ReadBytes(folder + name), mine) << name << " is the user's";
     ExpectNoShellEntries();
+
+    for (const char* name : {"\\My tone.tdf", "\\take.wav"})
+        DeleteFileA((folder + name).c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
