@@ -1,5 +1,5 @@
-// The install run's job: terms, payload copy with its sum check, shell
-// entries and the first start of the installed program.
+// The install run's job: terms, payload check and copy, shell entries and
+// the first start of the installed program.
 #include "installer/setup_dialog.h"
 
 #include <cstdio>
@@ -56,52 +56,86 @@ int InstallDialog::Work() {
     return 1;
 }
 
-// False after a cancel (quietly) or a sum mismatch (with the message).
-bool InstallDialog::CopyPayload(HANDLE setupFile) {
-    const size_t entries = CountPayloadEntries(kPayloadTable);
+namespace {
+
+// The sizes and sum that end the setup file; false when the file cannot hold them.
+bool ReadTrailer(HANDLE setupFile, size_t entries, SetupTrailerFields& trailer) {
     LARGE_INTEGER fileSize = {};
     std::vector<uint8_t> tail((entries + 2) * 4);
+    if (!GetFileSizeEx(setupFile, &fileSize) || static_cast<uint64_t>(fileSize.QuadPart) < tail.size())
+        return false;
     LARGE_INTEGER tailStart = {};
-    SetupTrailerFields trailer;
-    bool intact = GetFileSizeEx(setupFile, &fileSize) && static_cast<uint64_t>(fileSize.QuadPart) >= tail.size();
-    if (intact) {
-        tailStart.QuadPart = fileSize.QuadPart - static_cast<LONGLONG>(tail.size());
-        intact = SetFilePointerEx(setupFile, tailStart, nullptr, FILE_BEGIN) &&
-                 ReadExactly(setupFile, tail.data(), static_cast<DWORD>(tail.size())) &&
-                 ReadSetupTrailer(tail.data(), entries, static_cast<uint64_t>(fileSize.QuadPart), trailer);
-    }
-    const LARGE_INTEGER start = {};
-    intact = intact && SetFilePointerEx(setupFile, start, nullptr, FILE_BEGIN);
+    tailStart.QuadPart = fileSize.QuadPart - static_cast<LONGLONG>(tail.size());
+    return SetFilePointerEx(setupFile, tailStart, nullptr, FILE_BEGIN) &&
+           ReadExactly(setupFile, tail.data(), static_cast<DWORD>(tail.size())) &&
+           ReadSetupTrailer(tail.data(), entries, static_cast<uint64_t>(fileSize.QuadPart), trailer);
+}
 
+bool SeekToStart(HANDLE file) {
+    const LARGE_INTEGER start = {};
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != 0;
+}
+
+}  // namespace
+
+// The setup file is read twice: once to check its sizes and byte sum, and
+// only when they hold, once more to copy. A damaged download thus never
+// overwrites a working installation. The file is open without write sharing,
+// so it cannot change between the two reads. The bar covers both passes.
+// False after a cancel (quietly) or a damaged file (with the message).
+bool InstallDialog::CopyPayload(HANDLE setupFile) {
+    const size_t entries = CountPayloadEntries(kPayloadTable);
+    SetupTrailerFields trailer;
+    bool intact = ReadTrailer(setupFile, entries, trailer) && SeekToStart(setupFile);
     uint64_t total = 0;
     for (uint32_t size : trailer.sizes)
         total += size;
-    uint32_t sum = trailer.payloadSum;
-    uint64_t copiedBytes = 0;
-    bool cancelled = false;
+    uint64_t doneBytes = 0;
+    const double work = 2.0 * static_cast<double>(total);
     uint8_t chunk[kChunkSize];
-    for (size_t i = 0; intact && !cancelled && i < entries; ++i) {
+
+    uint32_t sum = trailer.payloadSum;
+    for (uint64_t left = total; intact && left > 0;) {
+        const DWORD want = left < kChunkSize ? static_cast<DWORD>(left) : kChunkSize;
+        if (!ReadExactly(setupFile, chunk, want)) {
+            intact = false;
+            break;
+        }
+        sum -= AddPayloadBytes(0, chunk, want);
+        left -= want;
+        doneBytes += want;
+        SetProgress(static_cast<double>(doneBytes) / work);
+        if (Pump())
+            return false;
+    }
+    if (!intact || sum != 0 || !SeekToStart(setupFile)) {
+        MessageBoxA(window, kCorruptSetupText, kCorruptSetupTitle, MB_ICONWARNING | MB_OK);
+        return false;
+    }
+
+    for (size_t i = 0; i < entries; ++i) {
         uint32_t left = trailer.sizes[i];
         if (left == 0)
             continue;
         SetText(kPayloadTable[i].name, 1);
         const std::string target = InstalledPath(installFolder, kPayloadTable[i]);
-        // A file that cannot be created is still read, so the sum stays whole.
+        // A file that cannot be created is skipped; its bytes are still read past.
         HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool cancelled = false;
+        bool readFailed = false;
         while (left > 0) {
             const DWORD want = left < kChunkSize ? left : kChunkSize;
             if (!ReadExactly(setupFile, chunk, want)) {
-                intact = false;
+                readFailed = true;  // read whole a moment ago: only a failing disk gets here
                 break;
             }
-            sum -= AddPayloadBytes(0, chunk, want);
             DWORD written = 0;
             if (out != INVALID_HANDLE_VALUE)
                 WriteFile(out, chunk, want, &written, nullptr);
             left -= want;
-            copiedBytes += want;
-            SetProgress(static_cast<double>(copiedBytes) / static_cast<double>(total));
+            doneBytes += want;
+            SetProgress(static_cast<double>(doneBytes) / work);
             if (Pump()) {
                 cancelled = true;
                 break;
@@ -109,13 +143,10 @@ bool InstallDialog::CopyPayload(HANDLE setupFile) {
         }
         if (out != INVALID_HANDLE_VALUE)
             CloseHandle(out);
-        cancelled = cancelled || Pump();
-    }
-    if (cancelled)
-        return false;
-    if (!intact || sum != 0) {
-        MessageBoxA(window, kCorruptSetupText, kCorruptSetupTitle, MB_ICONWARNING | MB_OK);
-        return false;
+        if (readFailed)
+            MessageBoxA(window, kCorruptSetupText, kCorruptSetupTitle, MB_ICONWARNING | MB_OK);
+        if (readFailed || cancelled || Pump())
+            return false;
     }
     return true;
 }

@@ -210,21 +210,34 @@ TEST_F(SetupRun, A_DecliningTheTermsInstallsNothing) {
     ExpectNoShellEntries();
 }
 
-TEST_F(SetupRun, B_AChangedPayloadByteShowsTheCorruptFileMessageAndMakesNoShellEntry) {
+// A copy of the setup file with one payload byte changed, as a damaged
+// download would have it; the setup process comes back, answered.
+HANDLE RunDamagedSetup(const std::string& setup, size_t changedByte, std::string& copy) {
     char temporary[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temporary);
-    const std::string corrupt = std::string(temporary) + "zelvaro-setup-damaged.exe";
+    copy = std::string(temporary) + "zelvaro-setup-damaged.exe";
     std::vector<uint8_t> bytes = ReadBytes(setup);
-    bytes[payload.size() + 100] ^= 0x01;  // a byte of the help file
-    std::ofstream(corrupt, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
-    HANDLE process = StartSetupAndAnswerTerms(corrupt, IDOK);
-    ASSERT_NE(process, nullptr);
+    bytes[changedByte] ^= 0x01;
+    std::ofstream(copy, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+    return StartSetupAndAnswerTerms(copy, IDOK);
+}
+
+void CloseCorruptFileMessage() {
     HWND box = WaitWindow("#32770", kCorruptSetupTitle);
     ASSERT_NE(box, nullptr) << "no corrupt-file message";
     EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), kCorruptSetupText);
     Press(box, IDOK);
+}
+
+TEST_F(SetupRun, B_AChangedPayloadByteShowsTheCorruptFileMessageAndWritesNothing) {
+    std::string corrupt;
+    HANDLE process = RunDamagedSetup(setup, payload.size() + 100, corrupt);  // a byte of the help file
+    ASSERT_NE(process, nullptr);
+    CloseCorruptFileMessage();
     EXPECT_EQ(WaitExit(process), 0u);
+    EXPECT_FALSE(Exists(folder + "\\tone.exe")) << "the sum is checked before anything is written";
+    EXPECT_FALSE(Exists(folder + "\\tone.hlp"));
     ExpectNoShellEntries();
     DeleteFileA(corrupt.c_str());
 }
@@ -271,6 +284,25 @@ TEST_F(SetupRun, D_AnExistingUninstallEntryKeepsItsValues) {
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kept);
 }
 
+TEST_F(SetupRun, E_ADamagedSetupFileLeavesTheInstalledFilesAsTheyWere) {
+    const char* const installed[] = {"\\tone.exe", "\\tone.hlp", "\\uninst.exe"};
+    std::vector<std::vector<uint8_t>> before;
+    for (const char* name : installed)
+        before.push_back(ReadBytes(folder + name));
+    ASSERT_FALSE(before[0].empty());
+    for (size_t changedByte : {size_t{100}, payload.size() + help.size() - 1}) {
+        SCOPED_TRACE(changedByte);
+        std::string corrupt;
+        HANDLE process = RunDamagedSetup(setup, changedByte, corrupt);
+        ASSERT_NE(process, nullptr);
+        CloseCorruptFileMessage();
+        EXPECT_EQ(WaitExit(process), 0u);
+        for (size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(ReadBytes(folder + installed[i]), before[i]) << installed[i];
+        DeleteFileA(corrupt.c_str());
+    }
+}
+
 // The box belongs to the temporary copy, not to the uninstaller that was run.
 std::string ProcessImageOf(HWND window) {
     DWORD id = 0;
@@ -293,7 +325,7 @@ HWND RunUninstallerUntilItAsks(const std::string& uninstaller) {
     return WaitWindow("#32770", "Uninstall Zelvaro");
 }
 
-TEST_F(SetupRun, E_DecliningTheUninstallRemovesNothing) {
+TEST_F(SetupRun, F_DecliningTheUninstallRemovesNothing) {
     HWND box = RunUninstallerUntilItAsks(folder + "\\uninst.exe");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), "Are you sure you want to remove Zelvaro from this computer?");
@@ -309,7 +341,7 @@ TEST_F(SetupRun, E_DecliningTheUninstallRemovesNothing) {
     EXPECT_TRUE(Exists(ProgramGroup() + "\\Zelvaro.lnk"));
 }
 
-TEST_F(SetupRun, F_ConfirmingTheUninstallRemovesWhatTheInstallMadeAndKeepsTheUsersFiles) {
+TEST_F(SetupRun, G_ConfirmingTheUninstallRemovesWhatTheInstallMadeAndKeepsTheUsersFiles) {
     // Saved into the program's folder, where the save dialogs first open.
     const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
     for (const char* name : {"\\My tone.tdf", "\\take.wav"})
