@@ -2,9 +2,24 @@
 
 #include <commdlg.h>
 
+#include "app/settings/settings_path.h"
+
 namespace zelvaro {
 
+namespace {
+constexpr char kSection[] = "settings";
+constexpr char kFolderKey[] = "filedir";
+}  // namespace
+
+std::string folderOf(const char* path) {
+    const std::string text(path);
+    const size_t slash = text.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+}
+
 bool askFileName(HWND owner, const FileDialogRequest& request, char (&path)[kFileNameSize]) {
+    char folder[kFileNameSize] = "";
+    GetPrivateProfileStringA(kSection, kFolderKey, "", folder, kFileNameSize, settingsPath);
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = owner;
@@ -12,7 +27,7 @@ bool askFileName(HWND owner, const FileDialogRequest& request, char (&path)[kFil
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = path;
     ofn.nMaxFile = kFileNameSize;
-    ofn.lpstrInitialDir = request.initialFolder;
+    ofn.lpstrInitialDir = folder;
     ofn.lpstrTitle = request.title;
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     // The platform's documentation has "file must exist" for open dialogs
@@ -20,7 +35,10 @@ bool askFileName(HWND owner, const FileDialogRequest& request, char (&path)[kFil
     if (!request.save)
         ofn.Flags |= OFN_FILEMUSTEXIST;
     ofn.lpstrDefExt = request.defaultExtension;
-    return (request.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) != FALSE;
+    if (!(request.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)))
+        return false;
+    WritePrivateProfileStringA(kSection, kFolderKey, folderOf(path).c_str(), settingsPath);
+    return true;
 }
 
 }  // namespace zelvaro

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace zelvaro {
 
 // Longest path the commands keep (the settings hold it with its terminator).
@@ -14,12 +16,17 @@ struct FileDialogRequest {
     // Pairs of description and pattern, ending in an empty string.
     const char* filter = "";
     const char* defaultExtension = "";
-    const char* initialFolder = "";
 };
 
-// Shows the dialog, starting with the name already in `path`; true when the
-// user chose a file, whose full name is then in `path`. Only the open dialog
-// insists on an existing file: a save must be able to make a new one.
+// Shows the dialog, starting with the name already in `path`, in the folder
+// of the last file chosen in any of the program's file dialogs (the setting
+// "filedir"). True when the user chose a file: its full name is then in
+// `path`, and its folder becomes "filedir". Only the open dialog insists on
+// an existing file: a save must be able to make a new one.
 bool askFileName(HWND owner, const FileDialogRequest& request, char (&path)[kFileNameSize]);
+
+// The drive and folder of `path` with the folder's trailing backslash, without
+// the file name; empty when `path` names no folder.
+std::string folderOf(const char* path);
 
 }  // namespace zelvaro

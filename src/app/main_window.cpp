@@ -58,7 +58,7 @@ void MainWindow::OnInitDialog() {
     for (const Tooltip& tip : kTooltips)
         AddTooltip(tooltip, tip.id, tip.text);
 
-    loadToneFile(kCurrentToneFile, tone);
+    loadToneFile(programFile(kCurrentToneFile).c_str(), tone);
 
     HWND list = valueList();
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -80,7 +80,7 @@ void MainWindow::OnDestroy() {
     player.listener = nullptr;
     player.meteringEnabled = 0;
     // Written through a temporary file, so a failed write keeps the last good tone.
-    saveToneFile(kCurrentToneFile, tone);
+    saveToneFile(programFile(kCurrentToneFile).c_str(), tone);
     splash.Destroy();
     // The buttons and the window do not own their pictures and icons.
     for (int id : {IDC_PLAY, IDC_STOP, IDC_INCREASE, IDC_DECREASE}) {
@@ -96,7 +96,7 @@ void MainWindow::OnDestroy() {
     }
 }
 
-void MainWindow::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTENTS, 0); }
+void MainWindow::OnHelp() { openHelp(window, programFile(kHelpFile).c_str(), HELP_CONTENTS, 0); }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/program_folder.h"
 #include "audio/l_sound_player.h"
 #include "audio/sound_player_listener.h"
 #include "tone/tone_settings.h"
@@ -12,10 +13,6 @@
 #include "ui/l_splash_screen.h"
 
 namespace zelvaro {
-
-// The file in the program's folder (the current directory) that keeps the
-// last tone between runs.
-constexpr char kCurrentToneFile[] = "Current.tdf";
 
 class MainWindow : public LMainDialog, public LSoundPlayerListener {
 public:

@@ -2,8 +2,6 @@
 // dialogs, remembered in the settings "file" and "filedir".
 #include "app/main_window.h"
 
-#include <cstring>
-
 #include "app/file_dialog.h"
 #include "app/play_settings_dialog.h"
 #include "app/save_as_wav.h"
@@ -14,32 +12,18 @@ namespace zelvaro {
 
 namespace {
 
-// Runs the save or open dialog preset with the last file and folder; on OK
-// remembers the chosen file and its folder and leaves the path in `path`.
+// Runs the save or open dialog preset with the last file; on OK remembers the
+// chosen file and leaves its path in `path`.
 bool chooseToneFile(HWND owner, bool save, char (&path)[kFileNameSize]) {
-    char folder[kFileNameSize];
     GetPrivateProfileStringA("settings", "file", "", path, kFileNameSize, settingsPath);
-    GetPrivateProfileStringA("settings", "filedir", "", folder, kFileNameSize, settingsPath);
-
     FileDialogRequest request;
     request.save = save;
     request.title = save ? "Save As Tone" : "Load Tone";
     request.filter = "Tone Data Files\0*.tdf\0";
     request.defaultExtension = "TDF";
-    request.initialFolder = folder;
     if (!askFileName(owner, request, path))
         return false;
-
     WritePrivateProfileStringA("settings", "file", path, settingsPath);
-    // The folder with its trailing backslash, without the file name.
-    char directory[kFileNameSize];
-    std::strcpy(directory, path);
-    char* slash = std::strrchr(directory, '\\');
-    if (slash)
-        slash[1] = '\0';
-    else
-        directory[0] = '\0';
-    WritePrivateProfileStringA("settings", "filedir", directory, settingsPath);
     return true;
 }
 

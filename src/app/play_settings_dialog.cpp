@@ -4,6 +4,7 @@
 
 #include "app/help/help_viewer.h"
 #include "app/play_settings_dialog_res.h"
+#include "app/program_folder.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/settings_path.h"
 #include "audio/output_devices.h"
@@ -42,7 +43,7 @@ bool PlaySettingsDialog::OnOK() {
 
 BOOL(WINAPI* PlaySettingsDialog::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = ShowHelp;
 
-void PlaySettingsDialog::OnHelp() { openHelp(window, "tone.hlp", HELP_CONTEXT, kHelpContext); }
+void PlaySettingsDialog::OnHelp() { openHelp(window, programFile(kHelpFile).c_str(), HELP_CONTEXT, kHelpContext); }
 
 bool ShowPlaySettings(HWND owner) {
     RegisterDbEditClass();

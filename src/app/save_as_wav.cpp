@@ -20,6 +20,11 @@ constexpr char kNoDurationTitle[] = "No Duration Specified";
 constexpr char kNoDurationText[] =
     "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
     "Select the Constant (Specified Duration) or Sweep items from the Tones menu.";
+// A fixed-duration tone whose duration is still 0 ms already has the right
+// kind: the user has to set the duration instead.
+constexpr char kZeroDurationText[] =
+    "The duration of this tone is 0 ms.\r\n\r\n"
+    "Set its Duration value in the list (double click it to change it) before saving the tone as a wav file.";
 
 }  // namespace
 
@@ -123,24 +128,17 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
 void SaveAsWav(HWND owner, const ToneSettings& tone) {
     // The generators take a duration of 0 for none and would run for a minute.
     if (!tone.fixedDuration() || tone.durationMs == 0) {
-        MessageBoxA(owner, kNoDurationText, kNoDurationTitle, MB_ICONWARNING | MB_OK);
+        MessageBoxA(owner, tone.fixedDuration() ? kZeroDurationText : kNoDurationText, kNoDurationTitle,
+                    MB_ICONWARNING | MB_OK);
         return;
     }
-    char folder[kFileNameSize] = "";
-    GetPrivateProfileStringA("settings", "filedir", "", folder, kFileNameSize, settingsPath);
     char file[kFileNameSize] = "";
     FileDialogRequest request;
     request.save = true;
     request.title = "Save As Wav File";
     request.filter = "Wave Files\0*.wav\0";
     request.defaultExtension = "wav";
-    request.initialFolder = folder;
     if (!askFileName(owner, request, file)) return;
-
-    // The chosen folder with its trailing backslash.
-    std::string chosenFolder(file, std::string(file).find_last_of("\\/") + 1);
-    WritePrivateProfileStringA("settings", "filedir", chosenFolder.c_str(), settingsPath);
-
     SaveToneAsWav(owner, tone, file);
 }
 

@@ -50,9 +50,10 @@ private:
     DWORD lastPump = 0;
 };
 
-// The command: refuses a tone without a fixed duration (or with a duration of
-// 0 ms) with the "No Duration Specified" message, asks for a file name (starting in "filedir", which it
-// then updates) and renders the tone into that file.
+// The command: refuses a tone without a fixed duration, or with a duration of
+// 0 ms, with a "No Duration Specified" message that says which; asks for a
+// file name (starting in "filedir", which it then updates) and renders the
+// tone into that file.
 void SaveAsWav(HWND owner, const ToneSettings& tone);
 
 // The render into `path` without the questions. A cancelled render leaves

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/main_window.h"
+#include "app/program_folder.h"
 #include "app/program_role.h"
 #include "app/resource.h"
 #include "app/settings/settings_path.h"
@@ -39,6 +40,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     }
 
+    zelvaro::ComputeProgramFolder();
     zelvaro::ComputeSettingsPath(zelvaro::settingsPath, zelvaro::kSettingsPathSize);
     bool ran = false;
     {

@@ -44,6 +44,7 @@ int LProgressDialog::Run(HWND owner) {
         running = false;
         return 0;
     }
+    this->owner = owner;
     if (owner)
         EnableWindow(owner, FALSE);
     const int result = Pump() ? 0 : Work();
@@ -56,6 +57,7 @@ int LProgressDialog::Run(HWND owner) {
         SetActiveWindow(owner);
         SetFocus(owner);
     }
+    this->owner = nullptr;
     running = false;
     return result;
 }
@@ -93,6 +95,9 @@ void LProgressDialog::SetProgress(double fraction) {
     SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-void LProgressDialog::ShowError(const char* text) { MessageBoxA(window, text, "Error", MB_ICONEXCLAMATION | MB_OK); }
+void LProgressDialog::ShowError(const char* text) {
+    HWND boxOwner = window && IsWindow(window) ? window : owner && IsWindow(owner) ? owner : nullptr;
+    MessageBoxA(boxOwner, text, "Error", MB_ICONEXCLAMATION | MB_OK);
+}
 
 }  // namespace zelvaro

@@ -31,12 +31,16 @@ public:
     void SetText(const char* text, int line);
     // The bar at fraction (0 to 1) x 100, truncated.
     void SetProgress(double fraction);
-    // A message box titled "Error" owned by the dialog.
+    // A message box titled "Error" owned by the dialog; once the dialog is
+    // gone (the user cancelled), by Run's owner, so that the box cannot open
+    // behind the owner that Run still keeps disabled.
     void ShowError(const char* text);
 
     HWND window = nullptr;
     const char* title;
     bool running = false;
+    // Run's owner while Run is active.
+    HWND owner = nullptr;
 
 protected:
     // Objects live on their caller's stack, never deleted through the base.

@@ -57,7 +57,11 @@ TEST_F(MainWindowDialogsTest, SaveAsWavCommandSavesTheWindowsToneBehindItsDialog
     tone.startRight[0] = 300;
     tone.endRight[0] = 3000;
     const ToneSettings saved = tone;
-    const std::string wav = folder.file("sweep.wav");
+    // A folder other than the current directory, where a dialog without a
+    // folder to start in would open.
+    const std::string wavFolder = folder.file("wavs");
+    CreateDirectoryA(wavFolder.c_str(), nullptr);
+    const std::string wav = wavFolder + "\\sweep.wav";
 
     g_mainWindow = ui.window;
     g_progressOwner = nullptr;
@@ -80,14 +84,34 @@ TEST_F(MainWindowDialogsTest, SaveAsWavCommandSavesTheWindowsToneBehindItsDialog
     EXPECT_GE(g_progressIconSize.cx, 20) << "20 x 20 dialog units";
     EXPECT_GE(g_progressIconSize.cy, 20);
     EXPECT_TRUE(IsWindowEnabled(ui.window));
-    EXPECT_EQ(ui.setting("filedir"), folder.path() + "\\");
+    EXPECT_EQ(ui.setting("filedir"), wavFolder + "\\");
     EXPECT_EQ(toneBytes(ui.main->tone), toneBytes(saved)) << "the tone is not changed";
 
     // 66,150 frames of 16-bit stereo after the 46-byte header.
     const std::string bytes = readFile(wav);
+    DeleteFileA(wav.c_str());
     ASSERT_EQ(bytes.size(), 46u + 66150u * 4u);
     EXPECT_EQ(bytes.compare(0, 4, "RIFF"), 0);
     EXPECT_EQ(static_cast<uint8_t>(bytes[22]), 2) << "channels";
+
+    RemoveDirectoryA(wavFolder.c_str());
+
+    // The tone files' dialogs open in "filedir" too. (A folder that no dialog
+    // has shown yet: the dialogs also remember their last folder.)
+    const std::string toneFolder = folder.file("tones");
+    CreateDirectoryA(toneFolder.c_str(), nullptr);
+    ui.writeSetting("filedir", (toneFolder + "\\").c_str());
+    std::string openedIn;
+    DialogWatch load("#32770", "Load Tone", IDCANCEL, [&](HWND dialog) {
+        Sleep(100);
+        char path[MAX_PATH] = {};
+        SendMessageA(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(path));
+        openedIn = path;
+    });
+    ui.command(IDM_LOAD_TONE);
+    EXPECT_TRUE(load.wait().found);
+    RemoveDirectoryA(toneFolder.c_str());
+    EXPECT_EQ(openedIn, toneFolder);
 }
 
 TEST_F(MainWindowDialogsTest, SaveAsWavOfAContinuousToneShowsTheMessageOverTheWindow) {

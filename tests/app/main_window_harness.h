@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/program_folder.h"
 #include "app/resource.h"
 #include "app/settings/settings_path.h"
 #include "tone/tone_file.h"
@@ -22,8 +23,8 @@ namespace zelvaro::test {
 
 using Row = std::pair<std::string, std::string>;
 
-// A fresh folder that is the current directory (the program's folder) and
-// holds settings.ini for the length of one test.
+// A fresh folder that is the current directory for the length of one test.
+// The harness makes it the program's folder, which holds settings.ini.
 class TempFolder {
 public:
     TempFolder() {
@@ -92,6 +93,7 @@ public:
     explicit MainWindowHarness(const TempFolder& folder) {
         std::string ini = folder.file("settings.ini");
         lstrcpynA(settingsPath, ini.c_str(), kSettingsPathSize);
+        setProgramFolder(folder.path());
     }
     ~MainWindowHarness() { close(); }
 

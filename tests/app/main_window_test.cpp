@@ -60,6 +60,7 @@ public:
         return static_cast<long>(code);
     }
     DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
 
 private:
     PROCESS_INFORMATION info_ = {};
@@ -80,6 +81,25 @@ HWND waitForWindow(DWORD processId, const char* title, DWORD timeoutMs) {
         Sleep(50);
     }
     return nullptr;
+}
+
+// Moves the current directory of a running process, as its open-file dialog
+// may: a thread started in it calls SetCurrentDirectoryA (the system's
+// libraries sit at the same address in every process of the session).
+bool moveCurrentDirectory(HANDLE process, const std::string& folder) {
+    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr))
+        return false;
+    auto* call = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetCurrentDirectoryA")));
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, call, remote, 0, nullptr);
+    if (!thread)
+        return false;
+    DWORD moved = 0;
+    const bool done = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &moved);
+    CloseHandle(thread);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return done && moved;
 }
 
 TEST(ProgramRole, NameAndTrailerChooseTheRole) {
@@ -134,12 +154,15 @@ TEST(MainWindowProcess, RunsFromItsOwnFolderAndEndsWithOneAfterClosing) {
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME) << "the main window has a fixed size";
 
+    TempFolder elsewhere;
+    ASSERT_TRUE(moveCurrentDirectory(program.handle(), elsewhere.path()));
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.exitCode(20000), 1) << "a main window that ran and was closed ends with 1";
     ToneSettings defaults;
     setDefaults(defaults);
     EXPECT_EQ(readFile(folder.file("Current.tdf")), toneBytes(defaults))
         << "Current.tdf goes to the program's folder, whatever the current directory";
+    EXPECT_EQ(readFile(elsewhere.file("Current.tdf")), "");
 }
 
 TEST(MainWindowProcess, ASecondStartBringsTheFirstWindowBackAndEndsWithZero) {

@@ -263,12 +263,16 @@ TEST_F(MainWindowTest, CurrentTdfIsReadAtStartAndWrittenAtClose) {
                                            {"Sine 1 Right Frequency", "660.00Hz"}}));
     ui.select({1});
     ui.keyDown(VK_PRIOR);
+    // The current directory moves (as the open-file dialog moves it); the
+    // tone still goes beside the program.
+    TempFolder elsewhere;
     ui.command(IDM_EXIT);  // posts WM_CLOSE
     ui.pump(100);
     EXPECT_FALSE(IsWindow(ui.window));
     ToneSettings expected = saved;
     expected.startRight[0] = 1320.0;
     EXPECT_EQ(readFile(folder.file("Current.tdf")), toneBytes(expected));
+    EXPECT_EQ(readFile(elsewhere.file("Current.tdf")), "");
 }
 
 TEST_F(MainWindowTest, EscapeAndEnterNeverCloseTheWindow) {
@@ -374,7 +378,8 @@ TEST_F(MainWindowTest, HelpContentsByMenuF1AndHelpMessage) {
     ui.keyDown(VK_F1);
     SendMessageA(ui.window, WM_HELP, 0, 0);
     MainWindow::openHelp = previous;
-    EXPECT_EQ(g_helpCalls, (std::vector<std::string>(3, "tone.hlp 3 0")));
+    EXPECT_EQ(g_helpCalls, (std::vector<std::string>(3, folder.file("tone.hlp") + " 3 0")))
+        << "the help file beside the program, whatever the current directory";
 }
 
 // Only "true", in any letter case, starts the tone as the window opens.

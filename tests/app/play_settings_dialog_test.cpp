@@ -11,6 +11,7 @@
 
 #include "app/play_settings_dialog.h"
 #include "app/play_settings_dialog_res.h"
+#include "app/program_folder.h"
 #include "tests/app/app_dialogs_test_support.h"
 #include "tests/support/dialog_watch.h"
 #include "ui/l_db_edit.h"
@@ -173,6 +174,7 @@ BOOL WINAPI recordHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
 
 TEST(PlaySettingsDialog, HelpButtonAndF1OpenTopic101AndKeepTheDialogOpen) {
     ScratchFolder folder("zelvaro-playsettings");
+    setProgramFolder(folder.path);
     test::OwnerWindow owner;
     g_helpCalls.clear();
     auto* const previous = PlaySettingsDialog::openHelp;
@@ -191,13 +193,14 @@ TEST(PlaySettingsDialog, HelpButtonAndF1OpenTopic101AndKeepTheDialogOpen) {
     });
     const bool ok = ShowPlaySettings(owner.handle);
     PlaySettingsDialog::openHelp = previous;
+    setProgramFolder("");
     ASSERT_TRUE(watch.wait().found);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(openAfterHelp);
     ASSERT_EQ(g_helpCalls.size(), 2u);
     for (const HelpCall& call : g_helpCalls) {
         EXPECT_EQ(call.owner, dialogWindow);
-        EXPECT_EQ(call.file, "tone.hlp");
+        EXPECT_EQ(call.file, folder.file("tone.hlp")) << "beside the program, whatever the current directory";
         EXPECT_EQ(call.command, static_cast<UINT>(HELP_CONTEXT));
         EXPECT_EQ(call.data, 101u);
     }

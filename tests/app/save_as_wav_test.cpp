@@ -162,10 +162,23 @@ void keepForInterop(const std::string& path, const char* name) {
 TEST(SaveAsWav, ToneWithoutDurationGetsTheMessageAndNoDialog) {
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
+    const std::string noDuration =
+        "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
+        "Select the Constant (Specified Duration) or Sweep items from the Tones menu.";
+    const std::string zeroDuration =
+        "The duration of this tone is 0 ms.\r\n\r\n"
+        "Set its Duration value in the list (double click it to change it) before saving the tone as a wav file.";
     struct Kind {
         uint16_t flags;
         uint32_t durationMs;
-    } const kinds[] = {{0, 1000}, {kFlagStereo, 1000}, {kFlagFixedDuration, 0}};
+        const std::string& text;
+    } const kinds[] = {
+        {0, 1000, noDuration},
+        {kFlagStereo, 1000, noDuration},
+        // The kind is already right: the message asks for the duration.
+        {kFlagFixedDuration, 0, zeroDuration},
+        {kFlagFixedDuration | kFlagSweep, 0, zeroDuration},
+    };
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(testing::Message() << kind.flags << ", " << kind.durationMs << " ms");
         DialogWatch saveDialog("#32770", "Save As Wav File", IDCANCEL);
@@ -174,9 +187,7 @@ TEST(SaveAsWav, ToneWithoutDurationGetsTheMessageAndNoDialog) {
         const test::SeenDialog& seen = message.wait();
         ASSERT_TRUE(seen.found);
         EXPECT_EQ(seen.owner, owner.handle);
-        EXPECT_EQ(seen.text,
-                  "Tones can only be saved as wav files if they are a fixed duration tone.\r\n\r\n"
-                  "Select the Constant (Specified Duration) or Sweep items from the Tones menu.");
+        EXPECT_EQ(seen.text, kind.text);
         EXPECT_EQ(seen.icon, LoadIconA(nullptr, IDI_WARNING));
         EXPECT_FALSE(saveDialog.wait().found);
         EXPECT_EQ(test::iniValue("filedir"), "<missing>");
@@ -375,12 +386,14 @@ TEST(SaveAsWav, AnExistingFileSurvivesAFailedSaveAndAGoodOneReplacesIt) {
 }
 
 // A sink standing for a disk that fills: the writes after the first block
-// fail, or the final header cannot be written.
+// fail, or the final header cannot be written. It can also press the
+// progress dialog's Cancel as its first block arrives.
 class FailingSink final : public SoundSink {
 public:
-    FailingSink(bool failWrites) : SoundSink(44100, 524272, 1), failWrites(failWrites) {}
+    FailingSink(bool failWrites, bool cancel) : SoundSink(44100, 524272, 1), failWrites(failWrites), cancel(cancel) {}
     void write(const int32_t*, int frames) override {
         framesWritten += frames;
+        if (cancel && ++writes == 1) PostMessageA(FindWindowA("#32770", "Saving Wave File"), WM_COMMAND, IDCANCEL, 0);
         if (failWrites && ++writes >= 2) status |= kStatusWriteError;
     }
     bool finish() override {
@@ -388,16 +401,22 @@ public:
         return !writeError();
     }
     int64_t framesLeft() const override { return 1 << 30; }
-    bool failWrites;
+    bool failWrites, cancel;
     int writes = 0;
 };
 
 TEST(SaveWavProgress, WriteErrorIsExplainedAndTheShortFileRemoved) {
     struct Case {
         const char* name;
-        bool failWrites;
-    } const cases[] = {{"a block", true}, {"the final header", false}};
+        bool failWrites, cancel;
+    } const cases[] = {
+        {"a block", true, false},
+        {"the final header", false, false},
+        // The dialog is gone: the box is owned by the main window.
+        {"the final header after Cancel", false, true},
+    };
     ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // The file the writer would have made.
@@ -405,16 +424,22 @@ TEST(SaveWavProgress, WriteErrorIsExplainedAndTheShortFileRemoved) {
         CloseHandle(CreateFileA(wav.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(fileExists(wav));
         RenderJob job;
-        job.source = createSignalSource(makeTone(kFlagFixedDuration, 2000, 1000));
-        job.sink = new FailingSink(c.failWrites);
+        // Five minutes: a Cancel is seen long before the end.
+        job.source = createSignalSource(makeTone(kFlagFixedDuration, 300000, 1000));
+        job.sink = new FailingSink(c.failWrites, c.cancel);
         SaveWavProgress progress(&job, wav.c_str());
         DialogWatch error("#32770", "Error", IDOK);
-        EXPECT_EQ(progress.Run(nullptr), 0);
+        EXPECT_EQ(progress.Run(owner.handle), 0);
         const test::SeenDialog& seen = error.wait();
         ASSERT_TRUE(seen.found);
+        if (c.cancel)
+            EXPECT_EQ(seen.owner, owner.handle);
+        else
+            EXPECT_EQ(seen.ownerCaption, "Saving Wave File");
         EXPECT_NE(seen.text.find("disk full"), std::string::npos) << seen.text;
         EXPECT_NE(seen.text.find("removed"), std::string::npos) << seen.text;
         EXPECT_FALSE(fileExists(wav));
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
     }
 }
 

@@ -253,20 +253,31 @@ TEST(LProgressDialog, OtherMessagesReachHandleMessageAndItsResultIsReturned) {
     EXPECT_EQ(job.Run(nullptr), 42);
 }
 
-TEST(LProgressDialog, ShowErrorIsAMessageBoxOwnedByTheDialog) {
-    HWND dialogWindow = nullptr;
-    test::DialogWatch watch("#32770", "Error", IDOK);
-    Job job([&](Job& self) {
-        dialogWindow = self.window;
-        self.ShowError("The disk is full.");
-        return 1;
-    });
-    EXPECT_EQ(job.Run(nullptr), 1);
-    const test::SeenDialog& seen = watch.wait();
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.owner, dialogWindow);
-    EXPECT_EQ(seen.text, "The disk is full.");
-    EXPECT_EQ(seen.icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+// Owned by the dialog; after Cancel (a failure found while the job closes its
+// file) by Run's owner, which is still disabled and would otherwise hide it.
+TEST(LProgressDialog, ShowErrorIsAMessageBoxOwnedByTheDialogOrAfterCancelByTheOwner) {
+    for (bool cancelled : {false, true}) {
+        SCOPED_TRACE(cancelled ? "after Cancel" : "while the dialog is up");
+        OwnerWindow owner;
+        HWND dialogWindow = nullptr;
+        test::DialogWatch watch("#32770", "Error", IDOK);
+        Job job([&](Job& self) {
+            dialogWindow = self.window;
+            if (cancelled) {
+                PostMessageA(self.window, WM_COMMAND, IDCANCEL, 0);
+                EXPECT_TRUE(self.Pump());
+            }
+            self.ShowError("The disk is full.");
+            return 1;
+        });
+        EXPECT_EQ(job.Run(owner.handle), 1);
+        const test::SeenDialog& seen = watch.wait();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.owner, cancelled ? owner.handle : dialogWindow);
+        EXPECT_EQ(seen.text, "The disk is full.");
+        EXPECT_EQ(seen.icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+    }
 }
 
 }  // namespace
