@@ -82,7 +82,7 @@ bool IsProgramFileName(const std::string& name) {
     return IsReplaceLeftover(name, "Current.tdf");
 }
 
-bool IsProtectedFolder(const std::string& folder, const std::vector<std::string>& protectedFolders) {
+bool IsProtectedFolder(const std::string& folder, const ProtectedFolders& protectedFolders) {
     const std::string path = Normalised(folder);
     std::vector<std::string> parts;
     size_t minimumParts = 0;
@@ -99,15 +99,43 @@ bool IsProtectedFolder(const std::string& folder, const std::vector<std::string>
     if (parts.size() < minimumParts)
         return true;
     for (const std::string& part : parts) {
-        if (part.empty() || part == "." || part == ".." || part.find_first_not_of(" .") == std::string::npos)
+        // The system drops a part's trailing dots and blanks ("windows." is
+        // "windows"); "?" and "." as the first part are the device forms
+        // "\\?\" and "\\.\"; a colon names a stream ("windows::$index_allocation"
+        // is the folder itself); the wildcards match other names.
+        if (part.empty() || part.back() == '.' || part.back() == ' ' ||
+            part.find_first_of(":*?\"<>|") != std::string::npos || part == ".")
             return true;
     }
-    for (const std::string& other : protectedFolders) {
-        const std::string normalisedOther = Normalised(other);
-        if (!normalisedOther.empty() && IsAncestorOrSame(path, normalisedOther))
+    for (const std::string& tree : protectedFolders.trees) {
+        const std::string other = Normalised(tree);
+        if (!other.empty() && (IsAncestorOrSame(path, other) || IsAncestorOrSame(other, path)))
+            return true;
+    }
+    for (const std::string& root : protectedFolders.roots) {
+        const std::string other = Normalised(root);
+        if (!other.empty() && IsAncestorOrSame(path, other))
             return true;
     }
     return false;
+}
+
+bool IsSameFolder(const std::string& folder, const std::string& finalPath) {
+    std::string path = Normalised(finalPath);
+    if (path.compare(0, 8, "\\\\?\\unc\\") == 0)
+        path = "\\" + path.substr(7);  // "\\?\UNC\server\share" is "\\server\share"
+    else if (path.compare(0, 4, "\\\\?\\") == 0)
+        path = path.substr(4);
+    return !path.empty() && path == Normalised(folder);
+}
+
+bool MayRemoveFrom(const std::string& folder, const FolderFacts& facts, const ProtectedFolders& protectedFolders) {
+    return (facts.attributes & kAttributeDirectory) && !(facts.attributes & kAttributeReparsePoint) &&
+           !IsProtectedFolder(folder, protectedFolders) && IsSameFolder(folder, facts.finalPath);
+}
+
+bool MayDeleteFile(const std::string& name, uint32_t attributes) {
+    return !(attributes & (kAttributeDirectory | kAttributeReparsePoint)) && IsProgramFileName(name);
 }
 
 }  // namespace zelvaro

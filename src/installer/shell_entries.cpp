@@ -2,12 +2,12 @@
 #include "installer/shell_entries.h"
 
 #include <objbase.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 
 #include <cstring>
 
 #include "app/settings/settings_path.h"
-#include "installer/folder_guard.h"
 #include "installer/setup_layout.h"
 
 namespace zelvaro {
@@ -40,6 +40,23 @@ std::string FolderFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
     char buffer[MAX_PATH] = {};
     const UINT length = query(buffer, MAX_PATH);
     return length > 0 && length < MAX_PATH ? buffer : "";
+}
+
+std::string ShellFolder(int id) {
+    char buffer[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, buffer)) ? buffer : "";
+}
+
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    std::string folder;
+    wchar_t* wide = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide))) {
+        char buffer[MAX_PATH] = {};
+        if (WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, MAX_PATH, nullptr, nullptr) > 0)
+            folder = buffer;
+    }
+    CoTaskMemFree(wide);
+    return folder;
 }
 
 }  // namespace
@@ -131,28 +148,66 @@ bool AppendMarker(const char* path, uint32_t marker) {
     return ok;
 }
 
-std::vector<std::string> ProtectedFolders() {
-    std::vector<std::string> folders = {FolderFrom(GetWindowsDirectoryA), FolderFrom(GetSystemDirectoryA),
-                                        FolderFrom(GetSystemWow64DirectoryA)};
+ProtectedFolders ProtectedFoldersOfThisMachine() {
+    ProtectedFolders folders;
+    folders.trees = {FolderFrom(GetWindowsDirectoryA), FolderFrom(GetSystemDirectoryA),
+                     FolderFrom(GetSystemWow64DirectoryA)};
     char temporary[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathA(MAX_PATH, temporary);
     if (length > 0 && length < MAX_PATH)
-        folders.push_back(temporary);
+        folders.trees.push_back(temporary);
+    // Any of them may have been moved away from the profile that holds the rest.
+    for (int id : {CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_DESKTOPDIRECTORY, CSIDL_MYMUSIC, CSIDL_MYPICTURES,
+                   CSIDL_MYVIDEO, CSIDL_FAVORITES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_STARTMENU,
+                   CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_STARTMENU, CSIDL_FONTS,
+                   CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86})
+        folders.trees.push_back(ShellFolder(id));
+    for (REFKNOWNFOLDERID id : {FOLDERID_UserProfiles, FOLDERID_Downloads, FOLDERID_Public})
+        folders.trees.push_back(KnownFolder(id));
+    for (int id : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_COMMON_APPDATA})
+        folders.roots.push_back(ShellFolder(id));
+    // A 32-bit program is told the 32-bit program files folder only.
+    char programFiles64[MAX_PATH] = {};
+    const DWORD length64 = GetEnvironmentVariableA("ProgramW6432", programFiles64, MAX_PATH);
+    if (length64 > 0 && length64 < MAX_PATH)
+        folders.roots.push_back(programFiles64);
     return folders;
 }
 
 bool RemoveProgramFiles(const std::string& folder) {
-    if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, ProtectedFolders()))
+    const ProtectedFolders protectedFolders = ProtectedFoldersOfThisMachine();
+    if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, protectedFolders))
         return false;
+    // Held without delete sharing while the files go, so that the folder
+    // cannot be renamed and replaced by a junction after the checks.
+    HANDLE handle = CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    FolderFacts facts;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    char finalPath[2 * MAX_PATH] = {};
+    const DWORD finalLength =
+        GetFinalPathNameByHandleA(handle, finalPath, sizeof finalPath, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (GetFileInformationByHandle(handle, &information) && finalLength > 0 && finalLength < sizeof finalPath) {
+        facts.attributes = information.dwFileAttributes;
+        facts.finalPath = finalPath;
+    }
+    if (!MayRemoveFrom(folder, facts, protectedFolders)) {
+        CloseHandle(handle);
+        return false;
+    }
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsProgramFileName(found.cFileName))
+            if (MayDeleteFile(found.cFileName, found.dwFileAttributes))
                 DeleteFileA((folder + "\\" + found.cFileName).c_str());
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
+    CloseHandle(handle);
     // Fails, and so keeps the folder, while anything of the user's is left in it.
     RemoveDirectoryA(folder.c_str());
     return true;

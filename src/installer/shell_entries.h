@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/folder_guard.h"
+
 namespace zelvaro {
 
 constexpr char kUninstallParentKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -35,12 +37,13 @@ void RemoveUninstallEntry();
 // Appends the 4-byte little-endian role marker to the file.
 bool AppendMarker(const char* path, uint32_t marker);
 
-// The folders whose files the uninstaller must never delete.
-std::vector<std::string> ProtectedFolders();
-// Deletes the program's own files (IsProgramFileName) at the top of
-// `folder`, then the folder when nothing else is left in it; a user's files
-// and subfolders stay, and the folder with them. False, with nothing
-// deleted, when the folder is protected.
+// The folders the uninstaller must keep out of, as this machine has them.
+ProtectedFolders ProtectedFoldersOfThisMachine();
+// Deletes the program's own files (MayDeleteFile) at the top of `folder`,
+// then the folder when nothing else is left in it; a user's files and
+// subfolders stay, and the folder with them. False, with nothing deleted,
+// when the folder is protected, is a junction or link, or is reached through
+// one (MayRemoveFrom).
 bool RemoveProgramFiles(const std::string& folder);
 
 }  // namespace zelvaro

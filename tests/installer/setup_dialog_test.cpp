@@ -4,6 +4,7 @@
 #include "installer/setup_dialog.h"
 
 #include <dde.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -91,11 +92,17 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
     const std::string system = buffer;
     GetTempPathA(MAX_PATH, buffer);
     const std::string temporary = buffer;
-    for (const std::string& refused : {std::string(""), std::string("C:\\"), std::string("C:"), windows, system,
-                                       temporary, std::string("zelvaro-relative")})
+    char documents[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
+    char programFiles[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles);
+    for (const std::string& refused :
+         {std::string(""), std::string("C:\\"), std::string("C:"), windows, system, temporary,
+          temporary + "zelvaro", std::string(documents), std::string(programFiles), std::string("zelvaro-relative")})
         EXPECT_FALSE(RemoveProgramFiles(refused)) << "\"" << refused << "\"";
 
-    const std::string folder = temporary + "zelvaro-guard-test";
+    // Outside the temporary folder, which is one of the user's.
+    const std::string folder = std::string(programFiles) + "\\zelvaro-guard-test";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "\\kept").c_str(), nullptr);
     const char* const programs[] = {"\\tone.exe", "\\tone.hlp", "\\uninst.exe", "\\Current.tdf",
@@ -105,6 +112,9 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     for (const char* name : users)
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_FALSE(RemoveProgramFiles("\\\\?\\" + folder)) << "the same folder in its device form";
+    EXPECT_FALSE(RemoveProgramFiles(folder + "."));
+    EXPECT_NE(GetFileAttributesA((folder + "\\tone.exe").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(RemoveProgramFiles(folder));
     for (const char* name : programs)
         EXPECT_EQ(GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
