@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "app/help/help_viewer.h"
 #include "app/resource.h"
@@ -46,6 +47,11 @@ MainWindow::~MainWindow() {
 }
 
 HWND MainWindow::valueList() const { return GetDlgItem(window, IDC_VALUES); }
+
+void MainWindow::FocusValueList() {
+    if (window && IsWindow(window))
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(valueList()), TRUE);
+}
 
 void MainWindow::OnInitDialog() {
     HINSTANCE instance = instanceHandle();
@@ -117,7 +123,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_CONTEXTMENU:
-        ShowContextMenu(reinterpret_cast<HWND>(wParam));
+        ShowContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
     case WM_TIMER:
         ShowNextStatusText(wParam);

@@ -59,9 +59,15 @@ public:
 
 private:
     HWND valueList() const;
+    // Gives the value list the keyboard focus, as at start: called after
+    // every dialog the window runs.
+    void FocusValueList();
     void ShowNextStatusText(UINT_PTR timer);
-    void ShowContextMenu(HWND clicked);
-    void TrackSubMenu(int popup, int item, UINT flags);
+    // `at` is the click's screen position, or (-1, -1) from the keyboard.
+    void ShowContextMenu(HWND clicked, POINT at);
+    // The Tone menu at the first selected row (the keyboard's context menu).
+    void ShowValueMenuAtSelection();
+    void TrackSubMenu(int popup, int item, UINT flags, POINT at);
     void StepValues(Step step);
     void EditValues();
     void ShowAbout();

@@ -18,6 +18,12 @@ constexpr int kTonePopup = 1;
 constexpr int kHelpPopup = 2;
 constexpr int kInternetResourcesItem = 1;
 
+POINT cursorPosition() {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    return cursor;
+}
+
 }  // namespace
 
 void MainWindow::OnCommand(WORD id, WORD notification) {
@@ -43,7 +49,7 @@ void MainWindow::OnCommand(WORD id, WORD notification) {
         return;
     case IDC_STATUS:
         if (notification == STN_CLICKED)
-            TrackSubMenu(kHelpPopup, kInternetResourcesItem, 0);
+            TrackSubMenu(kHelpPopup, kInternetResourcesItem, 0, cursorPosition());
         return;
     case IDM_ABOUT:
         ShowAbout();
@@ -97,10 +103,22 @@ void MainWindow::OnCommand(WORD id, WORD notification) {
 
 bool MainWindow::PreTranslateMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     // The keyboard sends F10 as a system key (it would open the menu bar);
-    // without Alt (context bit 29) it is the Play key like F9.
+    // without Alt (context bit 29) it is the Play key like F9, and with Shift
+    // the context-menu key, as everywhere in the system.
     constexpr LPARAM kAltDown = 1 << 29;
-    if (message == WM_SYSKEYDOWN && wParam == VK_F10 && (lParam & kAltDown) == 0) {
-        StartPlayback();
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    if ((message == WM_SYSKEYDOWN || message == WM_KEYDOWN) && wParam == VK_F10 && (lParam & kAltDown) == 0) {
+        if (shift)
+            ShowValueMenuAtSelection();
+        else
+            StartPlayback();
+        return true;
+    }
+    // The context-menu key: its release, left to the window, would ask for
+    // the menu a second time (the system turns it into WM_CONTEXTMENU).
+    if (wParam == VK_APPS && (message == WM_KEYDOWN || message == WM_KEYUP)) {
+        if (message == WM_KEYDOWN)
+            ShowValueMenuAtSelection();
         return true;
     }
     if (message == WM_KEYDOWN) {
@@ -114,7 +132,6 @@ bool MainWindow::PreTranslateMessage(HWND, UINT message, WPARAM wParam, LPARAM l
             StopPlayback();
             return true;
         case VK_F9:
-        case VK_F10:
             StartPlayback();
             return true;
         case VK_RETURN:
@@ -185,37 +202,60 @@ void MainWindow::StepValues(Step step) {
 }
 
 void MainWindow::EditValues() {
-    if (editSelected(valueList(), window, tone))
+    const bool changed = editSelected(valueList(), window, tone);
+    FocusValueList();
+    if (changed)
         RestartIfPlaying();
 }
 
-void MainWindow::ShowContextMenu(HWND clicked) {
+void MainWindow::ShowContextMenu(HWND clicked, POINT at) {
+    const bool fromKeyboard = at.x == -1 && at.y == -1;
+    if (clicked == valueList() && fromKeyboard) {
+        ShowValueMenuAtSelection();
+        return;
+    }
     if (clicked == GetDlgItem(window, IDC_STATUS))
-        TrackSubMenu(kHelpPopup, kInternetResourcesItem, TPM_RIGHTBUTTON);
+        TrackSubMenu(kHelpPopup, kInternetResourcesItem, TPM_RIGHTBUTTON, cursorPosition());
     else if (clicked == valueList())
-        TrackSubMenu(kTonePopup, -1, TPM_RIGHTBUTTON);
+        TrackSubMenu(kTonePopup, -1, TPM_RIGHTBUTTON, cursorPosition());
+}
+
+void MainWindow::ShowValueMenuAtSelection() {
+    HWND list = valueList();
+    int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (row < 0)
+        row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    // Below the row's left end, so that the row stays in sight; the list's
+    // top left corner when there is no row to point at.
+    POINT at = {0, 0};
+    RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
+    if (row >= 0) {
+        SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+        if (SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds)))
+            at = {bounds.left, bounds.bottom};
+    }
+    ClientToScreen(list, &at);
+    TrackSubMenu(kTonePopup, -1, TPM_RIGHTBUTTON, at);
 }
 
 // Shows popup `popup` of menu resource 1 (or its item `item` when that is not
-// -1) at the cursor; the chosen item arrives as an ordinary WM_COMMAND.
-void MainWindow::TrackSubMenu(int popup, int item, UINT flags) {
+// -1) at `at`; the chosen item arrives as an ordinary WM_COMMAND.
+void MainWindow::TrackSubMenu(int popup, int item, UINT flags, POINT at) {
     HMENU menu = LoadMenuA(instanceHandle(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
     if (!menu)
         return;
     HMENU sub = GetSubMenu(menu, popup);
     if (sub && item >= 0)
         sub = GetSubMenu(sub, item);
-    if (sub) {
-        POINT cursor = {};
-        GetCursorPos(&cursor);
-        TrackPopupMenu(sub, flags | TPM_LEFTALIGN, cursor.x, cursor.y, 0, window, nullptr);
-    }
+    if (sub)
+        TrackPopupMenu(sub, flags | TPM_LEFTALIGN, at.x, at.y, 0, window, nullptr);
     DestroyMenu(menu);
 }
 
 void MainWindow::ShowAbout() {
     LDialog about;
     about.RunModal(window, "AboutDlg");
+    FocusValueList();
 }
 
 void MainWindow::OpenWebLink(WORD id) {

@@ -31,23 +31,32 @@ bool chooseToneFile(HWND owner, bool save, char (&path)[kFileNameSize]) {
 
 void MainWindow::SaveAsTone() {
     char path[kFileNameSize];
-    if (chooseToneFile(window, true, path))
+    const bool chosen = chooseToneFile(window, true, path);
+    FocusValueList();
+    if (chosen)
         saveToneFile(path, tone);
 }
 
 void MainWindow::LoadTone() {
     char path[kFileNameSize];
-    if (!chooseToneFile(window, false, path))
+    const bool chosen = chooseToneFile(window, false, path);
+    FocusValueList();
+    if (!chosen)
         return;
     loadToneFile(path, tone);
     ToneChanged();
 }
 
-void MainWindow::OnSaveAsWav() { SaveAsWav(window, tone); }
+void MainWindow::OnSaveAsWav() {
+    SaveAsWav(window, tone);
+    FocusValueList();
+}
 
 void MainWindow::OnPlaySettings() {
+    const bool accepted = ShowPlaySettings(window);
+    FocusValueList();
     // A running tone takes the new device and volume only when it starts again.
-    if (ShowPlaySettings(window))
+    if (accepted)
         RestartIfPlaying();
 }
 

@@ -27,8 +27,10 @@ void MainWindow::StartPlayback() {
         SoundSourceRef source = createSignalSource(tone);
         opened = player.open(source, 0);
     }
-    if (!opened)
+    if (!opened) {
         MessageBoxA(window, kPlayErrorText, kPlayErrorTitle, MB_OK | MB_ICONWARNING);
+        FocusValueList();
+    }
 }
 
 void MainWindow::StopPlayback() { player.stop(); }

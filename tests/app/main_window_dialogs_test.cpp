@@ -147,9 +147,11 @@ TEST_F(MainWindowDialogsTest, PlaySettingsOkWritesTheKeysAndRestartsAPlayingTone
     EXPECT_EQ(player.starts, 1);
 
     DialogWatch dialog("#32770", "Play Settings", 0, answerPlaySettings("-20", IDOK));
+    SetFocus(GetDlgItem(ui.window, IDC_PLAY));
     ui.command(IDM_PLAY_SETTINGS);
     ASSERT_TRUE(dialog.wait().found);
     EXPECT_EQ(dialog.wait().owner, ui.window);
+    EXPECT_EQ(GetFocus(), ui.list()) << "the list has the keyboard again";
     ui.pump(200);
     EXPECT_EQ(ui.setting("playvolume"), "-20dB");
     EXPECT_EQ(ui.setting("autoplay"), "true");

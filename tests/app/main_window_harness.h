@@ -155,6 +155,19 @@ public:
         PostMessageA(list(), WM_SYSKEYDOWN, key, 1);
         pump();
     }
+    // A key pressed while Shift is held: the thread's key state says so while
+    // the key's message is handled.
+    void shiftedKey(UINT message, WPARAM key) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        const BYTE shift = keys[VK_SHIFT];
+        keys[VK_SHIFT] |= 0x80;
+        SetKeyboardState(keys);
+        PostMessageA(list(), message, key, 1);
+        pump();
+        keys[VK_SHIFT] = shift;
+        SetKeyboardState(keys);
+    }
     void character(char c) {
         PostMessageA(list(), WM_CHAR, static_cast<WPARAM>(c), 1);
         pump();
@@ -412,10 +425,12 @@ private:
     size_t done_ = 0;
 };
 
-// Waits for a popup menu to open, reads its items' texts and closes it.
+// Waits for a popup menu to open, reads its items' texts and where it opened,
+// and closes it.
 class PopupMenuReader {
 public:
     PopupMenuReader() { thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr); }
+    RECT shownAt = {};
     ~PopupMenuReader() { wait(); }
     std::vector<std::string> wait() {
         if (thread_) {
@@ -434,6 +449,7 @@ private:
             HWND popup = FindWindowA("#32768", nullptr);
             if (popup && IsWindowVisible(popup)) {
                 Sleep(100);
+                GetWindowRect(popup, &reader->shownAt);
                 HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
                 for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
                     char text[64] = {};

@@ -51,6 +51,10 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
     EXPECT_EQ(SendMessageA(ui.main->tooltip, TTM_GETTOOLCOUNT, 0, 0), 6);
     EXPECT_TRUE(IsWindow(ui.main->splash.window)) << "the splash shows at start";
     EXPECT_EQ(ui.main->player.listener, static_cast<LSoundPlayerListener*>(ui.main.get()));
+
+    // The keyboard starts in the list; Tab goes on to the buttons.
+    EXPECT_EQ(GetFocus(), ui.list());
+    EXPECT_EQ(GetNextDlgTabItem(ui.window, ui.list(), FALSE), GetDlgItem(ui.window, IDC_PLAY));
 }
 
 TEST_F(MainWindowTest, TheMenuCarriesEveryTextAndKey) {

@@ -49,14 +49,17 @@ TEST_F(MainWindowUser, SaveAsToneUnderANewNameThenLoadToneOpensThere) {
     EXPECT_EQ(ui.setting("file"), shortPath);
 }
 
+// The value list has the keyboard again after the dialog, wherever it was.
 TEST_F(MainWindowUser, CancelledFileDialogsChangeNothing) {
     ASSERT_NE(ui.open(), nullptr);
     for (WORD command : {IDM_SAVE_AS_TONE, IDM_LOAD_TONE}) {
         const char* title = command == IDM_SAVE_AS_TONE ? "Save As Tone" : "Load Tone";
         SCOPED_TRACE(title);
+        SetFocus(GetDlgItem(ui.window, IDC_PLAY));
         DialogDriver user({{title, "x.tdf", IDCANCEL, kFileNameBox}});
         ui.command(command);
         ASSERT_EQ(user.wait(), 1u);
+        EXPECT_EQ(GetFocus(), ui.list());
     }
     EXPECT_EQ(ui.setting("file"), "");
     EXPECT_EQ(ui.setting("filedir"), "");
@@ -100,6 +103,7 @@ TEST_F(MainWindowUser, EditValueWalksTheSelectedRowsByEnterMenuAndDoubleClick) {
         ASSERT_EQ(user.wait(), 1u);
     }
     EXPECT_EQ(ui.rows()[2].second, "2500ms");
+    EXPECT_EQ(GetFocus(), ui.list()) << "the list has the keyboard after the dialogs";
 
     // A double click on the amplitude row edits that row.
     RECT row = {LVIR_BOUNDS, 0, 0, 0};
@@ -125,6 +129,7 @@ TEST_F(MainWindowUser, ADeviceThatDoesNotExistGivesTheSoundPlayError) {
     ui.writeSetting("playdevice", "100");
     ASSERT_NE(ui.open(), nullptr);
     WindowCloser box("Sound Play Error", IDOK);
+    SetFocus(GetDlgItem(ui.window, IDC_PLAY));  // as a click on it leaves it
     ui.command(IDC_PLAY);
     ASSERT_TRUE(box.wait()) << "no Sound Play Error message";
     EXPECT_NE(box.text.find("Unable to start playback."), std::string::npos) << box.text;
@@ -133,44 +138,70 @@ TEST_F(MainWindowUser, ADeviceThatDoesNotExistGivesTheSoundPlayError) {
     EXPECT_EQ(ui.buttonPicture(IDC_PLAY), IDB_PLAY);
     EXPECT_EQ(ui.buttonPicture(IDC_STOP), IDB_STOP_GREY);
     EXPECT_TRUE(ui.menuEnabled(IDM_PLAY));
+    EXPECT_EQ(GetFocus(), ui.list());
 }
 
 TEST_F(MainWindowUser, AboutBoxOpensAndClosesWithOk) {
     ASSERT_NE(ui.open(), nullptr);
     WindowCloser box("About Zelvaro", IDOK);
+    SetFocus(GetDlgItem(ui.window, IDC_STOP));
     ui.command(IDM_ABOUT);
     ASSERT_TRUE(box.wait());
     EXPECT_NE(box.text.find("Zelvaro v 2.00"), std::string::npos) << box.text;
     EXPECT_TRUE(IsWindow(ui.window));
+    EXPECT_EQ(GetFocus(), ui.list());
 }
 
-// A right click on the list opens the Tone menu; on the status line, and a
-// left click there, the Internet Resources menu.
+// A right click on the list opens the Tone menu at the cursor; Shift+F10,
+// the context-menu key and the system's keyboard request open it at the
+// selected row, and play nothing. A right click on the status line, and a
+// left click there, open the Internet Resources menu.
 TEST_F(MainWindowUser, ContextMenusOpenTheirPopups) {
     ASSERT_NE(ui.open(), nullptr);
+    ui.command(IDM_TONES_1 + 2);
+    ui.select({2});
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(ui.list(), LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
+    MapWindowPoints(ui.list(), nullptr, reinterpret_cast<POINT*>(&row), 2);
+    enum Input { Message, Shifted };
     struct Case {
         const char* name;
+        Input input;
         UINT message;
-        int control;
+        WPARAM what;  // the control, or the key
+        LPARAM lParam;
         const char* firstItem;
+        bool atTheRow;
     } const cases[] = {
-        {"right click on the list", WM_CONTEXTMENU, IDC_VALUES, "Increase Value\t+"},
-        {"right click on the status line", WM_CONTEXTMENU, IDC_STATUS, "Zelvaro Home Page"},
-        {"click on the status line", WM_COMMAND, IDC_STATUS, "Zelvaro Home Page"},
+        {"right click on the list", Message, WM_CONTEXTMENU, IDC_VALUES, MAKELPARAM(200, 200),
+         "Increase Value\t+", false},
+        {"right click on the status line", Message, WM_CONTEXTMENU, IDC_STATUS, MAKELPARAM(200, 200),
+         "Zelvaro Home Page", false},
+        {"click on the status line", Message, WM_COMMAND, IDC_STATUS, 0, "Zelvaro Home Page", false},
+        {"Shift+F10", Shifted, WM_SYSKEYDOWN, VK_F10, 0, "Increase Value\t+", true},
+        {"context-menu key", Message, WM_KEYDOWN, VK_APPS, 0, "Increase Value\t+", true},
+        {"menu asked for from the keyboard", Message, WM_CONTEXTMENU, IDC_VALUES, -1, "Increase Value\t+", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PopupMenuReader menu;
-        HWND control = GetDlgItem(ui.window, c.control);
-        if (c.message == WM_CONTEXTMENU)
-            SendMessageA(ui.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control),
-                         MAKELPARAM(200, 200));
+        HWND control = GetDlgItem(ui.window, static_cast<int>(c.what));
+        if (c.input == Shifted)
+            ui.shiftedKey(c.message, c.what);
+        else if (c.message == WM_KEYDOWN)
+            ui.keyDown(c.what);
+        else if (c.message == WM_CONTEXTMENU)
+            SendMessageA(ui.window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control), c.lParam);
         else
-            SendMessageA(ui.window, WM_COMMAND, MAKEWPARAM(c.control, STN_CLICKED),
-                         reinterpret_cast<LPARAM>(control));
+            SendMessageA(ui.window, WM_COMMAND, MAKEWPARAM(c.what, STN_CLICKED), reinterpret_cast<LPARAM>(control));
         const std::vector<std::string> items = menu.wait();
         ASSERT_FALSE(items.empty());
         EXPECT_EQ(items[0], c.firstItem);
+        if (c.atTheRow) {
+            EXPECT_NEAR(menu.shownAt.left, row.left, 2) << "below the selected row";
+            EXPECT_NEAR(menu.shownAt.top, row.bottom, 2) << "below the selected row";
+        }
+        EXPECT_FALSE(ui.main->player.isOpen());
     }
 }
 
