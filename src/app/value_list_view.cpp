@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ui/l_text_edit_dlg.h"
@@ -9,6 +10,10 @@
 namespace zelvaro {
 
 namespace {
+
+constexpr char kWidestValueText[] = "20000.00Hz";
+// Six pixels on either side of a value's text.
+constexpr int kValueMargins = 12;
 
 int findRow(HWND list, RowId row) {
     LVFINDINFOA find = {};
@@ -50,6 +55,30 @@ void insertValueColumns(HWND list) {
     SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
 }
 
+void fitValueColumns(HWND list) {
+    // The client area without the scroll bars shown now: they depend on the
+    // column widths being replaced.
+    RECT client = {};
+    GetClientRect(list, &client);
+    const LONG style = GetWindowLongA(list, GWL_STYLE);
+    const int fullWidth = client.right + (style & WS_VSCROLL ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+    const int fullHeight = client.bottom + (style & WS_HSCROLL ? GetSystemMetrics(SM_CYHSCROLL) : 0);
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    const int rowHeight =
+        rows > 0 && SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)) ? row.bottom - row.top : 0;
+    const bool needsBar = rowHeight > 0 && rows * rowHeight > fullHeight;
+    const int width = fullWidth - (needsBar ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+    // The widest frequency, with the margins the list view leaves beside a
+    // value's text, takes the room it needs from the label when 30 % is short.
+    const int widestValue = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
+                                                           reinterpret_cast<LPARAM>(kWidestValueText))) +
+                            kValueMargins;
+    const int valueWidth = std::max(width - width * 70 / 100, std::min(widestValue, width));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(width - valueWidth, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(valueWidth, 0));
+}
+
 void rebuildValueList(HWND list, const ToneSettings& tone) {
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     int index = 0;
@@ -67,6 +96,7 @@ void rebuildValueList(HWND list, const ToneSettings& tone) {
         setItemText(list, inserted, 1, rowValueText(tone, row));
         ++index;
     }
+    fitValueColumns(list);
 }
 
 std::vector<RowId> selectedRowIds(HWND list) {

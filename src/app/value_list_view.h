@@ -15,7 +15,14 @@ namespace zelvaro {
 // client width, the value the rest.
 void insertValueColumns(HWND list);
 
-// Deletes every row (and so the selection) and lists the record's rows.
+// Gives the label 70 % of the width the rows have and the value the rest:
+// the client width, less a vertical scroll bar when the rows need one, so
+// that the columns never need a horizontal one. The value keeps at least the
+// room of "20000.00Hz", which 30 % beside a scroll bar may not give.
+void fitValueColumns(HWND list);
+
+// Deletes every row (and so the selection), lists the record's rows and
+// fits the columns to them.
 void rebuildValueList(HWND list, const ToneSettings& tone);
 
 // The RowIds of the selected rows, in list order.

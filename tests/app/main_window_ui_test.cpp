@@ -2,6 +2,8 @@
 // keys and the controls' states, read back from the real window.
 #include "tests/app/main_window_harness.h"
 
+#include <algorithm>
+
 #include "ui/l_text_edit_dlg_res.h"
 
 namespace zelvaro::test {
@@ -195,6 +197,28 @@ TEST_F(MainWindowTest, SixteenTonesListSixteenRowsWithTheMarkOnSixteen) {
     EXPECT_EQ(rows[15].first, "Sine 16 Frequency");
     EXPECT_TRUE(ui.menuChecked(2116));
     EXPECT_EQ(ui.main->tone.toneCount, 16);
+
+    // More rows than fit: the columns share the width beside the vertical
+    // scroll bar 70 : 30, so no horizontal one covers the last row and the
+    // widest value of a frequency shows whole. Back to one row, they share
+    // the whole width again.
+    for (WORD tones : {2116, 2101}) {
+        SCOPED_TRACE(tones);
+        ui.command(tones);
+        const LONG style = GetWindowLongA(ui.list(), GWL_STYLE);
+        EXPECT_EQ((style & WS_VSCROLL) != 0, tones == 2116);
+        EXPECT_FALSE(style & WS_HSCROLL);
+        RECT client;
+        GetClientRect(ui.list(), &client);
+        const int label = static_cast<int>(SendMessageA(ui.list(), LVM_GETCOLUMNWIDTH, 0, 0));
+        const int value = static_cast<int>(SendMessageA(ui.list(), LVM_GETCOLUMNWIDTH, 1, 0));
+        EXPECT_EQ(label + value, client.right);
+        // Room for the text and the 6 pixels the list view leaves on either
+        // side of it, taken from the label when 30 % is too little.
+        const int widest = static_cast<int>(
+            SendMessageA(ui.list(), LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("20000.00Hz")));
+        EXPECT_EQ(value, std::max<int>(client.right - client.right * 70 / 100, widest + 12)) << widest;
+    }
 }
 
 // Steps through buttons, menu items and keys on a selection, read back as the
