@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/instance_handoff.h"
 #include "app/main_window.h"
 #include "app/program_folder.h"
 #include "app/program_role.h"
@@ -15,6 +16,9 @@ constexpr const char* kCorruptSetupText =
     "Installation file corrupt.\n\nA checksum error was detected in your install file, please "
     "redownload file and install again.";
 constexpr const char* kCorruptSetupTitle = "Install Error";
+// How long a second start waits for the running instance to answer, and then
+// for it to end.
+constexpr DWORD kHandOffWaitMs = 3000;
 
 }  // namespace
 
@@ -34,11 +38,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         break;
     }
 
-    if (running) {
-        ShowWindow(running, SW_RESTORE);
-        SetForegroundWindow(running);
+    // A first instance that is closing may not answer for a while; once it
+    // has ended, this start takes its place.
+    if (running && zelvaro::handOffToRunningInstance(running, kHandOffWaitMs) != zelvaro::HandOff::Gone)
         return 0;
-    }
 
     zelvaro::ComputeProgramFolder();
     zelvaro::ComputeSettingsPath(zelvaro::settingsPath, zelvaro::kSettingsPathSize);

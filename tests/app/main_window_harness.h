@@ -106,13 +106,14 @@ public:
         return text;
     }
 
-    // Opens the window as the program does (OnInitDialog, UpdateControls).
-    HWND open() {
-        main = std::make_unique<MainWindow>();
-        window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                    nullptr, LDialogProc, reinterpret_cast<LPARAM>(main.get()));
+    // Opens the window as the program does (OnInitDialog, UpdateControls);
+    // `window` may be a test's variant of the main window.
+    HWND open(std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>()) {
+        main = std::move(window);
+        this->window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
+                                          nullptr, LDialogProc, reinterpret_cast<LPARAM>(main.get()));
         pump(50);
-        return window;
+        return this->window;
     }
     void close() {
         if (window && IsWindow(window))

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "app/program_role.h"
 #include "tests/app/main_window_harness.h"
@@ -185,6 +186,46 @@ TEST(MainWindowProcess, ASecondStartBringsTheFirstWindowBackAndEndsWithZero) {
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(running.exitCode(20000), 1);
+}
+
+// A first instance held inside its shut-down, as one busy closing: its
+// window still exists but its thread answers nothing until released.
+class HeldInShutDown final : public MainWindow {
+public:
+    ~HeldInShutDown() override {
+        CloseHandle(release);
+        CloseHandle(entered);
+    }
+    void OnDestroy() override {
+        SetEvent(entered);
+        WaitForSingleObject(release, 60000);
+        MainWindow::OnDestroy();
+    }
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+TEST(MainWindowProcess, ASecondStartWhileTheFirstIsClosingEndsWithoutWaitingForIt) {
+    TempFolder second;  // made first: each TempFolder becomes the current directory
+    TempFolder first;
+    const std::string exe = installCopy(second, "tone.exe");
+    MainWindowHarness ui(first);
+    auto held = std::make_unique<HeldInShutDown>();
+    HeldInShutDown& closing = *held;
+    ASSERT_NE(ui.open(std::move(held)), nullptr);
+    long exitCode = -2;
+    std::thread user([&] {
+        if (WaitForSingleObject(closing.entered, 20000) == WAIT_OBJECT_0) {
+            Process again(exe);
+            exitCode = again.exitCode(20000);
+        }
+        SetEvent(closing.release);
+    });
+    // Returns once the second start has ended, or after 20 s.
+    DestroyWindow(ui.window);
+    user.join();
+    EXPECT_EQ(exitCode, 0) << "-1: the second start waited on the closing window";
+    EXPECT_EQ(readFile(second.file("Current.tdf")), "") << "it left the closing instance alone";
 }
 
 TEST(MainWindowProcess, ASetupFileWithoutItsMarkerSaysItIsCorrupt) {
