@@ -9,6 +9,7 @@
 #include "installer/payload_table.h"
 #include "installer/setup_layout.h"
 #include "installer/shell_entries.h"
+#include "installer/user_file_security.h"
 
 namespace zelvaro {
 
@@ -168,6 +169,11 @@ void InstallDialog::FinishInstall() {
     std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]", help.c_str(),
                   "Zelvaro Help");
     ProgmanCommand(command);
+    // The only files of the folder that users write; made here, while the
+    // run has the rights to.
+    UserFileSecurity userFiles;
+    for (const char* name : kUserWritableFiles)
+        userFiles.Grant((std::string(installFolder) + "\\" + name).c_str());
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

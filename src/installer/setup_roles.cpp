@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/settings/settings_path.h"
+#include "installer/install_folder.h"
 #include "installer/setup_dialog.h"
 #include "installer/shell_entries.h"
 

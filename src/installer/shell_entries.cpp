@@ -7,7 +7,8 @@
 
 #include <cstring>
 
-#include "app/settings/settings_path.h"
+#include "base/registry_string.h"
+#include "installer/install_folder.h"
 #include "installer/setup_layout.h"
 
 namespace zelvaro {
@@ -17,17 +18,10 @@ namespace {
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 bool ReadString(HKEY root, const char* keyName, const char* valueName, std::string& value) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    char buffer[MAX_PATH + 1];
+    if (!ReadRegistryString(root, keyName, valueName, buffer, sizeof buffer))
         return false;
-    char buffer[MAX_PATH + 1] = {};
-    DWORD type = 0;
-    DWORD size = MAX_PATH;
-    const LONG result = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
-    value = buffer;  // the buffer stays terminated: one byte more than asked for
+    value = buffer;
     return true;
 }
 

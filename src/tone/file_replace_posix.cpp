@@ -52,13 +52,25 @@ void syncFolderOf(const std::string& path) {
     close(fd);
 }
 
+// Overwrites an existing file where no file can be made beside it (a folder
+// that its users may not write, holding a file that they may).
+bool writeInPlace(const std::string& path, const uint8_t* data, size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && writeAll(fd, data, size) &&
+              ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    return ok;
+}
+
 }  // namespace
 
 bool replaceFileContents(const std::string& path, const uint8_t* data, size_t size) {
     if (path.empty()) return false;
     std::string tempPath;
     const int fd = createTemp(path, tempPath);
-    if (fd < 0) return false;
+    if (fd < 0) return writeInPlace(path, data, size);
     bool ok = writeAll(fd, data, size) && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
     if (ok) ok = rename(tempPath.c_str(), path.c_str()) == 0;

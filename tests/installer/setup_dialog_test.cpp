@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "installer/shell_entries.h"
+#include "installer/user_file_security.h"
 
 namespace zelvaro {
 namespace {
@@ -128,6 +131,49 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
     RemoveDirectoryA((folder + "\\kept").c_str());
     EXPECT_TRUE(RemoveProgramFiles(folder));
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "an emptied folder is removed";
+}
+
+// The rights the install gives the tone and settings files: what it asks of
+// the system (Wine keeps only what file modes express, which leaves the users
+// group out), and the files it makes or keeps.
+TEST(SetupDialog, UsersMayWriteTheToneAndTheSettingsButNotReplaceThem) {
+    EXPECT_STREQ(kUserWritableFiles[0], "Current.tdf");
+    EXPECT_STREQ(kUserWritableFiles[1], "settings.ini");
+    UserFileSecurity security;
+    ASSERT_TRUE(security.built());
+    PACL acl = security.accessList();
+    ASSERT_EQ(acl->AceCount, 1);
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(acl, 0, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Header.AceFlags, 0) << "for the file alone, passed on to nothing";
+    EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_GENERIC_READ | FILE_GENERIC_WRITE));
+    EXPECT_EQ(ace->Mask & (DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL | FILE_DELETE_CHILD), 0u);
+    BYTE users[SECURITY_MAX_SID_SIZE];
+    DWORD usersSize = sizeof users;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize));
+    EXPECT_TRUE(EqualSid(&ace->SidStart, users));
+
+    char programFiles[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles);
+    const std::string folder = std::string(programFiles) + "\\zelvaro-rights-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string made = folder + "\\Current.tdf";
+    const std::string kept = folder + "\\settings.ini";
+    std::ofstream(kept, std::ios::binary) << "[settings]\r\nautoplay=true\r\n";
+    EXPECT_TRUE(security.Grant(made.c_str()));
+    EXPECT_TRUE(security.Grant(kept.c_str()));
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_NE(GetFileAttributesA(made.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(bytes(made), "");
+    EXPECT_EQ(bytes(kept), "[settings]\r\nautoplay=true\r\n") << "an existing file keeps its bytes";
+    EXPECT_FALSE(security.Grant((folder + "\\no such folder\\x").c_str()));
+    DeleteFileA(made.c_str());
+    DeleteFileA(kept.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // are read and closed from here, and what the runs leave behind is read back.
 // The cases run in order: each starts from what the one before left.
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -89,6 +90,30 @@ std::string ShortcutTarget(const std::string& link) {
     }
     CoUninitialize();
     return target;
+}
+
+// The rights that the allow entries of a file's or folder's access list give
+// a well-known group, generic rights mapped to file rights.
+DWORD AllowedTo(const std::string& path, WELL_KNOWN_SID_TYPE group) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!CreateWellKnownSid(group, nullptr, sid, &sidSize) ||
+        GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    DWORD rights = acl ? 0 : FILE_ALL_ACCESS;  // no list at all: everyone may do anything
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            !(ace->Header.AceFlags & INHERIT_ONLY_ACE) && EqualSid(&ace->SidStart, sid))
+            rights |= ace->Mask;
+    }
+    LocalFree(descriptor);
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    MapGenericMask(&rights, &mapping);
+    return rights;
 }
 
 HANDLE Start(const std::string& program) {
@@ -255,6 +280,20 @@ TEST_F(SetupRun, C_InstallsFilesEntriesShortcutGroupAndStartsTheProgram) {
     EXPECT_EQ(ReadBytes(folder + "\\tone.exe"), WithMarker(payload, 0)) << "the payload and a zero trailer";
     EXPECT_EQ(ReadBytes(folder + "\\uninst.exe"), WithMarker(payload, 0xF0F00F0Fu));
     EXPECT_EQ(ReadBytes(folder + "\\tone.hlp"), help);
+
+    // Users may write the tone and the settings, and nothing else of the folder.
+    const DWORD changes = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
+    for (WELL_KNOWN_SID_TYPE group : {WinWorldSid, WinBuiltinUsersSid, WinAuthenticatedUserSid}) {
+        EXPECT_EQ(AllowedTo(folder, group) & changes, 0u) << "the folder, group " << group;
+        for (const char* name : {"\\tone.exe", "\\uninst.exe"})
+            EXPECT_EQ(AllowedTo(folder + name, group) & changes, 0u) << name << ", group " << group;
+    }
+    // Made by the install, with the users' right to write them (which Wine
+    // does not keep: the access list asked for is checked in-process).
+    for (const char* name : {"\\Current.tdf", "\\settings.ini"}) {
+        EXPECT_TRUE(Exists(folder + name)) << name;
+        EXPECT_EQ(AllowedTo(folder + name, WinWorldSid) & changes, 0u) << name;
+    }
 
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kFolders, "ProgramFiles"), folder);
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kFolders, "DataFiles"), folder);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <aclapi.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -271,16 +276,70 @@ TEST_F(ToneFileTest, FailedSaveLeavesNothingBehind) {
     EXPECT_EQ(readFile("taken.tdf/inside"), (Bytes{1, 2, 3}));
 }
 
-TEST_F(ToneFileTest, GoodFileSurvivesWhenTheTemporaryCannotBeCreated) {
-    // A name so long that the temporary's longer name exceeds the file system's limit.
-    const std::string name = std::string(248, 'a') + ".tdf";
-    if (!writeFile(name, knownRecordBytes()) || readFile(name) != knownRecordBytes())
-        GTEST_SKIP() << "cannot create a file with a 252-character name here";
+// Where nothing can be made beside the file (here: the temporary's longer
+// name passes the system's limit; for users: a folder they may not write,
+// holding a tone they may), the file is overwritten in place.
+TEST_F(ToneFileTest, WrittenInPlaceWhenNoTemporaryCanBeMadeBesideIt) {
+#ifdef _WIN32
+    // The file calls take paths of up to 259 characters.
+    const size_t room = 255 - path("").size();
+#else
+    const size_t room = 252;  // names of up to 255 bytes
+#endif
+    const std::string name = std::string(room - 4, 'a') + ".tdf";
+    if (!writeFile(name, Bytes(2000, 0x55)) || readFile(name) != Bytes(2000, 0x55))
+        GTEST_SKIP() << "cannot create a file with a " << name.size() << "-character name here";
 
-    EXPECT_FALSE(saveToneFile(path(name), busyTone()));
-    EXPECT_EQ(readFile(name), knownRecordBytes());
+    EXPECT_TRUE(saveToneFile(path(name), busyTone()));
+    EXPECT_EQ(readFile(name), imageOf(busyTone())) << "the longer old file is cut to the record";
+    EXPECT_EQ(listing(), std::vector<std::string>{name});
+    const std::string missing = std::string(room - 4, 'b') + ".tdf";
+    EXPECT_FALSE(saveToneFile(path(missing), busyTone())) << "only an existing file is written in place";
     EXPECT_EQ(listing(), std::vector<std::string>{name});
 }
+
+#ifdef _WIN32
+// A tone's own rights (every user may write it, where the folder lets users
+// only read) stay with it when it is replaced. Wine keeps a file's rights as
+// far as its file modes express them: the world group's are.
+TEST_F(ToneFileTest, ReplacedFileKeepsItsOwnRights) {
+    ASSERT_TRUE(writeFile("tone.tdf", Bytes(10, 1)));
+    BYTE world[SECURITY_MAX_SID_SIZE];
+    DWORD worldSize = sizeof world;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, world, &worldSize));
+    auto worldMay = [&]() {
+        PACL acl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        DWORD rights = 0;
+        if (GetNamedSecurityInfoA(path("tone.tdf").c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS)
+            return rights;
+        for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            if (GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                EqualSid(&ace->SidStart, world))
+                rights |= ace->Mask;
+        }
+        LocalFree(descriptor);
+        return rights;
+    };
+    ASSERT_EQ(worldMay() & FILE_WRITE_DATA, 0u) << "a new file is not everyone's to write";
+    alignas(DWORD) BYTE aclBuffer[128];
+    PACL acl = reinterpret_cast<PACL>(aclBuffer);
+    ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE, world));
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(path("tone.tdf").c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, acl, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(worldMay() & FILE_WRITE_DATA, static_cast<DWORD>(FILE_WRITE_DATA));
+
+    ASSERT_TRUE(saveToneFile(path("tone.tdf"), knownRecord()));
+    EXPECT_EQ(readFile("tone.tdf"), knownRecordBytes());
+    EXPECT_EQ(worldMay() & FILE_WRITE_DATA, static_cast<DWORD>(FILE_WRITE_DATA));
+    EXPECT_EQ(listing(), std::vector<std::string>{"tone.tdf"});
+}
+#endif
 
 }  // namespace
 }  // namespace zelvaro

@@ -1,5 +1,4 @@
 #include "app/settings/settings_path.h"
-#include "app/settings/shared_folder_security.h"
 
 #include <windows.h>
 
@@ -118,41 +117,6 @@ TEST_F(SettingsPathTest, ADestinationTooSmallGetsAnEmptyText) {
     char small[8] = "xxxxxxx";
     ComputeSettingsPath(small, sizeof small);
     EXPECT_STREQ(small, "");
-}
-
-}  // namespace
-}  // namespace zelvaro
-
-namespace zelvaro {
-namespace {
-
-// The access list the program folder is created with (Wine keeps only what
-// its file modes can express, so the list is checked as built).
-TEST(SharedFolderSecurity, OneInheritedEntryGivesTheWorldGroupAllAccess) {
-    SharedFolderSecurity security;
-    ASSERT_TRUE(security.built());
-    ASSERT_NE(security.attributes(), nullptr);
-    PACL acl = security.accessList();
-    EXPECT_EQ(acl->AclRevision, ACL_REVISION);
-    EXPECT_EQ(acl->AclSize, 1024);
-    ASSERT_EQ(acl->AceCount, 1);
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(acl, 0, reinterpret_cast<void**>(&ace)));
-    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
-    EXPECT_EQ(ace->Mask, static_cast<DWORD>(GENERIC_ALL));
-    PSID sid = &ace->SidStart;
-    const SID_IDENTIFIER_AUTHORITY* authority = GetSidIdentifierAuthority(sid);
-    const BYTE world[6] = {0, 0, 0, 0, 0, 1};
-    EXPECT_EQ(std::memcmp(authority->Value, world, 6), 0);
-    ASSERT_EQ(*GetSidSubAuthorityCount(sid), 1);
-    EXPECT_EQ(*GetSidSubAuthority(sid, 0), 0u);
-    BOOL present = FALSE, defaulted = TRUE;
-    PACL dacl = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(security.attributes()->lpSecurityDescriptor, &present,
-                                          &dacl, &defaulted));
-    EXPECT_TRUE(present);
-    EXPECT_EQ(dacl, acl);
 }
 
 }  // namespace
