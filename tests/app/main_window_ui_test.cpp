@@ -51,8 +51,45 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
     EXPECT_EQ(label + value, client.right);
 
     EXPECT_EQ(SendMessageA(ui.main->tooltip, TTM_GETTOOLCOUNT, 0, 0), 6);
+    struct Tip {
+        int control;
+        const char* text;
+    } const tips[] = {
+        {IDC_PLAY, "Start tone"},
+        {IDC_STOP, "Stop tone"},
+        {IDC_INCREASE, "Increase selected tone value"},
+        {IDC_DECREASE, "Decrease the selected tone value"},
+        {IDC_STATUS, "Click to view Quorrel Internet Resources"},
+        {IDC_VALUES, "Tone data values (double click to change)"},
+    };
+    for (const Tip& tip : tips) {
+        char text[80] = {};
+        TTTOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.hwnd = ui.window;
+        tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(ui.window, tip.control));
+        tool.lpszText = text;
+        SendMessageA(ui.main->tooltip, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+        EXPECT_STREQ(text, tip.text) << tip.control;
+    }
     EXPECT_TRUE(IsWindow(ui.main->splash.window)) << "the splash shows at start";
     EXPECT_EQ(ui.main->player.listener, static_cast<LSoundPlayerListener*>(ui.main.get()));
+
+    // Every UpdateControls gives the buttons new pictures: the ones they
+    // replace are deleted, so the program's GDI objects stay as many.
+    std::vector<HGDIOBJ> replaced;
+    const DWORD objectsBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int i = 0; i < 100; ++i) {
+        for (int id : {IDC_PLAY, IDC_STOP, IDC_INCREASE, IDC_DECREASE})
+            replaced.push_back(reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(ui.window, id, BM_GETIMAGE, IMAGE_BITMAP, 0)));
+        ui.main->UpdateControls();
+    }
+    int alive = 0;
+    for (HGDIOBJ picture : replaced)
+        alive += GetObjectType(picture) != 0;
+    EXPECT_EQ(alive, 0) << "of " << replaced.size() << " pictures replaced";
+    if (objectsBefore)  // where the system counts them (not under Wine)
+        EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objectsBefore);
 
     // The keyboard starts in the list; Tab goes on to the buttons.
     EXPECT_EQ(GetFocus(), ui.list());
@@ -356,33 +393,70 @@ TEST_F(MainWindowTest, PlayAndStopByButtonMenuAndKeySwapThePicturesAndMenuStates
 // Every change of the tone starts a playing tone again from its beginning,
 // even a step with nothing selected; while idle nothing starts.
 TEST_F(MainWindowTest, ChangesRestartAPlayingToneAndStartNothingWhenIdle) {
+    // A minute long, so that no tone of specified duration ends by itself.
+    ToneSettings tone;
+    setDefaults(tone);
+    tone.durationMs = 60000;
+    writeFile(folder.file("Current.tdf"), toneBytes(tone));
+    writeFile(folder.file("load.tdf"), toneBytes(tone));
     ASSERT_NE(ui.open(), nullptr);
     StartCounter counter(*ui.main);
     ui.character('+');
     ui.command(IDM_STEREO);
+    ui.command(IDM_MONO);
     EXPECT_EQ(counter.starts, 0);
     EXPECT_FALSE(ui.main->player.isOpen());
     ui.command(IDC_PLAY);
     if (!ui.main->player.isOpen())
         GTEST_SKIP() << "no sound device to play on";
+    constexpr int kFileNameBox = 0x47c;  // cmb13: the file name in the common file dialogs
+    const std::string loaded = folder.file("load.tdf");
+    enum Input { Command, Char, Key, Dialog };
     struct Case {
         const char* name;
-        WORD command;
-        char character;
+        Input input;
+        WPARAM what;  // command, character or key
+        const char* dialog;
+        const char* typed;
+        int editId;
     } const cases[] = {
-        {"+ with nothing selected", 0, '+'}, {"- with nothing selected", 0, '-'},
-        {"Play again", IDC_PLAY, 0},         {"Mono", IDM_MONO, 0},
-        {"Number of Tones 2", 2102, 0},      {"Square", IDM_SQUARE, 0},
-        {"Variable Amplitude", IDM_VARIABLE_AMPLITUDE, 0},
-        {"Sweep (Log)", IDM_SWEEP_LOG, 0},
+        {"+ with nothing selected", Char, '+'},
+        {"- with nothing selected", Char, '-'},
+        {"Page Up", Key, VK_PRIOR},
+        {"Page Down", Key, VK_NEXT},
+        {"Tone > Increase Value", Command, IDM_INCREASE},
+        {"Tone > Decrease Value", Command, IDM_DECREASE},
+        {"Edit Value", Dialog, IDM_EDIT_VALUE, "Sine 1 Frequency", "440", IDC_TEXT_EDIT},
+        {"Load Tone", Dialog, IDM_LOAD_TONE, "Load Tone", loaded.c_str(), kFileNameBox},
+        {"Play again", Command, IDC_PLAY},
+        {"Stereo", Command, IDM_STEREO},
+        {"Mono", Command, IDM_MONO},
+        {"Constant (Specified Duration)", Command, IDM_DURATION},
+        {"Sweep (Linear)", Command, IDM_SWEEP_LINEAR},
+        {"Constant (Continuous)", Command, IDM_CONTINUOUS},
+        {"Number of Tones 2", Command, 2102},
+        {"Square", Command, IDM_SQUARE},
+        {"White Noise", Command, IDM_WHITE_NOISE},
+        {"Pink Noise", Command, IDM_PINK_NOISE},
+        {"Sine", Command, IDM_SINE},
+        {"Variable Amplitude", Command, IDM_VARIABLE_AMPLITUDE},
+        {"Sweep (Log)", Command, IDM_SWEEP_LOG},
     };
     int starts = counter.starts;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.command)
-            ui.command(c.command);
-        else
-            ui.character(c.character);
+        ui.select({0});
+        if (c.input == Command) {
+            ui.command(static_cast<WORD>(c.what));
+        } else if (c.input == Char) {
+            ui.character(static_cast<char>(c.what));
+        } else if (c.input == Key) {
+            ui.keyDown(c.what);
+        } else {
+            DialogDriver user({{c.dialog, c.typed, IDOK, c.editId}});
+            ui.command(static_cast<WORD>(c.what));
+            EXPECT_EQ(user.wait(), 1u);
+        }
         EXPECT_EQ(counter.starts, ++starts);
         EXPECT_TRUE(ui.main->player.isOpen());
     }

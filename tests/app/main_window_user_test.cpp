@@ -4,6 +4,7 @@
 #include "tests/app/main_window_harness.h"
 
 #include "app/web_links.h"
+#include "tests/ui/timer_recorder.h"
 #include "ui/l_text_edit_dlg_res.h"
 
 namespace zelvaro::test {
@@ -206,6 +207,8 @@ TEST_F(MainWindowUser, ContextMenusOpenTheirPopups) {
 }
 
 TEST_F(MainWindowUser, StatusLineStartsAfterHalfASecondAndCyclesItsFiveTexts) {
+    TimerRecorder timers;
+    ASSERT_TRUE(timers.active());
     ASSERT_NE(ui.open(), nullptr);
     char text[128] = {};
     GetDlgItemTextA(ui.window, IDC_STATUS, text, sizeof text);
@@ -221,9 +224,30 @@ TEST_F(MainWindowUser, StatusLineStartsAfterHalfASecondAndCyclesItsFiveTexts) {
     }
     EXPECT_STREQ(kStatusTexts[2], "Download more audio software...");
     EXPECT_STREQ(kStatusTexts[4], "Click here to view software list.");
+    // Half a second to the first text, then six seconds for each.
+    std::vector<UINT> periods(kStatusTextCount + 2, 6000);
+    periods[0] = 500;
+    EXPECT_EQ(timers.periods(ui.window, 1), periods);
 }
 
-// Every way of closing writes Current.tdf.
+// Sees the player stop: whether Current.tdf was already written then.
+class StopWitness final : public LSoundPlayerListener {
+public:
+    StopWitness(MainWindow& main, std::string toneFile) : toneFile(std::move(toneFile)) {
+        main.player.listener = this;
+    }
+    void onPlaying(int32_t) override {}
+    void onStopped(int32_t) override {
+        ++stops;
+        toneFileWritten = !readFile(toneFile).empty();
+    }
+    std::string toneFile;
+    int stops = 0;
+    bool toneFileWritten = false;
+};
+
+// Every way of closing writes Current.tdf; closing while playing stops and
+// detaches the player before that.
 TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
     struct Case {
         const char* name;
@@ -231,12 +255,15 @@ TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
         WPARAM wParam;
         LPARAM lParam;
         bool post;
+        bool playing;
     } const cases[] = {
-        {"close box", WM_SYSCOMMAND, SC_CLOSE, 0, false},
-        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, 0x20000001, true},
-        {"File > Exit", WM_COMMAND, IDM_EXIT, 0, false},
-        {"end of session", WM_ENDSESSION, TRUE, 0, false},
-        {"end of session (not ending)", WM_ENDSESSION, FALSE, 0, false},
+        {"close box", WM_SYSCOMMAND, SC_CLOSE, 0, false, false},
+        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, 0x20000001, true, false},
+        {"File > Exit", WM_COMMAND, IDM_EXIT, 0, false, false},
+        {"end of session", WM_ENDSESSION, TRUE, 0, false, false},
+        {"end of session (not ending)", WM_ENDSESSION, FALSE, 0, false, false},
+        // Last: without a sound device it is skipped.
+        {"close box while playing", WM_SYSCOMMAND, SC_CLOSE, 0, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -246,6 +273,13 @@ TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
         caseUi.command(IDM_DURATION);
         caseUi.select({0});
         caseUi.character('+');
+        std::unique_ptr<StopWitness> witness;
+        if (c.playing) {
+            caseUi.command(IDC_PLAY);
+            if (!caseUi.main->player.isOpen())
+                GTEST_SKIP() << "no sound device to play on";
+            witness = std::make_unique<StopWitness>(*caseUi.main, caseFolder.file("Current.tdf"));
+        }
         if (c.post)
             PostMessageA(caseUi.window, c.message, c.wParam, c.lParam);
         else
@@ -258,6 +292,12 @@ TEST_F(MainWindowUser, EveryWayOfClosingWritesCurrentTdf) {
         expected.flags = kFlagFixedDuration;
         expected.startLeft[0] = 1000.0 * 1.0594630943592953;
         EXPECT_EQ(readFile(caseFolder.file("Current.tdf")), toneBytes(expected));
+        EXPECT_FALSE(caseUi.main->player.isOpen());
+        EXPECT_EQ(caseUi.main->player.listener, nullptr) << "detached";
+        if (witness) {
+            EXPECT_EQ(witness->stops, 1);
+            EXPECT_FALSE(witness->toneFileWritten) << "stopped before Current.tdf was written";
+        }
     }
 }
 

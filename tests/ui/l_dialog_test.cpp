@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/owner_window.h"
 #include "tests/ui/ui_test_resource.h"
 #include "ui/l_dialog.h"
 
@@ -159,6 +160,7 @@ public:
     bool PreTranslateMessage(HWND, UINT message, WPARAM, LPARAM) override {
         if (message == WM_USER + 5) {
             ++consumed;
+            parentEnabledInLoop = !parent || IsWindowEnabled(parent);
             return true;
         }
         if (message == WM_USER + 6)
@@ -171,14 +173,30 @@ public:
         return LMainDialog::HandleMessage(message, wParam, lParam);
     }
     int consumed = 0, dispatched = 0;
+    HWND parent = nullptr;
+    bool parentEnabledInLoop = false;
 };
 
+// With a parent, the parent is disabled while the loop runs, then enabled,
+// activated and given the focus again.
 TEST(LMainDialog, RunLoopsUntilTheWindowIsGoneAndConsumedMessagesAreNotDispatched) {
-    LoopProbe probe;
-    EXPECT_TRUE(probe.Run(nullptr, MAKEINTRESOURCEA(IDD_TEST)));
-    EXPECT_EQ(probe.consumed, 1);
-    EXPECT_EQ(probe.dispatched, 0);
-    EXPECT_EQ(probe.window, nullptr);
+    for (bool withParent : {false, true}) {
+        SCOPED_TRACE(withParent ? "with a parent" : "without a parent");
+        test::OwnerWindow parent;
+        HWND parentWindow = withParent ? parent.handle : nullptr;
+        LoopProbe probe;
+        probe.parent = parentWindow;
+        EXPECT_TRUE(probe.Run(parentWindow, MAKEINTRESOURCEA(IDD_TEST)));
+        EXPECT_EQ(probe.consumed, 1);
+        EXPECT_EQ(probe.dispatched, 0);
+        EXPECT_EQ(probe.window, nullptr);
+        EXPECT_EQ(probe.parentEnabledInLoop, !withParent);
+        EXPECT_TRUE(IsWindowEnabled(parent.handle));
+        if (withParent) {
+            EXPECT_EQ(GetActiveWindow(), parent.handle);
+            EXPECT_EQ(GetFocus(), parent.handle);
+        }
+    }
 }
 
 TEST(LMainDialog, RunWithAMissingTemplateFails) {

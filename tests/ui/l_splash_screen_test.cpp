@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "tests/ui/timer_recorder.h"
 #include "tests/ui/ui_test_resource.h"
 #include "ui/l_splash_screen.h"
 
@@ -33,6 +36,8 @@ protected:
 };
 
 TEST_F(LSplashScreenTest, OpensCentredBelowTheMiddleWithRoomForItsText) {
+    test::TimerRecorder timers;
+    ASSERT_TRUE(timers.active());
     splash.Show(owner, MAKEINTRESOURCEA(IDB_TEST_SPLASH));
     ASSERT_NE(splash.window, nullptr);
     ASSERT_NE(splash.bitmap, nullptr);
@@ -56,7 +61,8 @@ TEST_F(LSplashScreenTest, OpensCentredBelowTheMiddleWithRoomForItsText) {
     EXPECT_TRUE(style & WS_POPUP);
     EXPECT_TRUE(style & WS_VISIBLE);
     EXPECT_EQ(GetWindow(splash.window, GW_OWNER), owner);
-    // Its close timer runs.
+    // Its close timer runs, set to seven seconds.
+    EXPECT_EQ(timers.periods(splash.window, 1), std::vector<UINT>{7000});
     EXPECT_TRUE(KillTimer(splash.window, 1));
 }
 
