@@ -26,7 +26,8 @@ zelvaro_build_deps() {
     x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix \
     i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix \
     x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
-    /usr/src/googletest/CMakeLists.txt:googletest halibut:halibut
+    /usr/src/googletest/CMakeLists.txt:googletest halibut:halibut \
+    /usr/include/kissfft/kissfft.hh:libkissfft-dev
 }
 
 zelvaro_runtime_deps() {

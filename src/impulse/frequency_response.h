@@ -1,0 +1,35 @@
+// The frequency response of an impulse response: magnitude and phase at
+// points spaced evenly in octaves, as a CSV table and as an SVG plot.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zelvaro {
+
+struct ResponsePoint {
+    double hz = 0.0;
+    double db = 0.0;       // 0 dB: the response of a unit impulse
+    double degrees = 0.0;  // with the delay to `referenceFrame` taken out
+};
+
+// `pointsPerOctave` points from fromHz to toHz. The magnitude at each is the
+// mean power of the transform's bins within half a point's spacing of it, so
+// that a long response is read smoothed to that resolution; the phase is
+// the nearest bin's, taken relative to `referenceFrame` (a pure delay to it
+// reads 0 degrees).
+std::vector<ResponsePoint> frequencyResponse(const std::vector<double>& response, int referenceFrame, int rateHz,
+                                             double fromHz, double toHz, int pointsPerOctave = 24);
+
+// The mean power of the response's transform over the bins from lowHz to
+// highHz, in dB.
+double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz, double highHz);
+
+// "Hz,dB,degrees" and a line a point.
+std::string responseCsv(const std::vector<ResponsePoint>& points);
+
+// Magnitude against frequency, the frequency axis logarithmic, both axes
+// labelled.
+std::string responseSvg(const std::vector<ResponsePoint>& points, const std::string& title);
+
+}  // namespace zelvaro
