@@ -33,7 +33,7 @@ int runConvert(const std::vector<std::string>& args) {
     const SampleLayout layout = sampleLayout(inputFormat);
     if (source->failed() && layout.kind == SampleLayout::kPcm) {
         printError(inPath + " has " + std::to_string(inputFormat.bitsPerSample) +
-                   "-bit samples; this tool reads PCM samples of 8, 16, 24 or 32 bits");
+                   "-bit samples; this tool reads PCM samples of up to 32 bits");
         return kExitFailed;
     }
     if (source->failed() && layout.kind == SampleLayout::kFloat) {

@@ -81,9 +81,10 @@ bool findWaveForm(ChunkWalker& walk) {
 }
 
 template <typename Source>
-SoundSourceRef makeSource(FileStream file, const WaveFormat& format) {
+SoundSourceRef makeSource(FileStream file, const WaveFormat& format, const SampleLayout& layout) {
     auto* source = new (std::nothrow) Source(std::move(file), static_cast<int32_t>(format.samplesPerSec),
-                                             static_cast<uint8_t>(format.channels));
+                                             static_cast<uint8_t>(format.channels),
+                                             layout.containerBits - layout.validBits);
     return SoundSourceRef(source);
 }
 
@@ -149,17 +150,15 @@ SoundSourceRef openWavSource(const char* path, WaveFormat* formatOut) {
     else if (layout.kind == SampleLayout::kFloat)
         source = SoundSourceRef(new (std::nothrow) UnreadableWavSource(format));
     else if (layout.containerBits == 8)
-        source = makeSource<WavFileSource8>(std::move(file), format);
+        source = makeSource<WavFileSource8>(std::move(file), format, layout);
     else if (layout.containerBits == 16)
-        source = makeSource<WavFileSource16>(std::move(file), format);
+        source = makeSource<WavFileSource16>(std::move(file), format, layout);
     else if (layout.containerBits == 24)
-        source = makeSource<WavFileSource24>(std::move(file), format);
+        source = makeSource<WavFileSource24>(std::move(file), format, layout);
     else if (layout.containerBits == 32)
-        source = makeSource<WavFileSource32>(std::move(file), format);
+        source = makeSource<WavFileSource32>(std::move(file), format, layout);
     else
         source = SoundSourceRef(new (std::nothrow) UnreadableWavSource(format));
-    if (layout.kind == SampleLayout::kPcm && source && !source->failed())
-        static_cast<WavFileSource*>(source.get())->ignoredBits = layout.containerBits - layout.validBits;
     if (source && formatOut) *formatOut = std::move(format);
     return source;
 }

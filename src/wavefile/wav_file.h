@@ -25,10 +25,11 @@ SoundSinkRef createWavSink(FileStream output, int32_t sampleRate, uint16_t bitsP
 SoundSinkRef createWavSinkForFormat(const char* path, const WaveFormat& format);
 
 // A reader that owns the open file, or an empty handle when the file is
-// missing, unreadable or not an acceptable WAV file. PCM samples of 8, 16, 24
-// or 32 bits are read; another width gives a failed source. A compressed
-// format gives the codec's source (failed when no codec can decode it). When `format` is
-// given, it receives the file's format record whenever a source is returned.
+// missing, unreadable or not an acceptable WAV file. PCM samples of up to 32
+// bits are read, each taking its width rounded up to whole bytes; a wider one
+// gives a failed source. A compressed format gives the codec's source (failed
+// when no codec can decode it). When `format` is given, it receives the
+// file's format record whenever a source is returned.
 SoundSourceRef openWavSource(const char* path, WaveFormat* format = nullptr);
 
 }  // namespace zelvaro

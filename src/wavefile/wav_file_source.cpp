@@ -10,8 +10,11 @@
 namespace zelvaro {
 
 WavFileSource::WavFileSource(FileStream openFile, int32_t rate, int32_t sampleBytes, int32_t peak,
-                             uint8_t channelCount)
-    : SoundSource(rate, peak, channelCount), file(std::move(openFile)), bytesPerSample(sampleBytes) {
+                             uint8_t channelCount, int32_t lowBitsIgnored)
+    : SoundSource(rate, peak, channelCount),
+      file(std::move(openFile)),
+      bytesPerSample(sampleBytes),
+      ignoredBits(lowBitsIgnored) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * static_cast<size_t>(bytesPerSample));
     int64_t at = file.tell();
     // Without a position there is no data to find; a source that cannot know
@@ -98,32 +101,32 @@ void WavFileSource::readBlock(int32_t* samples, int frames) {
     std::memset(samples + lead + filled, 0, (total - lead - filled) * sizeof(int32_t));
 }
 
-WavFileSource8::WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 1, kPeakLevel, channelCount) {}
+WavFileSource8::WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored)
+    : WavFileSource(std::move(openFile), rate, 1, kPeakLevel, channelCount, lowBitsIgnored) {}
 
 size_t WavFileSource8::convert(int32_t* samples, size_t bytes) {
     convert8ToInt32(samples, conversionBuffer.data(), bytes);
     return bytes;
 }
 
-WavFileSource16::WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 2, kPeakLevel, channelCount) {}
+WavFileSource16::WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored)
+    : WavFileSource(std::move(openFile), rate, 2, kPeakLevel, channelCount, lowBitsIgnored) {}
 
 size_t WavFileSource16::convert(int32_t* samples, size_t bytes) {
     convert16ToInt32(samples, conversionBuffer.data(), bytes / 2);
     return bytes / 2;
 }
 
-WavFileSource24::WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 3, kPeakLevel, channelCount) {}
+WavFileSource24::WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored)
+    : WavFileSource(std::move(openFile), rate, 3, kPeakLevel, channelCount, lowBitsIgnored) {}
 
 size_t WavFileSource24::convert(int32_t* samples, size_t bytes) {
     convert24ToInt32(samples, conversionBuffer.data(), bytes / 3);
     return bytes / 3;
 }
 
-WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount)
-    : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount) {}
+WavFileSource32::WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored)
+    : WavFileSource(std::move(openFile), rate, 4, kPeakLevel, channelCount, lowBitsIgnored) {}
 
 size_t WavFileSource32::convert(int32_t* samples, size_t bytes) {
     convert32ToInt32(samples, conversionBuffer.data(), bytes / 4);

@@ -33,13 +33,14 @@ public:
     int32_t bytesPerSample;
     // Low bits of each sample below the record's valid bits, cleared before
     // conversion.
-    int32_t ignoredBits = 0;
+    int32_t ignoredBits;
     std::vector<uint8_t> conversionBuffer;
 
 protected:
     // `openFile` must stand at the first byte of sample data, right after the
     // data chunk's size field.
-    WavFileSource(FileStream openFile, int32_t rate, int32_t sampleBytes, int32_t peak, uint8_t channelCount);
+    WavFileSource(FileStream openFile, int32_t rate, int32_t sampleBytes, int32_t peak, uint8_t channelCount,
+                  int32_t lowBitsIgnored = 0);
 
     // Converts the whole samples among `bytes` bytes of conversionBuffer into
     // `samples`; returns how many samples it wrote.
@@ -53,7 +54,7 @@ private:
 class WavFileSource8 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 260096;
-    WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount);
+    WavFileSource8(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored = 0);
 
 private:
     size_t convert(int32_t* samples, size_t bytes) override;
@@ -62,7 +63,7 @@ private:
 class WavFileSource16 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 524272;
-    WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount);
+    WavFileSource16(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored = 0);
 
 private:
     size_t convert(int32_t* samples, size_t bytes) override;
@@ -71,7 +72,7 @@ private:
 class WavFileSource24 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 524272;
-    WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount);
+    WavFileSource24(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored = 0);
 
 private:
     size_t convert(int32_t* samples, size_t bytes) override;
@@ -80,7 +81,7 @@ private:
 class WavFileSource32 final : public WavFileSource {
 public:
     static constexpr int32_t kPeakLevel = 524272;
-    WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount);
+    WavFileSource32(FileStream openFile, int32_t rate, uint8_t channelCount, int32_t lowBitsIgnored = 0);
 
 private:
     size_t convert(int32_t* samples, size_t bytes) override;

@@ -48,7 +48,16 @@ SampleLayout sampleLayout(const WaveFormat& format) {
         if (valid > layout.containerBits) return SampleLayout();
         if (valid != 0) layout.validBits = valid;
     }
-    if (tag == kWaveFormatPcm)
+    if (tag == kWaveFormatPcm && format.formatTag == kWaveFormatPcm) {
+        // A plain record may state fewer bits than its samples take (12 in
+        // 2 bytes): each sample takes the width rounded up to whole bytes and
+        // is read as it stands. The block align is not consulted. Widths
+        // above 32 stay as they are, for no reader takes them.
+        const uint16_t bits = format.bitsPerSample;
+        layout.kind = SampleLayout::kPcm;
+        layout.containerBits = layout.validBits =
+            bits <= 8 ? uint16_t{8} : bits <= 32 ? static_cast<uint16_t>((bits + 7u) / 8u * 8u) : bits;
+    } else if (tag == kWaveFormatPcm)
         layout.kind = SampleLayout::kPcm;
     else if (tag == kWaveFormatFloat)
         layout.kind = SampleLayout::kFloat;

@@ -45,7 +45,8 @@ WaveFormat parseWaveFormat(const uint8_t* bytes, size_t size);
 struct SampleLayout {
     enum Kind { kCompressed, kPcm, kFloat };
     Kind kind = kCompressed;
-    // Bits each sample takes in the file.
+    // Bits each sample takes in the file: whole bytes for plain PCM, whose
+    // width is rounded up (up to 8 bits take one byte).
     uint16_t containerBits = 0;
     // Bits that carry the sample, from the top of the container; the rest
     // are to be ignored. Equal to containerBits except in extensible records.

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """zelvaro-render's output: a file that was there survives every failure and
 Ctrl+C, standard output, pipes and FIFOs get a whole WAV file and nothing else,
-a file-size limit is a reported write error, and 24-bit input is read as such.
+a file-size limit is a reported write error, 24-bit input is read as such, and
+PCM of 9 to 31 bits as the whole bytes its samples take.
 
 usage: cli_output_test.py [EMULATOR] PATH/TO/zelvaro-render
 With an emulator (the Windows build under wine) the checks that need POSIX
@@ -200,14 +201,29 @@ def main():
         # Through the chain's scale: (s * 256 + 2048) >> 12 held at 524272, then (v + 8) >> 4.
         want = [(min((v * 256 + 2048) >> 12, 524272) + 8) >> 4 for v in values]
         expect(got == want, '24-bit samples came out as %r, not %r' % (got, want))
-        # Samples of a width no reader takes: a clear refusal, and no file.
-        data = bytearray(open(p('in24.wav'), 'rb').read())
-        struct.pack_into('<H', data, 34, 20)  # bits per sample: 20 in a 3-byte container
-        open(p('in20.wav'), 'wb').write(data)
-        r = run('convert', p('in20.wav'), p('out20.wav'))
-        expect(r.returncode == 1 and b'has 20-bit samples' in r.stderr, r.stderr.decode())
-        expect(not os.path.exists(p('out20.wav')), 'a refused convert left a file')
-    checks.case('24-bit input is read as 24-bit; other widths are refused', twenty_four_bit_input)
+        # Plain PCM whose width does not fill its samples converts exactly as
+        # the same bytes marked at full width; above 32 bits, a clear refusal.
+        raw = bytes(range(7, 7 + 48))  # low bits set throughout
+        for bits, full in ((12, 16), (20, 24), (28, 32), (40, None)):
+            width = (bits + 7) // 8
+            for marked in (bits, full):
+                if marked is None:
+                    continue
+                header = struct.pack('<4sI4s4sIHHIIHH4sI', b'RIFF', 36 + len(raw), b'WAVE', b'fmt ', 16,
+                                     1, 2, 8000, 16000 * width, 2 * width, marked, b'data', len(raw))
+                open(p('in%d.wav' % marked), 'wb').write(header + raw)
+            r = run('convert', p('in%d.wav' % bits), p('out%d.wav' % bits))
+            if full is None:
+                expect(r.returncode == 1 and b'has 40-bit samples; this tool reads PCM samples of up to 32 bits'
+                       in r.stderr, r.stderr.decode())
+                expect(not os.path.exists(p('out40.wav')), 'a refused convert left a file')
+                continue
+            expect(r.returncode == 0, '%d-bit input: %s' % (bits, r.stderr.decode()))
+            r = run('convert', p('in%d.wav' % full), p('full%d.wav' % full))
+            expect(r.returncode == 0 and content(p('out%d.wav' % bits)) == content(p('full%d.wav' % full)),
+                   '%d-bit samples in %d bytes do not convert as %d-bit ones' % (bits, width, full))
+    checks.case('24-bit input is read as 24-bit, narrower widths as their whole bytes, wider ones refused',
+                twenty_four_bit_input)
 
     for name in glob.glob(p('*')):
         os.remove(name)

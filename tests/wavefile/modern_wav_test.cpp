@@ -71,6 +71,9 @@ TEST(SampleLayout, FollowsTheTagAndTheSubFormat) {
         int container, valid;
     } rows[] = {
         {"PCM", test::pcmFormat(2, 44100, 24), SampleLayout::kPcm, 24, 24},
+        {"PCM of 12 bits: whole bytes, all read", test::pcmFormat(2, 44100, 12), SampleLayout::kPcm, 16, 16},
+        {"PCM of 1 bit", test::pcmFormat(1, 44100, 1), SampleLayout::kPcm, 8, 8},
+        {"PCM wider than 32 bits", test::pcmFormat(1, 44100, 40), SampleLayout::kPcm, 40, 40},
         {"float", floatFormat(1, 32), SampleLayout::kFloat, 32, 32},
         {"extensible PCM 24 in 32", extensible(1, 2, 32, 24), SampleLayout::kPcm, 32, 24},
         {"extensible PCM 20 in 24", extensible(1, 1, 24, 20), SampleLayout::kPcm, 24, 20},

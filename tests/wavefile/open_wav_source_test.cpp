@@ -169,9 +169,49 @@ TEST(OpenWavSource, TwentyFourBitSamplesAreReadThreeBytesEach) {
     EXPECT_EQ(got[6], 0);  // past the end
 }
 
-TEST(OpenWavSource, OtherPcmWidthsGiveAFailedSourceWithTheirRecord) {
+// Plain PCM that states fewer bits than its samples take (12 bits in 2-byte
+// samples and the like) reads exactly as the same bytes marked at full width:
+// no bits cleared, and the block align (here the usual one) plays no part.
+TEST(OpenWavSource, NarrowWidthsReadAsTheirWholeBytes) {
     test::TempDir dir;
-    for (int bits : {0, 4, 12, 20, 31, 48, 64}) {
+    // Stereo; the low bits are set, so a reader that cleared them would
+    // differ (the 32-bit conversion drops them anyway).
+    const Bytes data = {
+        0x07, 0x00, 0xF9, 0xFF, 0x0F, 0x80, 0xFF, 0x7F, 0x01, 0x02, 0x03, 0x04,
+        0x0F, 0x00, 0x00, 0x0F, 0xF1, 0xFF, 0x81, 0x7E, 0x55, 0xAA, 0x5A, 0xA5,
+    };
+    const struct {
+        uint16_t bits, fullBits;
+        int bytesPerSample;
+    } rows[] = {{12, 16, 2}, {9, 16, 2}, {20, 24, 3}, {17, 24, 3}, {28, 32, 4}, {25, 32, 4}, {4, 8, 1}, {0, 8, 1}};
+    auto readAll = [&dir, &data](uint16_t bits, int bytesPerSample, int& length) {
+        const std::string path = dir.path("w" + std::to_string(bits) + ".wav");
+        const uint16_t align = static_cast<uint16_t>(2 * bytesPerSample);
+        test::writeFile(path, riffWave(concat({chunk("fmt ", formatRecord(1, 2, 8000, align, bits)),
+                                               chunk("data", data)})));
+        SoundSourceRef s = openWavSource(path.c_str());
+        std::vector<int32_t> got(2 * 20, -1);
+        if (!s.usable()) return std::vector<int32_t>();
+        EXPECT_EQ(static_cast<WavFileSource*>(s.get())->bytesPerSample, bytesPerSample);
+        length = s->length();
+        s->read(got.data(), 20);
+        return got;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.bits) + " bits in " + std::to_string(row.fullBits));
+        int narrowLength = -1, fullLength = -2;
+        const std::vector<int32_t> narrow = readAll(row.bits, row.bytesPerSample, narrowLength);
+        const std::vector<int32_t> full = readAll(row.fullBits, row.bytesPerSample, fullLength);
+        ASSERT_FALSE(narrow.empty());
+        EXPECT_EQ(narrow, full);
+        EXPECT_EQ(narrowLength, fullLength);
+        EXPECT_EQ(narrowLength, static_cast<int>(data.size()) / (2 * row.bytesPerSample));
+    }
+}
+
+TEST(OpenWavSource, WidthsAbove32GiveAFailedSourceWithTheirRecord) {
+    test::TempDir dir;
+    for (int bits : {33, 40, 48, 64, 65535}) {
         SCOPED_TRACE(bits);
         std::string path = dir.path("w.wav");
         test::writeFile(path, riffWave(concat({chunk("fmt ", pcmFormat(1, 8000, static_cast<uint16_t>(bits))),
