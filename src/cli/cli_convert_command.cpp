@@ -4,15 +4,17 @@
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_quality_options.h"
 #include "cli/cli_render_to_file.h"
 #include "cli/cli_wav_input.h"
 
 namespace zelvaro::cli {
 
 int runConvert(const std::vector<std::string>& args) {
-    ParsedArgs parsed =
-        parseArgs(args,
-                  {{"rate", 1, 192000, {}}, {"channels", 1, 2, {}}, {"bits", 8, 32, {8, 16, 32}}, formatOption()}, 2);
+    std::vector<OptionSpec> specs = {
+        {"rate", 1, 192000, {}}, {"channels", 1, 2, {}}, {"bits", 8, 32, {8, 16, 24, 32}}, formatOption()};
+    for (const OptionSpec& spec : qualityOptionSpecs(true)) specs.push_back(spec);
+    ParsedArgs parsed = parseArgs(args, specs, 2);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
         return kExitRefused;
@@ -51,6 +53,8 @@ int runConvert(const std::vector<std::string>& args) {
                         static_cast<uint8_t>(parsed.value("channels").value_or(source->channels)),
                         static_cast<uint16_t>(parsed.value("bits").value_or(16))};
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
+    QualityOptions quality;
+    if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
     return renderToWavFile(source, outPath, format);
 }
 

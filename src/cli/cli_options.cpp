@@ -52,6 +52,10 @@ bool applyWord(ParsedArgs& out, const OptionSpec& spec, const std::string& text)
 }
 
 bool applyOption(ParsedArgs& out, const OptionSpec& spec, const std::string& text) {
+    if (spec.freeText) {
+        out.words[spec.name] = text;
+        return true;
+    }
     if (!spec.words.empty()) return applyWord(out, spec, text);
     std::optional<uint64_t> v = parseNumber(text, spec.low, spec.high);
     bool allowed = v.has_value();
@@ -105,6 +109,14 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<Opt
         if (out.values.count(name) || out.words.count(name)) {
             out.error = "--" + name + " given twice";
             return out;
+        }
+        if (spec->flag) {
+            if (inlineValue) {
+                out.error = "--" + name + " takes no value";
+                return out;
+            }
+            out.values[name] = 1;
+            continue;
         }
         if (!inlineValue) {
             if (i + 1 >= args.size()) {

@@ -20,6 +20,8 @@ struct OptionSpec {
     uint64_t high;
     std::vector<uint64_t> allowed;  // when not empty, only these values
     std::vector<std::string> words = {};  // when not empty, one of these words instead of a number
+    bool flag = false;      // takes no value; present means 1
+    bool freeText = false;  // any text, kept in `words` for the command to read
 };
 
 struct ParsedArgs {

@@ -59,6 +59,12 @@ SoundSinkRef OutputFile::createSink(int32_t sampleRate, uint16_t bitsPerSample, 
     return createWavSink(where.c_str(), sampleRate, 0, bitsPerSample, channels);
 }
 
+SoundSinkRef OutputFile::createSink(const WideWavFormat& format) {
+    if (standardOutput_) return createWideWavSink(FileStream::openStandardOutput(), format);
+    const std::string& where = temp_.empty() ? path_ : temp_;
+    return createWideWavSink(where.c_str(), format);
+}
+
 SoundSinkRef OutputFile::createSink(const WaveFormat& compressed) {
     const std::string& where = temp_.empty() ? path_ : temp_;
     return createWavSinkForFormat(where.c_str(), compressed);

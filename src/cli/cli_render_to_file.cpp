@@ -6,6 +6,7 @@
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_output_file.h"
+#include "cli/cli_quality_options.h"
 #include "cli/terminal.h"
 #include "cli/terminal_progress.h"
 #include "wavefile/file_stream.h"
@@ -29,6 +30,16 @@ std::string afterFailure(OutputFile& out) {
 
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames) {
+    return renderToWavFile(
+        [&](RenderProgress& progress, RenderJob& job) {
+            job.source = source;
+            job.expectedFrames = expectedFrames;
+            return RenderToSink(progress, job);
+        },
+        outPath, format);
+}
+
+int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const OutputFormat& format) {
     const bool compressed = format.compressed.formatTag != 0;
     OutputFile out(outPath);
     if (outPath == "-" && isTerminal(stdout)) {
@@ -41,8 +52,17 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
     }
     // Ctrl+C is caught from here on, so that no temporary file outlives it.
     TerminalProgress progress(out.name());
-    SoundSinkRef sink = compressed ? out.createSink(format.compressed)
-                                   : out.createSink(format.sampleRate, format.bitsPerSample, format.channels);
+    SoundSinkRef sink;
+    if (compressed) {
+        sink = out.createSink(format.compressed);
+    } else if (format.wide) {
+        WideWavFormat wide = *format.wide;
+        wide.sampleRate = format.sampleRate;
+        wide.channels = format.channels;
+        sink = out.createSink(wide);
+    } else {
+        sink = out.createSink(format.sampleRate, format.bitsPerSample, format.channels);
+    }
     if (!sink) {
         printError("out of memory");
         return kExitFailed;
@@ -53,10 +73,8 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
     }
 
     RenderJob job;
-    job.source = source;
     job.sink = sink;
-    job.expectedFrames = expectedFrames;
-    const int result = RenderToSink(progress, job);
+    const int result = fill(progress, job);
     progress.clearLine();
     const int32_t frames = sink->framesWritten;
     const bool written = sink->finish();
@@ -84,10 +102,11 @@ int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, co
         printError("cannot replace " + out.name() + ": " + FileStream::describeError(error));
         return kExitFailed;
     }
-    const std::string encoding = compressed ? formatTagName(format.compressed.formatTag)
-                                 : std::to_string(format.bitsPerSample <= 8    ? 8
-                                                  : format.bitsPerSample <= 16 ? 16
-                                                                               : 32) + "-bit";
+    const std::string encoding = compressed    ? formatTagName(format.compressed.formatTag)
+                                 : format.wide ? describeEncoding(*format.wide)
+                                               : std::to_string(format.bitsPerSample <= 8    ? 8
+                                                                : format.bitsPerSample <= 16 ? 16
+                                                                                             : 32) + "-bit";
     std::fprintf(stderr, "%s: %d frames (%.3f s), %d channel%s, %s, %d Hz\n", out.name().c_str(), frames,
                  static_cast<double>(frames) / sink->sampleRate, sink->channels, sink->channels == 1 ? "" : "s",
                  (encoding.empty() ? "format tag " + std::to_string(format.compressed.formatTag) : encoding).c_str(),

@@ -4,10 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "render/render_to_sink.h"
 #include "signal/sound_source.h"
 #include "wavefile/wav_header.h"
+#include "wavefile/wide_wav_sink.h"
 
 namespace zelvaro::cli {
 
@@ -17,7 +21,14 @@ struct OutputFormat {
     uint16_t bitsPerSample;
     // A compressed format to write instead of PCM when its tag is not 0.
     WaveFormat compressed = {};
+    // 24-bit or float samples, dither or a gain: written by a WideWavSink
+    // when set (its rate and channels are taken from the fields above).
+    std::optional<WideWavFormat> wide = {};
 };
+
+// Fills the job's sink (set before the call) and returns a RenderResult,
+// with job.failureReason for kRenderUnusable.
+using SinkFiller = std::function<int(RenderProgress& progress, RenderJob& job)>;
 
 // Renders the whole source into a WAV file at `outPath` ("-" for standard
 // output, see OutputFile). A file that was there is replaced only by a
@@ -27,5 +38,8 @@ struct OutputFormat {
 // (RenderJob::expectedFrames). Returns an ExitCode.
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames = -1);
+
+// The same with a render of its own in place of the chain's render loop.
+int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const OutputFormat& format);
 
 }  // namespace zelvaro::cli

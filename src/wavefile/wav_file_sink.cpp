@@ -69,7 +69,7 @@ void WavFileSink::writeHeader(bool final) {
 void WavFileSink::putHeader(uint32_t dataSize, bool unknownLength) {
     uint8_t header[kWavHeaderSize];
     buildWavHeader(header, channels, static_cast<uint32_t>(sampleRate), static_cast<uint16_t>(bytesPerSample),
-                   dataSize);
+                   dataSize, formatTag);
     if (unknownLength) {
         for (size_t i = 4; i < 8; ++i) header[i] = 0xFF;       // RIFF size
         for (size_t i = 42; i < 46; ++i) header[i] = 0xFF;     // data size

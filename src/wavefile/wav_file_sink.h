@@ -33,6 +33,8 @@ public:
     bool fileOpen() const { return file.isOpen(); }
 
     int32_t bytesPerSample;
+    // Written into the header: PCM, or IEEE float for a float variant.
+    uint16_t formatTag = kWaveFormatPcm;
     FileStream file;
     int32_t framesUntilHeaderRefresh = 0;
     std::vector<uint8_t> conversionBuffer;

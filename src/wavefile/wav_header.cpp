@@ -67,14 +67,14 @@ SampleLayout sampleLayout(const WaveFormat& format) {
 }
 
 void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
-                    uint16_t bytesPerSample, uint32_t dataSize) {
+                    uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag) {
     const uint32_t blockAlign = static_cast<uint16_t>(channels * bytesPerSample);
     std::memcpy(header + 0, "RIFF", 4);
     putLe32(header + 4, dataSize + 38u);
     std::memcpy(header + 8, "WAVE", 4);
     std::memcpy(header + 12, "fmt ", 4);
     putLe32(header + 16, 18);
-    putLe16(header + 20, kWaveFormatPcm);
+    putLe16(header + 20, formatTag);
     putLe16(header + 22, channels);
     putLe32(header + 24, sampleRate);
     putLe32(header + 28, blockAlign * sampleRate);

@@ -59,9 +59,10 @@ struct SampleLayout {
 // whose valid bits exceed the container.
 SampleLayout sampleLayout(const WaveFormat& format);
 
-// The 46-byte header: RIFF size = dataSize + 38, an 18-byte PCM format chunk
-// with no extra bytes, and the data chunk's size field.
+// The 46-byte header: RIFF size = dataSize + 38, an 18-byte format chunk
+// (PCM unless told otherwise) with no extra bytes, and the data chunk's size
+// field.
 void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
-                    uint16_t bytesPerSample, uint32_t dataSize);
+                    uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag = kWaveFormatPcm);
 
 }  // namespace zelvaro

@@ -123,7 +123,7 @@ def checks_without_sox(checks, tmp, p, sine):
             # Fits the file at 8000 Hz, but the generator stops at 13.5 hours.
             (['render', twenty_hours, p('a.wav'), '--rate', '8000'], 2, 'too long: it has'),
             (['render', longest, p('a.wav'), '--bits', '8'], 2, 'too long'),
-            (['render', sine, p('a.wav'), '--bits', '12'], 2, '--bits takes 8, 16 or 32'),
+            (['render', sine, p('a.wav'), '--bits', '12'], 2, '--bits takes 8, 16, 24 or 32'),
             (['render', sine, p('a.wav'), '--rate', '44.1k'], 2, '--rate takes'),
             (['render', sine, p('a.wav'), '--rate', '-1'], 2, '--rate takes'),
             (['render', sine, p('a.wav'), '-x'], 2, 'unknown option'),

@@ -1,0 +1,99 @@
+#include "cli/cli_quality_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "cli/cli_command.h"
+
+namespace zelvaro::cli {
+
+namespace {
+
+// Dither with no seed given is still the same on every run.
+constexpr uint64_t kDefaultDitherSeed = 1;
+constexpr double kLowestPeakDbfs = -200.0;
+
+int refuse(const std::string& message) {
+    printError(message + " (see zelvaro-render --help)");
+    return kExitRefused;
+}
+
+bool parseDither(const std::string& text, uint64_t& seed) {
+    if (text == "tpdf") {
+        seed = kDefaultDitherSeed;
+        return true;
+    }
+    if (text.compare(0, 5, "tpdf:") != 0) return false;
+    std::optional<uint64_t> n = parseNumber(text.substr(5), 0, UINT64_MAX);
+    if (!n) return false;
+    seed = *n;
+    return true;
+}
+
+bool parseDecibels(const std::string& text, double& db) {
+    if (text.empty() || text.size() > 32) return false;
+    char* end = nullptr;
+    errno = 0;
+    db = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && db >= kLowestPeakDbfs && db <= 0.0;
+}
+
+}  // namespace
+
+std::vector<OptionSpec> qualityOptionSpecs(bool withPure) {
+    std::vector<OptionSpec> specs = {
+        {"float", 0, 1, {}, {}, true},
+        {"dither", 0, 0, {}, {}, false, true},
+        {"peak", 0, 0, {}, {}, false, true},
+    };
+    if (withPure) specs.push_back({"pure", 0, 1, {}, {}, true});
+    return specs;
+}
+
+int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityOptions& options) {
+    options.pure = parsed.value("pure").has_value();
+    options.floatSamples = parsed.value("float").has_value();
+    if (auto text = parsed.word("dither")) {
+        uint64_t seed = 0;
+        if (!parseDither(*text, seed)) return refuse("--dither takes tpdf or tpdf:SEED, not \"" + *text + "\"");
+        options.ditherSeed = seed;
+    }
+    if (auto text = parsed.word("peak")) {
+        double db = 0;
+        if (!parseDecibels(*text, db))
+            return refuse("--peak takes a level in dBFS from -200 to 0, not \"" + *text + "\"");
+        options.peakDbfs = db;
+    }
+    const bool bitsGiven = parsed.value("bits").has_value();
+    if (options.floatSamples) {
+        if (bitsGiven && format.bitsPerSample != 32) return refuse("--float writes 32-bit samples; --bits must be 32");
+        format.bitsPerSample = 32;
+    }
+    const bool wide = options.pure || options.floatSamples || options.ditherSeed || options.peakDbfs ||
+                      format.bitsPerSample == 24;
+    if (!wide) return 0;
+    if (format.compressed.formatTag != 0)
+        return refuse("--bits 24, --float, --dither, --peak and --pure write PCM or float files, not --format " +
+                      parsed.word("format").value_or(""));
+    if (format.bitsPerSample == 8) return refuse("8-bit files are written only without --dither, --peak and --pure");
+    if (options.ditherSeed && format.bitsPerSample == 32)
+        return refuse("--dither is for 16- and 24-bit files");
+
+    WideWavFormat wideFormat;
+    wideFormat.encoding = format.bitsPerSample == 16   ? SampleEncoding::kPcm16
+                          : format.bitsPerSample == 24 ? SampleEncoding::kPcm24
+                          : options.floatSamples       ? SampleEncoding::kFloat32
+                                                       : SampleEncoding::kPcm32;
+    wideFormat.ditherSeed = options.ditherSeed;
+    format.wide = wideFormat;
+    return 0;
+}
+
+std::string describeEncoding(const WideWavFormat& format) {
+    std::string text = format.encoding == SampleEncoding::kFloat32 ? "32-bit float"
+                       : std::to_string(encodingBytes(format.encoding) * 8) + "-bit";
+    if (format.ditherSeed) text += ", TPDF dither";
+    return text;
+}
+
+}  // namespace zelvaro::cli

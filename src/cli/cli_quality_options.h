@@ -1,0 +1,33 @@
+// The options of render and convert that ask for measurement-grade output:
+// the double-precision path, 24-bit and float samples, dither and a peak
+// level. Without any of them the output is the program's own, byte for byte.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_render_to_file.h"
+
+namespace zelvaro::cli {
+
+struct QualityOptions {
+    bool pure = false;
+    bool floatSamples = false;
+    std::optional<uint64_t> ditherSeed;
+    std::optional<double> peakDbfs;
+};
+
+// --float, --dither tpdf[:SEED], --peak DBFS and, when `withPure`, --pure.
+std::vector<OptionSpec> qualityOptionSpecs(bool withPure);
+
+// Reads the options into `options` and sets format.wide when the output
+// needs the wide writer. A combination that cannot be written is refused
+// with a message: the result is then kExitRefused, else 0.
+int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityOptions& options);
+
+// "24-bit", "32-bit float", "16-bit, TPDF dither" for the closing line.
+std::string describeEncoding(const WideWavFormat& format);
+
+}  // namespace zelvaro::cli

@@ -1,0 +1,66 @@
+#include "wavefile/wide_wav_sink.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace zelvaro {
+
+namespace {
+
+// The chain's full scale (a 16-bit step is 16).
+constexpr double kChainFullScale = 524288.0;
+// The chain's limit for 16-bit output, kept for every width: the limiter
+// then treats a render the same whatever it is written as.
+constexpr int32_t kWidePeakLevel = 524272;
+
+}  // namespace
+
+WideWavSink::WideWavSink(const char* path, const WideWavFormat& format)
+    : WideWavSink(FileStream::openForWriting(path), format) {}
+
+WideWavSink::WideWavSink(FileStream output, const WideWavFormat& format)
+    : WavFileSink(std::move(output), format.sampleRate, 0, encodingBytes(format.encoding), kWidePeakLevel,
+                  format.channels),
+      format_(format),
+      quantiser_(format.encoding, format.ditherSeed) {
+    // The base wrote its first header before the tag could be set: a float
+    // file has it rewritten at once (a pipe gets its header only later).
+    if (format.encoding == SampleEncoding::kFloat32) {
+        formatTag = kWaveFormatFloat;
+        if (!failed()) truncate(0);
+    }
+    conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * bytesPerSample);
+    widened_.resize(static_cast<size_t>(channels) * kMaxBlockFrames);
+}
+
+void WideWavSink::convert(const int32_t* samples, size_t count) {
+    const double* source = pending_;
+    if (!source) {
+        for (size_t i = 0; i < count; ++i) widened_[i] = samples[i] / kChainFullScale;
+        source = widened_.data();
+    }
+    quantiser_.convert(source, count, format_.gain, conversionBuffer.data());
+}
+
+void WideWavSink::writeDouble(const double* samples, int frames) {
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kMaxBlockFrames, frames - done);
+        pending_ = samples + static_cast<size_t>(done) * channels;
+        // The int32 pointer is not read while pending_ is set.
+        static const int32_t unused = 0;
+        write(&unused, n);
+        pending_ = nullptr;
+        done += n;
+    }
+}
+
+SoundSinkRef createWideWavSink(const char* path, const WideWavFormat& format) {
+    return SoundSinkRef(new (std::nothrow) WideWavSink(path, format));
+}
+
+SoundSinkRef createWideWavSink(FileStream output, const WideWavFormat& format) {
+    return SoundSinkRef(new (std::nothrow) WideWavSink(std::move(output), format));
+}
+
+}  // namespace zelvaro
