@@ -9,6 +9,7 @@
 #include "app/program_role.h"
 #include "app/resource.h"
 #include "app/settings/settings_path.h"
+#include "installer/library_search.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr DWORD kHandOffWaitMs = 3000;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    zelvaro::LoadLibrariesFromSystemFolderOnly();
     zelvaro::setInstanceHandle(instance);
     HWND running = FindWindowA("#32770", "Zelvaro");
 

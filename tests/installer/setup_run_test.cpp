@@ -255,6 +255,38 @@ void CloseCorruptFileMessage() {
     Press(box, IDOK);
 }
 
+// A setup file in a downloads folder, beside libraries that someone put
+// there under the names of system libraries that are not the system's known
+// ones. Wine takes them from the program's folder first, as Windows does,
+// when told to prefer libraries that are not its own (setup_run_test.sh).
+TEST_F(SetupRun, A2_LibrariesBesideTheSetupFileAreNotLoaded) {
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temporary);
+    const std::string downloads = std::string(temporary) + "zelvaro-downloads";
+    CreateDirectoryA(downloads.c_str(), nullptr);
+    const std::string copy = downloads + "\\zelvaro-setup.exe";
+    ASSERT_TRUE(CopyFileA(setup.c_str(), copy.c_str(), FALSE));
+    const char* const planted[] = {"\\winmm.dll", "\\msacm32.dll"};
+    for (const char* name : planted)
+        ASSERT_TRUE(CopyFileA(Env("ZELVARO_PLANTED_DLL").c_str(), (downloads + name).c_str(), FALSE)) << name;
+    HANDLE process = Start(copy);
+    ASSERT_NE(process, nullptr);
+    HWND terms = WaitWindow("#32770", "Zelvaro Licence Terms");
+    if (terms)
+        Press(terms, IDCANCEL);
+    else
+        TerminateProcess(process, 1);
+    EXPECT_NE(terms, nullptr) << "the setup file did not start";
+    EXPECT_EQ(WaitExit(process), 0u);
+    for (const char* name : planted) {
+        EXPECT_FALSE(Exists(downloads + name + ".loaded")) << name;
+        DeleteFileA((downloads + name + ".loaded").c_str());
+        DeleteFileA((downloads + name).c_str());
+    }
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(downloads.c_str());
+}
+
 TEST_F(SetupRun, B_AChangedPayloadByteShowsTheCorruptFileMessageAndWritesNothing) {
     std::string corrupt;
     HANDLE process = RunDamagedSetup(setup, payload.size() + 100, corrupt);  // a byte of the help file

@@ -1,0 +1,33 @@
+# cmake -DNM=... -DDLLTOOL=... -DIMPORT_LIBRARY=... -DDLL=... -DOUTPUT=... -DDECORATED=ON|OFF -P delay_import_library.cmake
+# Writes a delay-import library for DLL with the functions of the toolchain's
+# import library IMPORT_LIBRARY: linked in its place, the DLL is loaded at the
+# first call of one of its functions instead of at start. DECORATED: 32-bit
+# names carry their argument size (name@N), which the DLL's names lack.
+execute_process(COMMAND ${NM} ${IMPORT_LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cannot list ${IMPORT_LIBRARY}")
+endif()
+if(DECORATED)
+  set(prefix "__imp__")
+else()
+  set(prefix "__imp_")
+endif()
+string(REGEX MATCHALL " I ${prefix}[^\r\n]+" imports "${symbols}")
+set(names)
+foreach(import ${imports})
+  string(REPLACE " I ${prefix}" "" name "${import}")
+  list(APPEND names "${name}")
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(JOIN names "\n" exports)
+get_filename_component(folder ${OUTPUT} DIRECTORY)
+set(definition ${OUTPUT}.def)
+file(WRITE ${definition} "LIBRARY ${DLL}\nEXPORTS\n${exports}\n")
+set(kill_at)
+if(DECORATED)
+  set(kill_at -k)
+endif()
+execute_process(COMMAND ${DLLTOOL} ${kill_at} -d ${definition} -y ${OUTPUT} -D ${DLL} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "dlltool could not write ${OUTPUT}")
+endif()
