@@ -6,6 +6,7 @@
 
 #include <string>
 #include <cstring>
+#include <vector>
 
 namespace zelvaro {
 namespace {
@@ -76,6 +77,68 @@ TEST_F(SettingsPathTest, TheDataFilesValueNamesTheFolder) {
     EXPECT_STREQ(path, "D:\\Some Data\\Zelvaro\\settings.ini");
 }
 
+// What the program asks of the system when it creates folders: Wine keeps a
+// folder's rights only as far as file modes express them, and an access list
+// that gives everyone all rights is not among them. The test program's own
+// import of CreateDirectoryA is pointed at a recorder for the calls made
+// while it is alive.
+class CreateDirectoryRecorder {
+public:
+    struct Call {
+        std::string folder;
+        bool withSecurity;
+    };
+    CreateDirectoryRecorder() { slot_ = FindImport("CreateDirectoryA"); swap(); }
+    ~CreateDirectoryRecorder() { swap(); }
+    bool hooked() const { return slot_ != nullptr; }
+    static std::vector<Call>& calls() {
+        static std::vector<Call> made;
+        return made;
+    }
+
+private:
+    static BOOL WINAPI Record(LPCSTR folder, LPSECURITY_ATTRIBUTES security) {
+        calls().push_back({folder, security != nullptr});
+        return real_(folder, security);
+    }
+    // The import address table entry of `name` in the test program itself.
+    static void** FindImport(const char* name) {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+             module->Name != 0; ++module) {
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                    continue;
+                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) == 0)
+                    return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+    void swap() {
+        if (!slot_)
+            return;
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+        if (!real_) {
+            real_ = reinterpret_cast<decltype(real_)>(*slot_);
+            *slot_ = reinterpret_cast<void*>(&Record);
+        } else {
+            *slot_ = reinterpret_cast<void*>(real_);
+            real_ = nullptr;
+        }
+        VirtualProtect(slot_, sizeof(void*), protection, &protection);
+    }
+    void** slot_ = nullptr;
+    static inline BOOL(WINAPI* real_)(LPCSTR, LPSECURITY_ATTRIBUTES) = nullptr;
+};
+
 TEST_F(SettingsPathTest, WithoutDataFilesTheProgramFolderIsUsedAndCreated) {
     deleteDataFiles();
     const std::string base = programFiles();
@@ -87,8 +150,19 @@ TEST_F(SettingsPathTest, WithoutDataFilesTheProgramFolderIsUsedAndCreated) {
     ASSERT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 
     char path[kSettingsPathSize];
-    ComputeSettingsPath(path, sizeof path);
+    CreateDirectoryRecorder::calls().clear();
+    {
+        CreateDirectoryRecorder recorder;
+        ASSERT_TRUE(recorder.hooked());
+        ComputeSettingsPath(path, sizeof path);
+    }
     EXPECT_EQ(std::string(path), folder + "\\settings.ini");
+    // Every user could otherwise replace the program, or put a library
+    // beside it, that an administrator's setup or uninstall run then starts.
+    ASSERT_FALSE(CreateDirectoryRecorder::calls().empty());
+    for (const CreateDirectoryRecorder::Call& call : CreateDirectoryRecorder::calls())
+        EXPECT_FALSE(call.withSecurity) << call.folder << " is made with rights of its own";
+    EXPECT_EQ(CreateDirectoryRecorder::calls().back().folder, folder);
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
