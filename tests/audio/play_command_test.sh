@@ -2,22 +2,25 @@
 # play_command_test.sh WORKDIR EMULATOR ZELVARO_RENDER
 # zelvaro-render play on the real device: a tone of fixed duration plays to its
 # end, a continuous one stops after --seconds, both recorded from the sink as
-# 1 kHz; a device that does not exist gives the play error and a failure exit.
+# 1 kHz; a tone is heard from its start while another client records the
+# sink at the server's default latency; a device that does not exist gives the
+# play error and a failure exit.
 # Exits 77 (skip) when there is no sound server to record from.
 set -u
 support=$(cd "$(dirname "$0")/../support" && pwd)
 work=$1 emulator=$2 tool=$3
 mkdir -p "$work"
 
-# Tone files: flags (8 = fixed duration), waveform 0 (sine), 1 tone, 1,000 ms,
-# every frequency 1,000 Hz, relative amplitudes 0.
+# Tone files: flags (8 = fixed duration), waveform 0 (sine), 1 tone, 1,000 ms
+# (3,000 ms for long.tdf), every frequency 1,000 Hz, relative amplitudes 0.
 python3 - "$work" <<'PY'
 import struct, sys
-def tone(flags):
-    return (struct.pack('<HBBI', flags, 0, 1, 1000) + struct.pack('<64d', *([1000.0] * 64))
+def tone(flags, ms=1000):
+    return (struct.pack('<HBBI', flags, 0, 1, ms) + struct.pack('<64d', *([1000.0] * 64))
             + bytes(16))
 open(sys.argv[1] + '/fixed.tdf', 'wb').write(tone(8))
 open(sys.argv[1] + '/continuous.tdf', 'wb').write(tone(0))
+open(sys.argv[1] + '/long.tdf', 'wb').write(tone(8, 3000))
 PY
 
 # seconds_between LOW HIGH: the "signal S s" figure of the last analysis within bounds.
@@ -38,6 +41,16 @@ status=$?
 echo "$out"
 [ $status -eq 0 ] || exit $status
 check_seconds "$out" 0.4 0.8 || exit 1
+
+# A recorder that asks for no latency lets the idle sink render seconds of
+# silence ahead; a player whose stream waited behind them lost the first
+# second or so of the tone.
+out=$(ZELVARO_RECORD_LATENCY_MSEC=default "$support/audio_proof.sh" "$work" --freq 1000 \
+      --min-seconds 0.3 -- "$emulator" "$tool" play "$work/long.tdf" --volume 0)
+status=$?
+echo "$out"
+[ $status -eq 0 ] || exit $status
+check_seconds "$out" 2.9 3.1 || exit 1
 
 out=$("$emulator" "$tool" play "$work/fixed.tdf" --device 100 2>&1)
 status=$?

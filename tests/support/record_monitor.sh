@@ -3,8 +3,15 @@
 # Records the null sink's monitor (s16le, 44100 Hz, stereo) into OUT.raw while
 # COMMAND runs, and exits with COMMAND's status. Exit 77 (skip) with a reason
 # when no sound server or recorder is available.
+#
+# ZELVARO_RECORD_LATENCY_MSEC (default 20) is the latency the recorder asks
+# the server for; "default" asks for none, as an analyser or a screen
+# recorder would, and leaves the sink's latency to the players.
 set -u
 out=$1; shift
+latency=${ZELVARO_RECORD_LATENCY_MSEC:-20}
+latency_arg=(--latency-msec="$latency")
+[ "$latency" = default ] && latency_arg=()
 if [ -z "${PULSE_SERVER:-}" ] || ! command -v parec >/dev/null 2>&1; then
   echo "SKIP: no PulseAudio server or parec for recording the output" >&2
   exit 77
@@ -14,7 +21,7 @@ if ! pactl list short sinks 2>/dev/null | grep -q "${ZELVARO_SINK:-zelvaro_null}
   exit 77
 fi
 parec -d "${ZELVARO_SINK:-zelvaro_null}.monitor" --format=s16le --rate=44100 --channels=2 \
-  --latency-msec=20 --raw "$out" </dev/null 2>/dev/null &
+  "${latency_arg[@]}" --raw "$out" </dev/null 2>/dev/null &
 rec=$!
 # The recorder takes a moment to connect: play only once it is writing.
 for i in $(seq 1 300); do
