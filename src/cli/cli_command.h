@@ -26,6 +26,8 @@ struct Command {
 int runRender(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
 int runInfo(const std::vector<std::string>& args);
+int runSweep(const std::vector<std::string>& args);
+int runDeconvolve(const std::vector<std::string>& args);
 
 // "zelvaro-render: " + message, on stderr.
 void printError(const std::string& message);

@@ -13,6 +13,7 @@ namespace zelvaro::cli {
 
 #ifdef _WIN32
 int runPlay(const std::vector<std::string>& args);
+int runMeasure(const std::vector<std::string>& args);
 #endif
 
 namespace {
@@ -26,9 +27,17 @@ const Command kCommands[] = {
     {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--format F]",
      "convert a WAV file (defaults: the input's rate and channels, 16-bit PCM)", runConvert},
     {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
+    {"sweep", "OUT.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--inverse INV.wav]",
+     "write an exponential sine sweep for impulse-response measurement, and its inverse filter", runSweep},
+    {"deconvolve", "RECORDED.wav --sweep SWEEP.wav OUT-IR.wav [--harmonics N]",
+     "turn a recording of a sweep into an impulse response, its harmonics, a response table and plot",
+     runDeconvolve},
 #ifdef _WIN32
     {"play", "TONE.tdf [--device N] [--volume DB] [--seconds S]",
      "play a tone file until a tone of fixed duration ends, S seconds pass or Ctrl+C", runPlay},
+    {"measure", "OUT-IR.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--device N] "
+     "[--input N] [--harmonics N]",
+     "play a sweep while recording, and deconvolve the recording into the loop's impulse response", runMeasure},
 #endif
 };
 
@@ -50,6 +59,15 @@ void printHelp(std::FILE* out) {
                  "is kept as a valid file unless that would replace a file that was there. Written to a pipe,\n"
                  "the header states the exact length, which is known before the first frame; a stream of\n"
                  "unknown length would get RIFF and data sizes of 0xFFFFFFFF, as is usual for streams.\n"
+                 "\nsweep writes a synchronised exponential sweep (default peak -1 dBFS, rate 44100 Hz, no fades;\n"
+                 "--fade MS fades both ends with a raised cosine kept below sqrt(2)*from and above to/2^(1/6))\n"
+                 "as 32-bit float WAV; the file names its sweep, which deconvolve reads back. --inverse writes\n"
+                 "the inverse filter: the sweep convolved with it is a unit impulse (0 dB) across the band.\n"
+                 "deconvolve writes OUT-IR.wav (float, starting halfway to the 2nd harmonic's response before\n"
+                 "time zero), with --harmonics N the responses of harmonics 2 to N as OUT-IR-h2.wav ..., and the\n"
+                 "frequency response as OUT-IR.csv (Hz,dB,degrees; phase with the measured delay taken out) and\n"
+                 "OUT-IR.svg. measure (Windows) plays the sweep (default peak -6 dBFS) on --device while\n"
+                 "recording --input (default devices: the system's), and reports the loop's delay.\n"
                  "\nexit codes: 0 done; 1 a file is missing, unreadable, not an acceptable WAV file or cannot be "
                  "written;\n            2 bad usage, or a request that cannot be done; 130 interrupted.\n");
 }

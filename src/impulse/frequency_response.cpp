@@ -72,26 +72,38 @@ double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz
     return meanPowerDb(spectrumOf(response, rateHz), lowHz, highHz);
 }
 
-std::string responseCsv(const std::vector<ResponsePoint>& points) {
-    std::string out = "Hz,dB,degrees\n";
-    char line[96];
-    for (const ResponsePoint& p : points) {
-        std::snprintf(line, sizeof line, "%.3f,%.3f,%.2f\n", p.hz, p.db, p.degrees);
-        out += line;
+std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels) {
+    std::string out = "Hz";
+    for (size_t c = 0; c < channels.size(); ++c)
+        out += channels.size() == 1 ? ",dB,degrees" : ",dB " + std::to_string(c + 1) + ",degrees " + std::to_string(c + 1);
+    out += "\n";
+    const size_t rows = channels.empty() ? 0 : channels.front().size();
+    char field[64];
+    for (size_t i = 0; i < rows; ++i) {
+        std::snprintf(field, sizeof field, "%.3f", channels.front()[i].hz);
+        out += field;
+        for (const std::vector<ResponsePoint>& points : channels) {
+            std::snprintf(field, sizeof field, ",%.3f,%.2f", points[i].db, points[i].degrees);
+            out += field;
+        }
+        out += "\n";
     }
     return out;
 }
 
-std::string responseSvg(const std::vector<ResponsePoint>& points, const std::string& title) {
+std::string responseSvg(const std::vector<std::vector<ResponsePoint>>& channels, const std::string& title) {
     // The plot area and its place in the picture, in pixels.
     const double left = 70, top = 40, width = 720, height = 360;
+    static const std::vector<ResponsePoint> kNone;
+    const std::vector<ResponsePoint>& points = channels.empty() ? kNone : channels.front();
     double fromHz = points.empty() ? 20.0 : points.front().hz;
     double toHz = points.empty() ? 20000.0 : points.back().hz;
     if (!(toHz > fromHz))
         toHz = fromHz * 2.0;
     double highest = -1e300;
-    for (const ResponsePoint& p : points)
-        highest = std::max(highest, p.db);
+    for (const std::vector<ResponsePoint>& line : channels)
+        for (const ResponsePoint& p : line)
+            highest = std::max(highest, p.db);
     if (points.empty())
         highest = 0.0;
     // 60 dB shown, in steps of 6 dB, the top at the next 6 dB above the highest point.
@@ -139,12 +151,16 @@ std::string responseSvg(const std::vector<ResponsePoint>& points, const std::str
                   "<text x=\"18\" y=\"%g\" text-anchor=\"middle\" transform=\"rotate(-90 18 %g)\">Level (dB)</text>\n",
                   left, top, width, height, left + width / 2, top + height + 42, top + height / 2, top + height / 2);
     svg += buffer;
-    svg += "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\"";
-    for (const ResponsePoint& p : points) {
-        std::snprintf(buffer, sizeof buffer, "%.1f,%.1f ", x(p.hz), y(p.db));
-        svg += buffer;
+    static const char* const kColours[] = {"#1f5fbf", "#c0392b", "#27ae60", "#8e44ad"};
+    for (size_t c = 0; c < channels.size(); ++c) {
+        svg += std::string("<polyline fill=\"none\" stroke=\"") + kColours[c % 4] + "\" stroke-width=\"1.5\" points=\"";
+        for (const ResponsePoint& p : channels[c]) {
+            std::snprintf(buffer, sizeof buffer, "%.1f,%.1f ", x(p.hz), y(p.db));
+            svg += buffer;
+        }
+        svg += "\"/>\n";
     }
-    svg += "\"/>\n</svg>\n";
+    svg += "</svg>\n";
     return svg;
 }
 

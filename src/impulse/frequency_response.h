@@ -25,11 +25,12 @@ std::vector<ResponsePoint> frequencyResponse(const std::vector<double>& response
 // highHz, in dB.
 double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz, double highHz);
 
-// "Hz,dB,degrees" and a line a point.
-std::string responseCsv(const std::vector<ResponsePoint>& points);
+// "Hz,dB,degrees" and a line a point; for more than one channel (all at the
+// same frequencies) a pair of columns each, "dB 1,degrees 1,dB 2,...".
+std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels);
 
-// Magnitude against frequency, the frequency axis logarithmic, both axes
-// labelled.
-std::string responseSvg(const std::vector<ResponsePoint>& points, const std::string& title);
+// Magnitude against frequency, a line per channel, the frequency axis
+// logarithmic, both axes labelled.
+std::string responseSvg(const std::vector<std::vector<ResponsePoint>>& channels, const std::string& title);
 
 }  // namespace zelvaro
