@@ -1,12 +1,17 @@
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_pure_render.h"
 #include "cli/cli_quality_options.h"
 #include "cli/cli_render_to_file.h"
 #include "cli/cli_wav_input.h"
+#include "wavefile/pure_wav_source.h"
+#include "wavefile/wav_double_reader.h"
+#include "wavefile/wav_file.h"
 
 namespace zelvaro::cli {
 
@@ -55,6 +60,28 @@ int runConvert(const std::vector<std::string>& args) {
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
+    if (quality.pure) {
+        auto reader = std::make_shared<WavDoubleReader>(inPath.c_str());
+        if (!reader->ok()) {
+            printError("--pure cannot read " + inPath + ": " + reader->error());
+            return kExitFailed;
+        }
+        const int32_t rate = format.sampleRate;
+        const uint8_t channels = format.channels;
+        const int64_t frames = reader->frames() * rate / reader->sampleRate();
+        return renderToWavFile(pureFiller(
+                                   [inPath, rate, channels] {
+                                       return createPureWavSource(std::make_shared<WavDoubleReader>(inPath.c_str()),
+                                                                  rate, channels);
+                                   },
+                                   frames, quality.peakDbfs),
+                               outPath, format);
+    }
+    if (quality.peakDbfs) {
+        return renderToWavFile(
+            chainPeakFiller([inPath] { return openWavSource(inPath.c_str()); }, -1, *quality.peakDbfs), outPath,
+            format);
+    }
     return renderToWavFile(source, outPath, format);
 }
 

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,8 +9,11 @@
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_pure_render.h"
 #include "cli/cli_quality_options.h"
 #include "cli/cli_render_to_file.h"
+#include "signal/pure_signal_source.h"
+#include "signal/pure_tone_source.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"
 
@@ -80,6 +84,23 @@ int runRender(const std::vector<std::string>& args) {
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
+    if (quality.pure || quality.peakDbfs) {
+        // Both passes of a level-setting render must make the same noise.
+        const uint32_t noiseSeed = seed.value_or(static_cast<uint32_t>(std::time(nullptr)));
+        if (quality.pure) {
+            const int32_t rate = format.sampleRate;
+            const uint8_t channels = format.channels;
+            return renderToWavFile(
+                pureFiller([tone, rate, channels, noiseSeed] { return createPureSource(tone, rate, channels, noiseSeed); },
+                           pureFrames(tone.durationMs, rate), quality.peakDbfs),
+                outPath, format);
+        }
+        return renderToWavFile(chainPeakFiller([tone, noiseSeed] { return createRenderSource(tone, noiseSeed); },
+                                               framesAtRate(toneFrames(tone.durationMs), source->sampleRate,
+                                                            format.sampleRate),
+                                               *quality.peakDbfs),
+                               outPath, format);
+    }
     return renderToWavFile(source, outPath, format,
                            framesAtRate(toneFrames(tone.durationMs), source->sampleRate, format.sampleRate));
 }

@@ -21,10 +21,14 @@ namespace {
 // One row per subcommand; a platform-only command adds its row here under
 // its platform's condition.
 const Command kCommands[] = {
-    {"render", "TONE.tdf OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--format F] [--seed N]",
+    {"render",
+     "TONE.tdf OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|24|32] [--float] [--format F] [--seed N]\n"
+     "                        [--pure] [--dither tpdf[:SEED]] [--peak DBFS]",
      "render a tone file of fixed duration to a WAV file (defaults: the tone's rate and channels, 16-bit PCM)",
      runRender},
-    {"convert", "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|32] [--format F]",
+    {"convert",
+     "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|24|32] [--float] [--format F]\n"
+     "                        [--pure] [--dither tpdf[:SEED]] [--peak DBFS]",
      "convert a WAV file (defaults: the input's rate and channels, 16-bit PCM)", runConvert},
     {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
     {"sweep", "OUT.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--inverse INV.wav]",
@@ -53,6 +57,14 @@ void printHelp(std::FILE* out) {
                  "codec suggests for the rate and channels (a lower standard rate or one channel when the codec\n"
                  "offers nothing else and --rate or --channels was not given), or choose for the system's format\n"
                  "chooser. Compressed files are read and written through the installed codecs (Windows only).\n"
+                 "\n--bits 24 writes 24-bit PCM; --float writes 32-bit IEEE float (format tag 3, 1.0 is full scale).\n"
+                 "--dither tpdf adds triangular dither of +-1 step to 16- and 24-bit output (seed 1 unless\n"
+                 "tpdf:SEED is given); without it nothing is added. --peak DBFS (-200 to 0) renders twice: first\n"
+                 "to find the largest sample, then scaled so that it sits at that level. --pure renders in double\n"
+                 "precision from the oscillators to the file: sines from a 64-bit phase without a table, square,\n"
+                 "triangle and saw tooth band-limited (their harmonics below Nyquist), noise seeded by --seed,\n"
+                 "a double-precision rate converter and limiter. Without these options the output is the\n"
+                 "program's own, byte for byte.\n"
                  "\nOUT.wav may be - for standard output; messages and progress go to standard error. A file is\n"
                  "written under a temporary name in its folder and takes its name only when complete, so a\n"
                  "failure never replaces a file that was there. Ctrl+C stops a render; what was written so far\n"

@@ -30,6 +30,8 @@ public:
     void writeDouble(const double* samples, int frames);
 
     const WideWavFormat& format() const { return format_; }
+    // Changes the gain for the samples written from now on.
+    void setGain(double gain) { format_.gain = gain; }
 
 private:
     void convert(const int32_t* samples, size_t count) override;

@@ -1,0 +1,30 @@
+// The renders behind --pure and --peak: the double-precision path into a
+// wide WAV writer, and the two passes that set a render's peak level (one
+// to find the largest sample, one to write the render scaled to the level).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "cli/cli_render_to_file.h"
+#include "signal/pure_source.h"
+#include "tone/tone_settings.h"
+
+namespace zelvaro::cli {
+
+// The largest sample magnitude at which a render in `encoding` is held
+// (the top code of a PCM width, 1.0 for float), at full scale 1.0.
+double pureLimit(SampleEncoding encoding);
+
+// Fills a WideWavSink with `frames` frames from the pure sources that
+// `makeSource` builds: with `peakDbfs`, a first source is read to find its
+// peak and a second is written scaled to that level; without it, one source
+// is written through the pure limiter.
+SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs);
+
+// The same two passes over the program's own chain (SoundSources that
+// `makeSource` builds, rendered by the chain's render loop).
+SinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs);
+
+}  // namespace zelvaro::cli

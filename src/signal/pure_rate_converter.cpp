@@ -1,0 +1,106 @@
+#include "signal/pure_rate_converter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace zelvaro {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kStopBandDb = 130.0;
+constexpr double kPassFraction = 0.91;
+constexpr int kMaxPhases = 4096;
+constexpr int kFetchFrames = 8192;
+
+// The modified Bessel function of the first kind, order 0, by its series.
+double besselI0(double x) {
+    double sum = 1.0, term = 1.0;
+    const double q = x * x / 4.0;
+    for (int k = 1; k < 200 && term > sum * 1e-18; ++k) {
+        term *= q / (static_cast<double>(k) * k);
+        sum += term;
+    }
+    return sum;
+}
+
+}  // namespace
+
+PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
+    : PureSource(targetRate, upstream->channels,
+                 upstream->lengthFrames * targetRate / upstream->sampleRate),
+      upstream_(std::move(upstream)),
+      inRate_(upstream_->sampleRate),
+      outRate_(targetRate) {
+    const double lower = static_cast<double>(std::min(inRate_, outRate_));
+    // Cut-off and transition width in cycles per input sample.
+    const double cutoff = 0.5 * lower / inRate_ * kPassFraction;
+    const double transition = 0.5 * lower / inRate_ * (1.0 - kPassFraction);
+    const double taps = (kStopBandDb - 8.0) / (2.285 * 2.0 * kPi * transition);
+    halfWidth_ = static_cast<int>(std::ceil(taps / 2.0));
+    const double beta = 0.1102 * (kStopBandDb - 8.7);
+    const int64_t meet = outRate_ / std::gcd(inRate_, outRate_);
+    phases_ = static_cast<int>(std::min<int64_t>(meet, kMaxPhases));
+
+    const int64_t points = 2 * static_cast<int64_t>(halfWidth_) * phases_ + 2;
+    kernel_.resize(static_cast<size_t>(points));
+    const double i0Beta = besselI0(beta);
+    for (int64_t i = 0; i < points; ++i) {
+        const double x = static_cast<double>(i) / phases_ - halfWidth_;
+        const double r = x / halfWidth_;
+        if (std::fabs(r) >= 1.0) {
+            kernel_[i] = 0.0;
+            continue;
+        }
+        const double arg = 2.0 * kPi * cutoff * x;
+        const double sinc = x == 0.0 ? 1.0 : std::sin(arg) / arg;
+        kernel_[i] = 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+    }
+    // Input before the first frame is silence.
+    bufferStart_ = -halfWidth_;
+    input_.assign(static_cast<size_t>(halfWidth_) * channels, 0.0);
+}
+
+void PureRateConverter::fetchUpTo(int64_t last) {
+    const int64_t have = bufferStart_ + static_cast<int64_t>(input_.size() / channels);
+    if (last < have) return;
+    const int64_t need = std::max<int64_t>(last + 1 - have, kFetchFrames);
+    const size_t old = input_.size();
+    input_.resize(old + static_cast<size_t>(need) * channels);
+    upstream_->read(input_.data() + old, static_cast<int>(need));
+}
+
+void PureRateConverter::read(double* out, int frames) {
+    for (int f = 0; f < frames; ++f, ++outputFrame_) {
+        // The output frame's place in input frames: whole part and fraction.
+        const int64_t numerator = outputFrame_ * inRate_;
+        const int64_t whole = numerator / outRate_;
+        const int64_t first = whole - halfWidth_ + 1;
+        fetchUpTo(whole + halfWidth_);
+        // Drop what no later frame needs, now and then.
+        if (first - bufferStart_ > 4 * kFetchFrames) {
+            const int64_t drop = first - bufferStart_;
+            input_.erase(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(drop * channels));
+            bufferStart_ = first;
+        }
+        // Tap for input frame first + t sits at x = (halfWidth_ - 1 - t) + fraction.
+        // Where the rates meet at no more phases than the table has, the
+        // row is exact and nothing is interpolated.
+        const int64_t rowNumerator = (numerator % outRate_) * phases_;
+        const int64_t row = rowNumerator / outRate_;
+        const double weight = static_cast<double>(rowNumerator % outRate_) / outRate_;
+        for (int c = 0; c < channels; ++c) {
+            double sum = 0;
+            const double* x = input_.data() + (first - bufferStart_) * channels + c;
+            for (int t = 0; t < 2 * halfWidth_; ++t) {
+                const int64_t at = static_cast<int64_t>(2 * halfWidth_ - 1 - t) * phases_ + row;
+                const double h = weight == 0.0 ? kernel_[at] : kernel_[at] + (kernel_[at + 1] - kernel_[at]) * weight;
+                sum += h * x[static_cast<size_t>(t) * channels];
+            }
+            out[static_cast<size_t>(f) * channels + c] = sum;
+        }
+    }
+}
+
+}  // namespace zelvaro

@@ -1,0 +1,122 @@
+#include "wavefile/wav_double_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zelvaro {
+
+namespace {
+
+uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+
+}  // namespace
+
+bool WavDoubleReader::fail(const std::string& why) {
+    error_ = why;
+    file_.close();
+    return false;
+}
+
+WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForReading(path)) {
+    if (!file_.isOpen()) {
+        fail("cannot open it: " + FileStream::describeError(file_.lastError()));
+        return;
+    }
+    const uint64_t fileSize = file_.size();
+    uint8_t head[12];
+    uint32_t got = 0;
+    if (!file_.read(head, 12, got) || got != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0) {
+        fail("it is not a RIFF WAVE file");
+        return;
+    }
+    uint64_t at = 12;
+    bool haveFormat = false;
+    while (at + 8 <= fileSize) {
+        uint8_t chunk[8];
+        if (!file_.seekTo(static_cast<uint32_t>(at)) || !file_.read(chunk, 8, got) || got != 8) break;
+        const uint32_t size = le32(chunk + 4);
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 14 && size <= 8192) {
+            std::vector<uint8_t> record(size);
+            if (!file_.read(record.data(), size, got) || got != size) break;
+            format_ = parseWaveFormat(record.data(), size);
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!haveFormat) {
+                fail("its data comes before its format");
+                return;
+            }
+            layout_ = sampleLayout(format_);
+            bytesPerSample_ = layout_.containerBits / 8;
+            const bool pcm = layout_.kind == SampleLayout::kPcm && bytesPerSample_ >= 1 && bytesPerSample_ <= 4;
+            const bool flt = layout_.kind == SampleLayout::kFloat && (bytesPerSample_ == 4 || bytesPerSample_ == 8);
+            if (!pcm && !flt) {
+                fail("its samples are compressed or of an unusual width");
+                return;
+            }
+            if (format_.channels == 0 || format_.samplesPerSec == 0) {
+                fail("its format record is empty");
+                return;
+            }
+            const uint64_t available = std::min<uint64_t>(size, fileSize - (at + 8));
+            frames_ = static_cast<int64_t>(available / (static_cast<uint64_t>(bytesPerSample_) * format_.channels));
+            return;
+        }
+        at += 8 + static_cast<uint64_t>(size) + (size & 1);
+    }
+    fail(haveFormat ? "it has no data chunk" : "it has no format chunk");
+}
+
+int WavDoubleReader::read(double* out, int frames) {
+    if (!ok()) return 0;
+    const int n = static_cast<int>(std::min<int64_t>(frames, frames_ - framesRead_));
+    if (n <= 0) return 0;
+    const size_t count = static_cast<size_t>(n) * format_.channels;
+    bytes_.resize(count * bytesPerSample_);
+    uint32_t got = 0;
+    file_.read(bytes_.data(), static_cast<uint32_t>(bytes_.size()), got);
+    const size_t whole = got / bytesPerSample_;
+    for (size_t i = 0; i < count; ++i) {
+        if (i >= whole) {
+            out[i] = 0.0;
+            continue;
+        }
+        const uint8_t* p = bytes_.data() + i * bytesPerSample_;
+        if (layout_.kind == SampleLayout::kFloat) {
+            if (bytesPerSample_ == 4) {
+                float f;
+                std::memcpy(&f, p, 4);
+                out[i] = f;
+            } else {
+                double d;
+                std::memcpy(&d, p, 8);
+                out[i] = d;
+            }
+        } else if (bytesPerSample_ == 1) {
+            out[i] = (p[0] - 128) / 128.0;
+        } else {
+            uint64_t v = 0;
+            for (int b = 0; b < bytesPerSample_; ++b) v |= static_cast<uint64_t>(p[b]) << (8 * b);
+            const int shift = 64 - 8 * bytesPerSample_;
+            out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift),
+                                1 - 8 * bytesPerSample_);
+        }
+    }
+    framesRead_ += n;
+    return n;
+}
+
+std::vector<std::vector<double>> WavDoubleReader::readAll() {
+    std::vector<std::vector<double>> channels(format_.channels);
+    if (!ok()) return channels;
+    for (auto& c : channels) c.reserve(static_cast<size_t>(frames_));
+    std::vector<double> block(static_cast<size_t>(8192) * format_.channels);
+    for (int n; (n = read(block.data(), 8192)) > 0;) {
+        for (int f = 0; f < n; ++f)
+            for (int c = 0; c < format_.channels; ++c) channels[c].push_back(block[static_cast<size_t>(f) * format_.channels + c]);
+    }
+    return channels;
+}
+
+}  // namespace zelvaro
