@@ -15,8 +15,17 @@ namespace zelvaro::cli {
 
 namespace {
 
-std::string reasonOf(int systemError) {
-    return systemError != 0 ? FileStream::describeError(systemError) : "the output would pass the size limit";
+// Why a sink failed (`creating`: at its creation): the system's reason, the
+// codec's, or the size limit.
+std::string reasonOf(const SoundSink& sink, const OutputFormat& format, bool creating) {
+    if (sink.systemError != 0) return FileStream::describeError(sink.systemError);
+    if (!sink.codecFailed()) return "the output would pass the size limit";
+    const uint16_t tag = format.compressed.formatTag;
+    const std::string name = formatTagName(tag);
+    const std::string codec = name.empty() ? "format tag " + std::to_string(tag) : name;
+    const std::string error = sink.codecError != 0 ? " (error " + std::to_string(sink.codecError) + ")" : "";
+    if (creating) return "no installed codec writes " + codec + error;
+    return "the " + codec + (sink.codecError != 0 ? " codec failed" + error : " codec stopped taking data");
 }
 
 // What became of the output after a failure, for the end of a message.
@@ -46,10 +55,6 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
         printError("will not write a WAV file to the terminal; redirect standard output to a file or a pipe");
         return kExitRefused;
     }
-    if (outPath == "-" && compressed) {
-        printError("compressed files cannot be written to standard output");
-        return kExitRefused;
-    }
     // Ctrl+C is caught from here on, so that no temporary file outlives it.
     TerminalProgress progress(out.name());
     SoundSinkRef sink;
@@ -68,7 +73,7 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
         return kExitFailed;
     }
     if (sink->failed()) {
-        printError("cannot create " + out.name() + ": " + reasonOf(sink->systemError));
+        printError("cannot create " + out.name() + ": " + reasonOf(*sink.get(), format, true));
         return kExitFailed;
     }
 
@@ -80,7 +85,7 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
     const bool written = sink->finish();
 
     if (!written) {
-        printError("writing " + out.name() + " failed: " + reasonOf(sink->systemError) + afterFailure(out));
+        printError("writing " + out.name() + " failed: " + reasonOf(*sink.get(), format, false) + afterFailure(out));
         return kExitFailed;
     }
     if (result == kRenderUnusable) {

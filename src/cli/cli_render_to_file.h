@@ -19,7 +19,8 @@ struct OutputFormat {
     int32_t sampleRate;
     uint8_t channels;
     uint16_t bitsPerSample;
-    // A compressed format to write instead of PCM when its tag is not 0.
+    // A compressed format to write instead of PCM when its tag is not 0;
+    // never with standard output, which applyFormatOption refuses.
     WaveFormat compressed = {};
     // 24-bit or float samples, dither or a gain: written by a WideWavSink
     // when set (its rate and channels are taken from the fields above).

@@ -12,8 +12,6 @@ namespace zelvaro {
 namespace {
 
 constexpr int32_t kPeakLevel = 524272;
-// "RIFF", size, "WAVE", "fmt ", size, then the record, then "data", size.
-constexpr uint32_t kHeaderBytesBesideRecord = 28;
 
 }  // namespace
 
@@ -24,12 +22,14 @@ AcmWavSink::AcmWavSink(AcmApi& acm, const char* path, const WaveFormat& target)
     // The codec is asked first: a format it cannot write must leave an
     // existing file of that name as it was.
     if (!openStream(target)) {
+        status |= kStatusCodecError;
         markFailed();
         closeStream();
         return;
     }
     file = FileStream::openForWriting(path);
     if (!file.isOpen()) {
+        systemError = file.lastError();
         markFailed();
         closeStream();
         return;
@@ -41,22 +41,31 @@ AcmWavSink::AcmWavSink(AcmApi& acm, const char* path, const WaveFormat& target)
 bool AcmWavSink::openStream(const WaveFormat& target) {
     if (!acmFormatRecord(target, format)) return false;
     const std::vector<uint8_t> pcm = acmPcmRecord(channels, target.samplesPerSec);
-    if (acm_.streamOpen(stream, pcm.data(), format.data(), 0) != kAcmOk &&
-        acm_.streamOpen(stream, pcm.data(), format.data(), kAcmOpenNonRealtime) != kAcmOk)
-        stream = nullptr;
-    if (stream == nullptr) return false;
+    int rc = acm_.streamOpen(stream, pcm.data(), format.data(), 0);
+    if (rc != kAcmOk) rc = acm_.streamOpen(stream, pcm.data(), format.data(), kAcmOpenNonRealtime);
+    if (rc != kAcmOk) stream = nullptr;
+    if (stream == nullptr) {
+        codecError = rc;
+        return false;
+    }
     const uint32_t frameBytes = channels * 2u;
     pcmCapacity = frameBytes * kMaxBlockFrames;
-    if (acm_.streamSize(stream, pcmCapacity, compressedCapacity, kAcmSizeSource) != kAcmOk ||
-        compressedCapacity == 0 || compressedCapacity > kAcmMaxBufferBytes)
+    rc = acm_.streamSize(stream, pcmCapacity, compressedCapacity, kAcmSizeSource);
+    if (rc != kAcmOk || compressedCapacity == 0 || compressedCapacity > kAcmMaxBufferBytes) {
+        codecError = rc;
         return false;
+    }
     pcm_.resize(pcmCapacity);
     compressed_.resize(compressedCapacity);
     header.source = pcm_.data();
     header.sourceLength = pcmCapacity;
     header.destination = compressed_.data();
     header.destinationLength = compressedCapacity;
-    if (acm_.streamPrepareHeader(stream, header) != kAcmOk) return false;
+    rc = acm_.streamPrepareHeader(stream, header);
+    if (rc != kAcmOk) {
+        codecError = rc;
+        return false;
+    }
     header.prepared = true;
     header.sourceLength = 0;
     uint32_t block = 0;
@@ -82,20 +91,19 @@ void AcmWavSink::closeStream() {
 AcmWavSink::~AcmWavSink() { finish(); }
 
 void AcmWavSink::noteIo(bool ok) {
-    if (!ok) status |= kStatusWriteError;
+    if (ok) return;
+    if (!writeError()) systemError = file.lastError();
+    status |= kStatusWriteError;
+}
+
+void AcmWavSink::noteCodecFailure(int rc) {
+    if (!writeError()) codecError = rc;
+    status |= kStatusWriteError | kStatusCodecError;
 }
 
 void AcmWavSink::writeHeader() {
-    const uint32_t x = static_cast<uint32_t>(format.size()) - 18u;
-    std::vector<uint8_t> h(kHeaderBytesBesideRecord + format.size());
-    std::memcpy(&h[0], "RIFF", 4);
-    putLe32(&h[4], x + dataBytes + 38u);
-    std::memcpy(&h[8], "WAVE", 4);
-    std::memcpy(&h[12], "fmt ", 4);
-    putLe32(&h[16], x + 18u);
-    std::memcpy(&h[20], format.data(), format.size());
-    std::memcpy(&h[20 + format.size()], "data", 4);
-    putLe32(&h[24 + format.size()], dataBytes);
+    std::vector<uint8_t> h(kRiffHeaderBesideRecord + format.size());
+    buildRiffWaveHeader(h.data(), format.data(), static_cast<uint32_t>(format.size()), dataBytes);
     noteIo(file.write(h.data(), static_cast<uint32_t>(h.size())));
 }
 
@@ -103,7 +111,7 @@ int64_t AcmWavSink::framesLeft() const {
     if (failed()) return 0;
     // What still fits below 4 GiB, less one buffer of output held in reserve
     // for the data the codec has not given back yet.
-    const int64_t bytes = static_cast<int64_t>(kMaxWavFileSize) - kHeaderBytesBesideRecord -
+    const int64_t bytes = static_cast<int64_t>(kMaxWavFileSize) - kRiffHeaderBesideRecord -
                           static_cast<int64_t>(format.size()) - dataBytes - compressedCapacity;
     if (bytes <= 0) return 0;
     const uint32_t byteRate = format.size() >= 12 ? getLe32(&format[8]) : 0;
@@ -118,19 +126,37 @@ bool AcmWavSink::convert(uint32_t flags) {
     header.destinationLength = compressedCapacity;
     header.sourceUsed = 0;
     header.destinationUsed = 0;
-    if (acm_.streamConvert(stream, header, flags) != kAcmOk) return false;
+    const int rc = acm_.streamConvert(stream, header, flags);
+    if (rc != kAcmOk) {
+        noteCodecFailure(rc);
+        return false;
+    }
     const uint32_t consumed = std::min(header.sourceUsed, fill);
     const uint32_t produced = std::min(header.destinationUsed, compressedCapacity);
     if (produced > 0) {
-        const uint64_t fileBytes = kHeaderBytesBesideRecord + format.size() + static_cast<uint64_t>(dataBytes) + produced;
-        if (fileBytes > kMaxWavFileSize || !file.write(compressed_.data(), produced)) return false;
+        const uint64_t fileBytes =
+            kRiffHeaderBesideRecord + format.size() + static_cast<uint64_t>(dataBytes) + produced;
+        if (fileBytes > kMaxWavFileSize) {
+            // Past 4 GiB the header could no longer describe the data.
+            status |= kStatusWriteError;
+            return false;
+        }
+        if (!file.write(compressed_.data(), produced)) {
+            noteIo(false);
+            return false;
+        }
         dataBytes += produced;
     }
     std::memmove(pcm_.data(), pcm_.data() + consumed, fill - consumed);
     header.sourceLength = fill - consumed;
-    // A full buffer that the codec takes nothing from would be offered again
-    // forever.
-    return !(fill == pcmCapacity && consumed == 0);
+    // A buffer without room for another sample that the codec takes nothing
+    // from would be offered again forever. An odd number of bytes taken
+    // before can leave it a byte short of full, so room, not fullness, counts.
+    if (consumed == 0 && pcmCapacity - header.sourceLength < 2) {
+        noteCodecFailure(0);
+        return false;
+    }
+    return true;
 }
 
 void AcmWavSink::write(const int32_t* samples, int frames) {
@@ -144,10 +170,7 @@ void AcmWavSink::write(const int32_t* samples, int frames) {
         samples += n;
         left -= n;
         header.sourceLength += static_cast<uint32_t>(n * 2);
-        if (!convert(kAcmConvertBlockAlign)) {
-            noteIo(false);
-            return;
-        }
+        if (!convert(kAcmConvertBlockAlign)) return;
     }
 }
 
@@ -162,7 +185,7 @@ bool AcmWavSink::finish() {
                 header.sourceLength = padded;
             }
         }
-        noteIo(convert(kAcmConvertEnd));
+        convert(kAcmConvertEnd);
     }
     closeStream();
     if (file.isOpen()) {

@@ -42,11 +42,14 @@ public:
 
 private:
     bool openStream(const WaveFormat& target);
-    // Converts the buffered PCM and appends what the codec produced.
+    // Converts the buffered PCM and appends what the codec produced; false,
+    // with the status bits set, when the codec, the file or the size limit
+    // stopped it.
     bool convert(uint32_t flags);
     void writeHeader();
     void closeStream();
     void noteIo(bool ok);
+    void noteCodecFailure(int rc);
 
     AcmApi& acm_;
     std::vector<uint8_t> pcm_;

@@ -42,8 +42,8 @@ void AcmWavSource::setUp(const WaveFormat& format) {
     // A size field beyond the file's end (a cut download, a writer that never
     // finished) counts only the bytes present, so the length estimate and
     // every seek stay inside the file.
-    const uint32_t fileSize = file.size();
-    dataBytes = std::min(dataBytes, fileSize > dataStart ? fileSize - dataStart : 0);
+    const uint64_t fileSize = file.size();
+    dataBytes = static_cast<uint32_t>(std::min<uint64_t>(dataBytes, fileSize > dataStart ? fileSize - dataStart : 0));
 
     const std::vector<uint8_t> pcm = acmPcmRecord(channels, formatRate);
     if (acm_.streamOpen(stream, record.data(), pcm.data(), 0) != kAcmOk &&
@@ -206,32 +206,34 @@ void AcmWavSource::seek(int frame) {
     }
     auto bytesAt = [this](uint32_t f) { return formatRate ? acmScale(f, formatByteRate, formatRate) : f; };
     const uint32_t target = static_cast<uint32_t>(frame);
-    uint64_t offset;
-    uint32_t reached;
+    // Without a block size or a byte rate nothing maps a frame to its byte:
+    // the decoder starts at the first byte and runs up to the frame.
+    const bool mapped = blockFrames > 0 || formatByteRate > 0;
+    uint64_t offset = 0;
+    uint32_t reached = 0;
     if (blockFrames > 0) {
         const uint32_t block = target / blockFrames;
         offset = static_cast<uint64_t>(block) * formatBlockAlign;
         reached = block * blockFrames;
-    } else {
+    } else if (mapped) {
         offset = bytesAt(target);
         if (formatBlockAlign > 0) offset -= offset % formatBlockAlign;
-        const uint32_t o = static_cast<uint32_t>(offset);
-        reached = formatByteRate ? acmScale(o, formatRate, formatByteRate) : o;
+        reached = acmScale(static_cast<uint32_t>(offset), formatRate, formatByteRate);
     }
-    if (frame >= lengthFrames || offset >= dataBytes) {
+    if ((mapped || lengthKnown_) && (frame >= lengthFrames || offset >= dataBytes)) {
         // Beyond the end: reads give silence.
-        compressedRead = std::min(bytesAt(static_cast<uint32_t>(lengthFrames)), dataBytes);
+        compressedRead = mapped ? std::min(bytesAt(static_cast<uint32_t>(lengthFrames)), dataBytes) : dataBytes;
         file.seekTo(dataStart + compressedRead);
         ended = true;
         return;
     }
     compressedRead = static_cast<uint32_t>(offset);
     file.seekTo(dataStart + compressedRead);
-    const uint32_t skip = target - std::min(reached, target);
-    if (skip >= 1 && skip <= static_cast<uint32_t>(kMaxBlockFrames)) {
-        framePosition = static_cast<int32_t>(reached);
-        read(scratch_.data(), static_cast<int>(skip));
-    }
+    // Decoded and dropped up to the frame asked for; a decoder that runs dry
+    // first leaves silence there.
+    framePosition = static_cast<int32_t>(reached);
+    while (framePosition < frame && !(ended && header.destinationUsed == 0))
+        read(scratch_.data(), static_cast<int>(std::min<int64_t>(kMaxBlockFrames, int64_t{frame} - framePosition)));
     framePosition = frame;
 }
 

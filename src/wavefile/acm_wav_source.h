@@ -22,7 +22,9 @@ public:
 
     // Fills the whole block; the position always advances by `frames`.
     void read(int32_t* samples, int frames) override;
-    // Restarts the decoder at the block holding `frame`, then decodes up to it.
+    // Restarts the decoder at the block holding `frame` (at the first block
+    // when the format states neither a block size nor a byte rate), then
+    // decodes up to it; the position is `frame` either way.
     void seek(int frame) override;
     int position() override { return framePosition; }
     // An estimate (from the codec's block size, else the byte rate) until

@@ -11,6 +11,7 @@ class UnsupportedWavSink final : public SoundSink {
 public:
     explicit UnsupportedWavSink(const WaveFormat& format)
         : SoundSink(static_cast<int32_t>(format.samplesPerSec), 524272, static_cast<uint8_t>(format.channels)) {
+        status |= kStatusCodecError;
         markFailed();
     }
     void write(const int32_t*, int frames) override {

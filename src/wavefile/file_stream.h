@@ -45,8 +45,9 @@ public:
     // Pushes the file's buffers to the device. Files without buffers to push
     // (devices, pipes) count as flushed.
     bool flush();
-    // The file's size in bytes, low 32 bits; 0 when it cannot be had.
-    uint32_t size();
+    // The file's size in bytes, in full (beyond 4 GiB too); 0 when it cannot
+    // be had.
+    uint64_t size();
     // Closes the file; false when the system reported an error on close.
     bool close();
 

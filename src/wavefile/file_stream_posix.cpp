@@ -152,10 +152,10 @@ bool FileStream::flush() {
     return errno == EINVAL || errno == EROFS || fail();
 }
 
-uint32_t FileStream::size() {
+uint64_t FileStream::size() {
     struct stat st;
-    if (!isOpen() || ::fstat(static_cast<int>(handle_), &st) != 0) return 0;
-    return static_cast<uint32_t>(static_cast<uint64_t>(st.st_size));
+    if (!isOpen() || ::fstat(static_cast<int>(handle_), &st) != 0 || st.st_size < 0) return 0;
+    return static_cast<uint64_t>(st.st_size);
 }
 
 bool FileStream::close() {

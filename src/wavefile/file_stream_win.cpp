@@ -112,10 +112,10 @@ bool FileStream::flush() {
     return false;
 }
 
-uint32_t FileStream::size() {
-    if (!isOpen()) return 0;
-    DWORD low = GetFileSize(toHandle(handle_), nullptr);
-    return low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : low;
+uint64_t FileStream::size() {
+    LARGE_INTEGER size;
+    if (!isOpen() || !GetFileSizeEx(toHandle(handle_), &size) || size.QuadPart < 0) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
 }
 
 bool FileStream::close() {

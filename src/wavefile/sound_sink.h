@@ -11,6 +11,9 @@ namespace zelvaro {
 // Status bit of SoundSink::status: a write to the sink's file failed (a full
 // disk and the like), so the file does not hold what was accepted.
 constexpr uint8_t kStatusWriteError = 2;
+// Status bit: the codec of a compressed format refused the stream or failed
+// while encoding (see SoundSink::codecError).
+constexpr uint8_t kStatusCodecError = 4;
 
 class SoundSink {
 public:
@@ -38,6 +41,7 @@ public:
 
     bool failed() const { return (status & kStatusFailed) != 0; }
     bool writeError() const { return (status & kStatusWriteError) != 0; }
+    bool codecFailed() const { return (status & kStatusCodecError) != 0; }
     void markFailed() { status |= kStatusFailed; }
 
     int32_t framesWritten = 0;
@@ -49,6 +53,9 @@ public:
     // The system's error code behind the first failure of the output file (see
     // FileStream::lastError); 0 when none is known.
     int systemError = 0;
+    // The codec's error number behind kStatusCodecError; 0 when the codec
+    // reported none but stopped taking data.
+    int codecError = 0;
 };
 
 // Counted handle. The holder whose release brings the count to 0 deletes the sink.

@@ -1,5 +1,6 @@
 #include "wavefile/wav_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -32,7 +33,8 @@ int32_t paddedSize(uint32_t size) {
 // bytes, so a walk ends within (file size / 8) steps.
 class ChunkWalker {
 public:
-    explicit ChunkWalker(FileStream& f) : file_(f), fileSize_(f.size()) {}
+    // Offsets are 32-bit: whatever lies past 4 GiB cannot be a chunk.
+    explicit ChunkWalker(FileStream& f) : file_(f), fileSize_(std::min<uint64_t>(f.size(), 0xFFFFFFFFu)) {}
 
     bool readExact(void* buffer, uint32_t bytes) {
         uint32_t got = 0;

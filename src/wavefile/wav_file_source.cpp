@@ -37,9 +37,11 @@ void WavFileSource::refreshLength() {
     if (file.seekTo(dataSizeOffset) && file.read(field, 4, got) && got == 4) {
         uint32_t size = getLe32(field);
         // A file cut shorter than its data start holds no data at all.
-        uint32_t fileSize = file.size();
-        uint32_t present = fileSize > dataStart ? fileSize - dataStart : 0;
-        size = std::min(size, present);
+        // The file's full size counts: a file past 4 GiB (a stream's
+        // recording, say) holds at least as much as any 32-bit size claims.
+        const uint64_t fileSize = file.size();
+        const uint64_t present = fileSize > dataStart ? fileSize - dataStart : 0;
+        size = static_cast<uint32_t>(std::min<uint64_t>(size, present));
         lengthFrames = static_cast<int32_t>(
             std::min<uint32_t>(size / frameBytes(), static_cast<uint32_t>(std::numeric_limits<int32_t>::max())));
     }

@@ -66,23 +66,29 @@ SampleLayout sampleLayout(const WaveFormat& format) {
     return layout;
 }
 
+void buildRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize, uint32_t dataSize) {
+    std::memcpy(header + 0, "RIFF", 4);
+    putLe32(header + 4, recordSize + dataSize + 20u);
+    std::memcpy(header + 8, "WAVE", 4);
+    std::memcpy(header + 12, "fmt ", 4);
+    putLe32(header + 16, recordSize);
+    std::memcpy(header + 20, record, recordSize);
+    std::memcpy(header + 20 + recordSize, "data", 4);
+    putLe32(header + 24 + recordSize, dataSize);
+}
+
 void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
                     uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag) {
     const uint32_t blockAlign = static_cast<uint16_t>(channels * bytesPerSample);
-    std::memcpy(header + 0, "RIFF", 4);
-    putLe32(header + 4, dataSize + 38u);
-    std::memcpy(header + 8, "WAVE", 4);
-    std::memcpy(header + 12, "fmt ", 4);
-    putLe32(header + 16, 18);
-    putLe16(header + 20, formatTag);
-    putLe16(header + 22, channels);
-    putLe32(header + 24, sampleRate);
-    putLe32(header + 28, blockAlign * sampleRate);
-    putLe16(header + 32, blockAlign);
-    putLe16(header + 34, bytesPerSample * 8u);
-    putLe16(header + 36, 0);
-    std::memcpy(header + 38, "data", 4);
-    putLe32(header + 42, dataSize);
+    uint8_t record[18];
+    putLe16(record + 0, formatTag);
+    putLe16(record + 2, channels);
+    putLe32(record + 4, sampleRate);
+    putLe32(record + 8, blockAlign * sampleRate);
+    putLe16(record + 12, static_cast<uint16_t>(blockAlign));
+    putLe16(record + 14, static_cast<uint16_t>(bytesPerSample * 8u));
+    putLe16(record + 16, 0);
+    buildRiffWaveHeader(header, record, sizeof record, dataSize);
 }
 
 }  // namespace zelvaro

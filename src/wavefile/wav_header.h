@@ -59,6 +59,16 @@ struct SampleLayout {
 // whose valid bits exceed the container.
 SampleLayout sampleLayout(const WaveFormat& format);
 
+// Bytes of a RIFF WAVE header besides its format record: "RIFF", size,
+// "WAVE", "fmt ", size, and after the record "data", size.
+constexpr uint32_t kRiffHeaderBesideRecord = 28;
+
+// The header of a RIFF WAVE form with one format chunk holding `record`
+// (`recordSize` bytes, unpadded even when odd) and one data chunk of
+// `dataSize` bytes: RIFF size = recordSize + dataSize + 20. `header` takes
+// kRiffHeaderBesideRecord + recordSize bytes; the data follows it.
+void buildRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize, uint32_t dataSize);
+
 // The 46-byte header: RIFF size = dataSize + 38, an 18-byte format chunk
 // (PCM unless told otherwise) with no extra bytes, and the data chunk's size
 // field.

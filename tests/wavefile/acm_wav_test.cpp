@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "wavefile/acm_format_choice.h"
@@ -43,14 +44,21 @@ class AcmWavSourceTest : public ::testing::Test {
 protected:
     // A file holding `frames` frames in whole blocks; `dataSize` overrides
     // the data chunk's size field, `cut` drops bytes from the file's end and
-    // `trailing` adds bytes after the data chunk.
-    SoundSourceRef open(int frames, int channels = 1, int64_t dataSize = -1, size_t cut = 0, Bytes trailing = {}) {
+    // `trailing` adds bytes after the data chunk; `growTo` then extends the
+    // file (sparsely) to that size. A `byteRate` replaces the record's.
+    SoundSourceRef open(int frames, int channels = 1, int64_t dataSize = -1, size_t cut = 0, Bytes trailing = {},
+                        uint64_t growTo = 0, int64_t byteRate = -1) {
         format = test::scriptedFormat(static_cast<uint16_t>(channels), 8000, kBlockFrames);
+        if (byteRate >= 0) {
+            for (int i = 0; i < 4; ++i) format.raw[8 + i] = static_cast<uint8_t>(byteRate >> (8 * i));
+            format = parseWaveFormat(format.raw.data(), format.raw.size());
+        }
         pcm = signal(frames, channels);
         Bytes data = test::scriptedEncode(pcm, static_cast<uint16_t>(channels), kBlockFrames);
         Bytes file = test::riffWave(test::concat({test::chunk("fmt ", format.raw), test::chunk("data", data, dataSize), trailing}));
         file.resize(file.size() - cut);
         test::writeFile(path, file);
+        if (growTo > 0) std::filesystem::resize_file(path, growTo);
         FileStream f = FileStream::openForReading(path.c_str());
         f.seekTo(48);  // 12 + 8 + 20 (format) + 8
         return SoundSourceRef(new AcmWavSource(acm, std::move(f), format, dataSize >= 0 ? static_cast<uint32_t>(dataSize)
@@ -139,6 +147,32 @@ TEST_F(AcmWavSourceTest, SeekLandsOnTheFrameAskedFor) {
     EXPECT_TRUE(acm.faults.empty());
 }
 
+TEST_F(AcmWavSourceTest, SeekWithoutByteRateOrBlockSizeDecodesFromTheStart) {
+    // A record with no byte rate, from a codec that does not say what a
+    // block decodes to: no frame maps to a byte.
+    acm.decodedSizeUnknown = true;
+    const int frames = 60 * kBlockFrames;
+    SoundSourceRef s = open(frames, 1, -1, 0, {}, 0, /*byteRate=*/0);
+    ASSERT_TRUE(s.usable());
+    for (int target : {9000, 1, 505, 23736, 8192, 30299, 8193}) {
+        SCOPED_TRACE(target);
+        s->seek(target);
+        EXPECT_EQ(s->position(), target);
+        ASSERT_EQ(read(*s.get(), 100), scaled(pcm, static_cast<size_t>(target), 100));
+        EXPECT_EQ(s->position(), target + 100);
+    }
+    // Past the end, found by decoding, and again once the length is known.
+    for (int target : {frames + 10, frames + 20000}) {
+        s->seek(target);
+        EXPECT_EQ(s->position(), target);
+        EXPECT_EQ(read(*s.get(), 50), std::vector<int32_t>(50, 0));
+        EXPECT_EQ(s->length(), frames);
+    }
+    s->seek(frames - 30);
+    EXPECT_EQ(read(*s.get(), 50), scaled(pcm, static_cast<size_t>(frames - 30), 50));
+    EXPECT_TRUE(acm.faults.empty());
+}
+
 TEST_F(AcmWavSourceTest, BeforeTheStartAndBeyondTheEndIsSilence) {
     SoundSourceRef s = open(4 * kBlockFrames);
     s->seek(-100);
@@ -191,6 +225,23 @@ TEST_F(AcmWavSourceTest, DamagedFilesEndCleanly) {
         EXPECT_EQ(got, want);
         EXPECT_EQ(s->length(), row.decodedFrames);
     }
+}
+
+TEST_F(AcmWavSourceTest, FileLargerThan4GiBIsMeasuredInFull) {
+    // Whatever follows the data, the file's low 32 bits of size (here 148)
+    // must not cut the data chunk short.
+    const uint64_t size = (uint64_t{1} << 32) + 148;
+    SoundSourceRef s;
+    try {
+        s = open(20 * kBlockFrames, 1, -1, 0, {}, size);
+    } catch (const std::filesystem::filesystem_error& e) {
+        GTEST_SKIP() << "cannot make a file past 4 GiB here: " << e.what();
+    }
+    ASSERT_TRUE(s.usable());
+    EXPECT_EQ(s->length(), 20 * kBlockFrames);
+    EXPECT_EQ(read(*s.get(), 600), scaled(pcm, 0, 600));
+    s = SoundSourceRef();
+    std::filesystem::remove(path);
 }
 
 TEST_F(AcmWavSourceTest, CodecFaultsGiveAFailedOrEndingSource) {
@@ -318,6 +369,48 @@ TEST_F(AcmWavSinkTest, FullDiskIsReportedAsWriteError) {
     EXPECT_EQ(acm.openStreams, 0);
 }
 #endif
+
+TEST_F(AcmWavSinkTest, CodecThatFailsOrStallsEndsTheWriteAsACodecError) {
+    // One block is the whole PCM buffer (8192 mono frames). A codec that
+    // takes an odd count leaves the buffer a byte short of full, with no
+    // room for a sample and nothing it will take: it must not be offered
+    // the same bytes forever.
+    struct Row {
+        const char* name;
+        bool leavesAByte;
+        int failAfter;
+        int codecError;
+    };
+    const Row rows[] = {
+        {"takes an odd count, then nothing", true, -1, 0},
+        {"fails at once", false, 0, kAcmNotPossible},
+        {"fails later", false, 1, kAcmNotPossible},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        acm = test::ScriptedAcm();
+        acm.encoderLeavesAByte = row.leavesAByte;
+        acm.failAfterConverts = row.failAfter;
+        AcmWavSink sink(acm, path.c_str(), test::scriptedFormat(1, 8000, 8192));
+        ASSERT_FALSE(sink.failed());
+        std::vector<int32_t> block(8192, 1600);
+        for (int i = 0; i < 3; ++i) sink.write(block.data(), 8192);
+        EXPECT_EQ(sink.framesWritten, 3 * 8192);
+        EXPECT_TRUE(sink.writeError());
+        EXPECT_TRUE(sink.codecFailed());
+        EXPECT_EQ(sink.codecError, row.codecError);
+        EXPECT_EQ(sink.systemError, 0);
+        EXPECT_FALSE(sink.finish());
+        EXPECT_EQ(acm.openStreams, 0);
+    }
+    // A codec that will not open at all: failed, and said to be the codec.
+    acm = test::ScriptedAcm();
+    acm.refuseAll = true;
+    AcmWavSink refused(acm, path.c_str(), test::scriptedFormat(1, 8000, 64));
+    EXPECT_TRUE(refused.failed());
+    EXPECT_TRUE(refused.codecFailed());
+    EXPECT_EQ(refused.codecError, kAcmNotPossible);
+}
 
 TEST(ChooseWaveFormat, WarnsAndAsksAgainUntilAUsableFormatOrCancel) {
     const std::vector<uint8_t> usable = test::scriptedFormat(1, 8000, 64).raw;

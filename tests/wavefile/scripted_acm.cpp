@@ -98,6 +98,7 @@ int ScriptedAcm::streamSize(AcmStream stream, uint32_t input, uint32_t& output, 
     // Input counted in compressed bytes gives whole blocks' PCM, rounded
     // down; input counted in PCM needs its blocks rounded up.
     const bool inputIsCompressed = s->decoder == (flags == kAcmSizeSource);
+    if (inputIsCompressed && s->decoder && decodedSizeUnknown) return kAcmNotPossible;
     output = inputIsCompressed ? input / s->blockAlign * s->blockPcm()
                                : units(input, s->blockPcm(), true) * s->blockAlign;
     return kAcmOk;
@@ -144,6 +145,7 @@ int ScriptedAcm::streamConvert(AcmStream stream, AcmStreamHeader& header, uint32
         }
     }
     header.sourceUsed = blocks * inBlock;
+    if (!s->decoder && encoderLeavesAByte && blocks > 0) --header.sourceUsed;
     header.destinationUsed = blocks * outBlock;
     return kAcmOk;
 }

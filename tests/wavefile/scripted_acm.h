@@ -36,6 +36,8 @@ public:
     int stallAfterConverts = -1;     // from the n-th conversion on, nothing is taken or given
     int failAfterConverts = -1;      // from the n-th conversion on, an error
     bool encodes = true;             // PCM -> scripted streams open
+    bool decodedSizeUnknown = false;  // a decoder cannot say what compressed bytes decode to
+    bool encoderLeavesAByte = false;  // an encoder reports one byte less taken than the blocks it encoded
 
     // Chooser: the records it returns, in turn; once they run out, Cancel.
     std::vector<std::vector<uint8_t>> picks;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "wavefile/wav_file.h"
@@ -98,6 +100,21 @@ TEST_F(WavFileSourceTest, DataSizeBeyondTheFileIsClampedToWholeFramesPresent) {
     file.pop_back();  // drop the pad byte too: 5 frames and 3 bytes remain
     test::writeFile(path, file);
     EXPECT_EQ(openWavSource(path.c_str())->length(), 5);
+}
+
+// A recording that ran past 4 GiB: the data size says what 32 bits can, and
+// the file's full size (not its low 32 bits) decides how much of it is there.
+TEST_F(WavFileSourceTest, FileLargerThan4GiBKeepsTheLengthItsSizeFieldStates) {
+    ASSERT_TRUE(openCounting(10, 0xFFFFFFF0).usable());
+    std::error_code error;
+    std::filesystem::resize_file(path, (uint64_t{1} << 32) + 1000, error);  // sparse: no disk taken
+    if (error) GTEST_SKIP() << "cannot make a file past 4 GiB here: " << error.message();
+    SoundSourceRef s = openWavSource(path.c_str());
+    ASSERT_TRUE(s.usable());
+    EXPECT_EQ(s->length(), 0x7FFFFFF8);  // 0xFFFFFFF0 bytes of 16-bit mono
+    EXPECT_EQ(read(*s.get(), 3), (std::vector<int32_t>{16, 32, 48}));
+    s = SoundSourceRef();
+    std::filesystem::remove(path, error);
 }
 
 // Block size must not matter.
