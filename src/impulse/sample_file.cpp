@@ -151,6 +151,11 @@ bool readSampleFile(const std::string& path, SampleFile& file, std::string& erro
         error = "cannot read " + path;
         return false;
     }
+    return parseSampleFile(bytes, path, file, error);
+}
+
+bool parseSampleFile(const std::vector<uint8_t>& bytes, const std::string& path, SampleFile& file, std::string& error) {
+    file = SampleFile();
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path + " is not a WAV file";
         return false;

@@ -123,5 +123,33 @@ TEST(SampleFile, RefusesWhatItCannotMeasure) {
     EXPECT_FALSE(readSampleFile(TempPath("missing.wav"), file, error));
 }
 
+// Every truncation and every byte of a sweep file set to 0x00 and to 0xFF
+// (the sanitizer builds watch each read) gives a file or a reason.
+TEST(SampleFile, SurvivesEveryTruncationAndCorruptedByte) {
+    SampleFile file;
+    file.rateHz = 8000;
+    file.channels = {{0.0, 0.5, -0.5, 0.25}, {1.0, -1.0, 0.0, 0.125}};
+    file.hasSweep = true;
+    file.sweep = {20.0, 2000.0, 1.0, -1.0, 0.0};
+    const std::vector<uint8_t> whole = floatWavBytes(file);
+    auto parse = [](const std::vector<uint8_t>& bytes) {
+        SampleFile out;
+        std::string error;
+        const bool ok = parseSampleFile(bytes, "x.wav", out, error);
+        EXPECT_TRUE(ok || !error.empty());
+        if (ok)
+            for (const std::vector<double>& channel : out.channels)
+                EXPECT_EQ(channel.size(), out.frames());
+    };
+    for (size_t size = 0; size < whole.size(); ++size)
+        parse(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
+    for (size_t at = 0; at < whole.size(); ++at)
+        for (uint8_t value : {uint8_t{0}, uint8_t{0xFF}}) {
+            std::vector<uint8_t> bytes = whole;
+            bytes[at] = value;
+            parse(bytes);
+        }
+}
+
 }  // namespace
 }  // namespace zelvaro
