@@ -4,19 +4,10 @@
 
 #include <cmath>
 
+#include "impulse/sweep_requests.h"
+
 namespace zelvaro {
 namespace {
-
-SweepRequest Request(double from, double to, double seconds, int rate, double fadeMs = 0.0, double peak = -1.0) {
-    SweepRequest r;
-    r.fromHz = from;
-    r.toHz = to;
-    r.seconds = seconds;
-    r.rateHz = rate;
-    r.fadeMs = fadeMs;
-    r.peakDbfs = peak;
-    return r;
-}
 
 // Upward zero crossings found in the samples by linear interpolation.
 std::vector<double> UpwardCrossingSeconds(const std::vector<double>& x, int rate) {

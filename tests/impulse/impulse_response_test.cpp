@@ -8,20 +8,10 @@
 
 #include "impulse/fft.h"
 #include "impulse/frequency_response.h"
+#include "impulse/sweep_requests.h"
 
 namespace zelvaro {
 namespace {
-
-SweepRequest Request(double from, double to, double seconds, int rate, double fadeMs, double peak = -1.0) {
-    SweepRequest r;
-    r.fromHz = from;
-    r.toHz = to;
-    r.seconds = seconds;
-    r.rateHz = rate;
-    r.fadeMs = fadeMs;
-    r.peakDbfs = peak;
-    return r;
-}
 
 // Deconvolving the sweep itself gives 0 dB across the band, its peak at time
 // zero, and nothing above -50 dB earlier than 5 ms before it.
