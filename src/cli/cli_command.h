@@ -26,6 +26,10 @@ struct Command {
 int runRender(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
 int runInfo(const std::vector<std::string>& args);
+int runAnalyze(const std::vector<std::string>& args);
+
+// The levels block of info --levels and analyze, one line per channel.
+void printLevels(const std::vector<std::vector<double>>& channels);
 int runSweep(const std::vector<std::string>& args);
 int runDeconvolve(const std::vector<std::string>& args);
 

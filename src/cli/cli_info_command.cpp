@@ -5,11 +5,12 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_wav_input.h"
+#include "wavefile/wav_double_reader.h"
 
 namespace zelvaro::cli {
 
 int runInfo(const std::vector<std::string>& args) {
-    ParsedArgs parsed = parseArgs(args, {}, 1);
+    ParsedArgs parsed = parseArgs(args, {{"levels", 0, 1, {}, {}, true}}, 1);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
         return kExitRefused;
@@ -37,6 +38,14 @@ int runInfo(const std::vector<std::string>& args) {
     } else {
         int frames = source->length();
         std::printf("length:          %d frames (%.3f s)\n", frames, static_cast<double>(frames) / source->sampleRate);
+    }
+    if (parsed.value("levels")) {
+        WavDoubleReader reader(path.c_str());
+        if (!reader.ok()) {
+            printError("cannot measure the levels of " + path + ": " + reader.error());
+            return kExitFailed;
+        }
+        printLevels(reader.readAll());
     }
     return kExitOk;
 }

@@ -30,7 +30,9 @@ const Command kCommands[] = {
      "IN.wav OUT.wav [--rate HZ] [--channels 1|2] [--bits 8|16|24|32] [--float] [--format F]\n"
      "                        [--pure] [--dither tpdf[:SEED]] [--peak DBFS]",
      "convert a WAV file (defaults: the input's rate and channels, 16-bit PCM)", runConvert},
-    {"info", "IN.wav", "show the format and length of a WAV file", runInfo},
+    {"info", "IN.wav [--levels]", "show the format and length of a WAV file (and its levels)", runInfo},
+    {"analyze", "FILE.wav [--freq HZ]",
+     "measure a test tone per channel: frequency, level, THD+N, SFDR and the largest non-harmonic", runAnalyze},
     {"sweep", "OUT.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--inverse INV.wav]",
      "write an exponential sine sweep for impulse-response measurement, and its inverse filter", runSweep},
     {"deconvolve", "RECORDED.wav --sweep SWEEP.wav OUT-IR.wav [--harmonics N]",
@@ -65,6 +67,11 @@ void printHelp(std::FILE* out) {
                  "triangle and saw tooth band-limited (their harmonics below Nyquist), noise seeded by --seed,\n"
                  "a double-precision rate converter and limiter. Without these options the output is the\n"
                  "program's own, byte for byte.\n"
+                 "\ninfo --levels adds each channel's sample peak, RMS and DC; RMS is against a full-scale amplitude,\n"
+                 "so a full-scale sine is -3.01 dBFS RMS and 0 dBFS peak. analyze fits a sine to each channel (four\n"
+                 "parameters, least squares): its frequency (with the error in ppm from --freq), its amplitude, THD+N\n"
+                 "(all that is not the sine or DC, 20 Hz to 20 kHz), the SFDR with its largest spur, and the largest\n"
+                 "component that is no harmonic (aliases); it reads PCM and float files, at most their first minute.\n"
                  "\nOUT.wav may be - for standard output; messages and progress go to standard error. A file is\n"
                  "written under a temporary name in its folder and takes its name only when complete, so a\n"
                  "failure never replaces a file that was there. Ctrl+C stops a render; what was written so far\n"

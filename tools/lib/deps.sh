@@ -40,5 +40,6 @@ zelvaro_runtime_deps() {
 zelvaro_test_deps() {
   zelvaro_need_packages \
     /usr/include/benchmark/benchmark.h:libbenchmark-dev sox:sox ffmpeg:ffmpeg clang:clang \
+    /usr/lib/python3/dist-packages/numpy/__init__.py:python3-numpy \
     /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev
 }

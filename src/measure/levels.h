@@ -1,0 +1,23 @@
+// Sample levels of one channel. Convention: full scale is an amplitude of
+// 1.0, and RMS levels are 20 log10(rms) against it, so a full-scale sine is
+// -3.01 dBFS RMS and 0 dBFS peak.
+#pragma once
+
+#include <cstddef>
+
+namespace zelvaro::measure {
+
+struct ChannelLevels {
+    double peak = 0;  // largest magnitude
+    double rms = 0;
+    double dc = 0;  // mean
+    double peakDbfs() const;
+    double rmsDbfs() const;
+};
+
+ChannelLevels measureLevels(const double* samples, size_t count);
+
+// 20 log10(ratio), or -999 for 0.
+double toDecibels(double amplitudeRatio);
+
+}  // namespace zelvaro::measure
