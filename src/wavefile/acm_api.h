@@ -57,6 +57,9 @@ public:
     virtual int streamConvert(AcmStream stream, AcmStreamHeader& header, uint32_t flags) = 0;
     virtual int streamUnprepareHeader(AcmStream stream, AcmStreamHeader& header) = 0;
     virtual int streamClose(AcmStream stream) = 0;
+    // The size of the records of `tag` as the codec that knows the tag gives
+    // it: 18 bytes plus the extra bytes the format carries.
+    virtual int formatTagSize(uint16_t tag, uint32_t& size) = 0;
     // Completes `to` (of `toSize` bytes) with the details the codec suggests
     // for converting `from`; `flags` names the fields of `to` already set.
     virtual int formatSuggest(const uint8_t* from, uint8_t* to, uint32_t toSize, uint32_t flags) = 0;

@@ -89,6 +89,15 @@ public:
         return static_cast<int>(rc);
     }
 
+    int formatTagSize(uint16_t tag, uint32_t& size) override {
+        ACMFORMATTAGDETAILSA details = {};
+        details.cbStruct = sizeof(details);
+        details.dwFormatTag = tag;
+        MMRESULT rc = acmFormatTagDetailsA(nullptr, &details, ACM_FORMATTAGDETAILSF_FORMATTAG);
+        size = rc == MMSYSERR_NOERROR ? details.cbFormatSize : 0;
+        return static_cast<int>(rc);
+    }
+
     int formatSuggest(const uint8_t* from, uint8_t* to, uint32_t toSize, uint32_t flags) override {
         return static_cast<int>(acmFormatSuggest(nullptr, toRecord(from), toRecord(to), toSize, flags));
     }

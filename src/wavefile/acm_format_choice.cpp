@@ -54,11 +54,14 @@ bool suggestWaveFormat(AcmApi& acm, uint16_t tag, uint16_t channels, uint32_t ra
     buffer[2] = static_cast<uint8_t>(channels);
     buffer[3] = static_cast<uint8_t>(channels >> 8);
     for (int i = 0; i < 4; ++i) buffer[4 + i] = static_cast<uint8_t>(rate >> (8 * i));
-    // Some codecs fill in only as many extra bytes as the record already
-    // claims to have room for.
-    const uint32_t room = kFormatBufferBytes - 18;
-    buffer[16] = static_cast<uint8_t>(room);
-    buffer[17] = static_cast<uint8_t>(room >> 8);
+    // The extra-byte count is set to what the format carries: some codecs
+    // fill in only as many extra bytes as the record claims room for, and
+    // others (A-law, mu-law and GSM 6.10 here) leave the count as they find
+    // it, which would otherwise write the whole buffer into the file.
+    uint32_t recordSize = 0;
+    if (acm.formatTagSize(tag, recordSize) != kAcmOk || recordSize < 18 || recordSize > kFormatBufferBytes)
+        recordSize = 18;
+    putLe16(buffer + 16, static_cast<uint16_t>(recordSize - 18));
     if (acm.formatSuggest(pcm.data(), buffer, kFormatBufferBytes,
                           kAcmSuggestTag | kAcmSuggestChannels | kAcmSuggestRate) != kAcmOk)
         return false;

@@ -157,14 +157,15 @@ struct EncodeRow {
     uint16_t tag;
     const char* input;  // 16-bit PCM
     double minSnr;
+    uint32_t recordBytes;  // the format record: 18 bytes and the format's own extra bytes
 };
 
 const EncodeRow kEncodeRows[] = {
-    {"ima_mono", 0x11, "src_8k_mono.wav", 15},
-    {"ima_stereo", 0x11, "src_22k_stereo.wav", 15},
-    {"alaw", 0x6, "src_22k_stereo.wav", 30},
-    {"mulaw", 0x7, "src_8k_mono.wav", 30},
-    {"gsm", 0x31, "src_8k_mono.wav", 5},
+    {"ima_mono", 0x11, "src_8k_mono.wav", 15, 20},  // samples per block
+    {"ima_stereo", 0x11, "src_22k_stereo.wav", 15, 20},
+    {"alaw", 0x6, "src_22k_stereo.wav", 30, 18},  // none
+    {"mulaw", 0x7, "src_8k_mono.wav", 30, 18},
+    {"gsm", 0x31, "src_8k_mono.wav", 5, 20},  // samples per block
 };
 
 TEST(AcmCodecEncode, RoundTripsEveryFrameWritten) {
@@ -177,6 +178,8 @@ TEST(AcmCodecEncode, RoundTripsEveryFrameWritten) {
         const std::vector<int32_t> pcm = readBlocks(*in.get(), frames, kMaxBlockFrames);
         WaveFormat format;
         ASSERT_TRUE(suggestWaveFormat(platformAcm(), row.tag, in->channels, static_cast<uint32_t>(in->sampleRate), format));
+        EXPECT_EQ(format.raw.size(), row.recordBytes);
+        EXPECT_EQ(format.extraSize, row.recordBytes - 18);
         const std::string out = fixture(std::string("out_") + row.name + ".wav");
         {
             SoundSinkRef sink = createWavSinkForFormat(out.c_str(), format);
@@ -185,6 +188,9 @@ TEST(AcmCodecEncode, RoundTripsEveryFrameWritten) {
                 sink->write(pcm.data() + static_cast<size_t>(done) * in->channels, std::min(1000, frames - done));
             EXPECT_TRUE(sink->finish());
         }
+        const test::Bytes written = test::readHead(out, 20);
+        ASSERT_EQ(written.size(), 20u);
+        EXPECT_EQ(test::get32(written, 16), row.recordBytes);  // the format chunk's size
         SoundSourceRef back = openWavSource(out.c_str());
         ASSERT_TRUE(back.usable());
         int length = 0;

@@ -412,6 +412,21 @@ TEST_F(AcmWavSinkTest, CodecThatFailsOrStallsEndsTheWriteAsACodecError) {
     EXPECT_EQ(refused.codecError, kAcmNotPossible);
 }
 
+TEST(SuggestWaveFormat, RecordCarriesTheFormatsOwnExtraBytesOnly) {
+    // Whether or not the codec sets the extra-byte count itself, the record
+    // holds the 2 extra bytes of the format (its frames per block) and no
+    // more: the format chunk written from it is 20 bytes.
+    for (bool keepsCount : {false, true}) {
+        SCOPED_TRACE(keepsCount ? "codec leaves the count" : "codec sets the count");
+        test::ScriptedAcm acm;
+        acm.suggestKeepsExtraCount = keepsCount;
+        WaveFormat format;
+        ASSERT_TRUE(suggestWaveFormat(acm, test::kScriptedTag, 2, 8000, format));
+        EXPECT_EQ(format.raw, test::scriptedFormat(2, 8000, 64).raw);
+        EXPECT_EQ(format.extraSize, 2);
+    }
+}
+
 TEST(ChooseWaveFormat, WarnsAndAsksAgainUntilAUsableFormatOrCancel) {
     const std::vector<uint8_t> usable = test::scriptedFormat(1, 8000, 64).raw;
     std::vector<uint8_t> unusable = usable;

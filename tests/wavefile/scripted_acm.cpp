@@ -170,11 +170,18 @@ int ScriptedAcm::streamClose(AcmStream stream) {
     return kAcmOk;
 }
 
+int ScriptedAcm::formatTagSize(uint16_t tag, uint32_t& size) {
+    size = tag == kScriptedTag ? 20 : 0;
+    return tag == kScriptedTag ? kAcmOk : kAcmNotPossible;
+}
+
 int ScriptedAcm::formatSuggest(const uint8_t* from, uint8_t* to, uint32_t toSize, uint32_t) {
     log.push_back("suggest");
     if (get16(to) != kScriptedTag || toSize < 20 || !encodes) return kAcmNotPossible;
     WaveFormat f = scriptedFormat(get16(from + 2), get32(from + 4), 64);
+    const uint8_t extraCount[2] = {to[16], to[17]};
     std::memcpy(to, f.raw.data(), f.raw.size());
+    if (suggestKeepsExtraCount) std::memcpy(to + 16, extraCount, 2);
     return kAcmOk;
 }
 

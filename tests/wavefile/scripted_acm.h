@@ -38,6 +38,7 @@ public:
     bool encodes = true;             // PCM -> scripted streams open
     bool decodedSizeUnknown = false;  // a decoder cannot say what compressed bytes decode to
     bool encoderLeavesAByte = false;  // an encoder reports one byte less taken than the blocks it encoded
+    bool suggestKeepsExtraCount = false;  // a suggestion leaves the extra-byte count as it finds it
 
     // Chooser: the records it returns, in turn; once they run out, Cancel.
     std::vector<std::vector<uint8_t>> picks;
@@ -56,6 +57,7 @@ public:
     int streamConvert(AcmStream stream, AcmStreamHeader& header, uint32_t flags) override;
     int streamUnprepareHeader(AcmStream stream, AcmStreamHeader& header) override;
     int streamClose(AcmStream stream) override;
+    int formatTagSize(uint16_t tag, uint32_t& size) override;
     int formatSuggest(const uint8_t* from, uint8_t* to, uint32_t toSize, uint32_t flags) override;
     int formatChoose(uint8_t* format, uint32_t size, uint8_t channels, const char* title) override;
     void warn(const char* text, const char* title) override;
