@@ -18,7 +18,7 @@ uint64_t phaseIncrement(long double frequencyHz, int32_t sampleRate);
 class PureOscillator {
 public:
     // Frames rendered per call of the inner loops.
-    static constexpr int kBlockFrames = 64;
+    static constexpr int kBlockFrames = 256;
     // Harmonics kept at most, so that a very low tone stays affordable.
     static constexpr int kMaxHarmonics = 2048;
 

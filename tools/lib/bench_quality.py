@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""The table of tools/bench-quality: usage bench_quality.py ZELVARO-RENDER WORK-DIR."""
+
+import os
+import struct
+import subprocess
+import sys
+import time
+
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(__file__))
+import quality_analysis as qa  # noqa: E402
+
+RENDER, WORK = sys.argv[1], sys.argv[2]
+FIXED, STEREO, SWEEP, LOG = 8, 4, 1, 2
+SINE, SQUARE, TRI, SAW, PINK = 0, 1, 2, 3, 6
+
+
+def tone(name, flags, waveform, ms, left, right=None, end_left=None):
+    right = right or left
+    pad = lambda xs: list(xs) + [0.0] * (16 - len(xs))
+    body = struct.pack('<HBBI', flags | FIXED, waveform, len(left), ms)
+    for col in (left, end_left or left, right, right):
+        body += struct.pack('<16d', *pad(col))
+    path = os.path.join(WORK, name)
+    open(path, 'wb').write(body + bytes(16))
+    return path
+
+
+def timed(args):
+    start = time.perf_counter()
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def analyze(path, freq):
+    out = subprocess.run([RENDER, 'analyze', path, '--freq', str(freq)], capture_output=True, text=True, check=True).stdout
+    fields = {}
+    for line in out.splitlines():
+        if ':' in line and line.startswith('  ') and not line.startswith('  channel'):
+            key, rest = line.split(':', 1)
+            fields.setdefault(key.strip(), float(rest.split()[0]))
+    return fields
+
+
+def ours(path_args, tdf, name, *extra):
+    out = os.path.join(WORK, name)
+    subprocess.run([RENDER, 'render', tdf, out, *path_args, *extra], check=True, stderr=subprocess.DEVNULL)
+    return out
+
+
+def sox(name, *args):
+    out = os.path.join(WORK, name)
+    subprocess.run(['sox', *args[:-1], out, *args[-1]], check=True, stderr=subprocess.DEVNULL)
+    return out
+
+
+PATHS = (('default', []), ('pure', ['--pure']))
+
+
+def main():
+    sine = tone('sine.tdf', 0, SINE, 5000, [997.0])
+    rows = []
+    formats = (('16-bit', ['--bits', '16'], ['-D', '-b', '16']),
+               ('16-bit TPDF', ['--bits', '16', '--dither', 'tpdf'], ['-b', '16']),
+               ('24-bit', ['--bits', '24'], ['-D', '-b', '24']),
+               ('float', ['--float'], ['-e', 'floating-point', '-b', '32']))
+    print('997 Hz at -1 dBFS, 5 s, 44.1 kHz        THD+N dB (analyze / numpy)   SFDR dB (analyze / numpy)   level dBFS')
+    for fmt, our_args, sox_args in formats:
+        files = [(label, ours(args, sine, f'{label}-{fmt}.wav', '--peak', '-1', *our_args)) for label, args in PATHS]
+        files.append(('sox', sox(f'sox-{fmt}.wav', '-n', '-r', '44100', *sox_args,
+                                 ['synth', '5', 'sine', '997', 'gain', '-1'])))
+        for label, f in files:
+            a = analyze(f, 997)
+            rate, x = qa.read_wav(f)
+            r = qa.analyse(x[0], rate, 997.0)
+            print(f'  {label:8s} {fmt:12s}                {a["THD+N"]:8.2f} / {r["thdn_db"]:8.2f}       '
+                  f'{a["SFDR"]:7.2f} / {r["sfdr_db"]:7.2f}       {a["level"]:8.4f}')
+
+    print('\n3 kHz, float, 5 s: largest non-harmonic (alias) dB below the tone (analyze / numpy)')
+    for wave_name, code, sox_name in (('square', SQUARE, 'square'), ('saw tooth', SAW, 'sawtooth'),
+                                      ('triangle', TRI, 'triangle')):
+        tdf = tone(f'{sox_name}.tdf', 0, code, 5000, [3000.0])
+        files = [(label, ours(args, tdf, f'{label}-{sox_name}.wav', '--float')) for label, args in PATHS]
+        files.append(('sox', sox(f'sox-{sox_name}.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
+                                 ['synth', '5', sox_name, '3000', 'gain', '-3'])))
+        for label, f in files:
+            a = analyze(f, 3000)
+            rate, x = qa.read_wav(f)
+            r = qa.analyse(x[0], rate, 3000.0)
+            print(f'  {label:8s} {wave_name:10s} {a["non-harmonic"]:8.2f} / {r["non_harmonic_db"]:8.2f} '
+                  f'at {r["non_harmonic_hz"]:7.1f} Hz')
+
+    print('\n--peak -1 (float), sample peak found in the file')
+    mix = tone('mix.tdf', STEREO, SINE, 5000, [110.0 * (i + 1) for i in range(16)], [115.0 * (i + 1) for i in range(16)])
+    logsweep = tone('logsweep.tdf', SWEEP | LOG, SINE, 10000, [20.0], end_left=[20000.0])
+    for name, tdf in (('16-tone stereo mix', mix), ('log sweep 20 Hz-20 kHz', logsweep)):
+        for label, args in PATHS:
+            f = ours(args, tdf, f'peak-{label}.wav', '--float', '--peak', '-1')
+            _, x = qa.read_wav(f)
+            print(f'  {label:8s} {name:24s} {20 * np.log10(np.max(np.abs(x))):9.4f} dBFS')
+    f = sox('sox-sweep.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
+            ['synth', '10', 'sine', '20/20000', 'gain', '-1'])
+    _, x = qa.read_wav(f)
+    print(f'  {"sox":8s} {"log sweep 20 Hz-20 kHz":24s} {20 * np.log10(np.max(np.abs(x))):9.4f} dBFS (gain -1)')
+
+    print('\npink noise, 60 s, float: worst third-octave deviation from -3 dB/octave (20 Hz-20 kHz), power below 10 Hz')
+    pink = tone('pink.tdf', 0, PINK, 60000, [])
+    files = [(label, ours(args, pink, f'pink-{label}.wav', '--float', '--seed', '1')) for label, args in PATHS]
+    files.append(('sox', sox('sox-pink.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
+                             ['synth', '60', 'pinknoise', 'gain', '-10'])))
+    for label, f in files:
+        rate, x = qa.read_wav(f)
+        x = x[0]
+        size = 65536
+        win = np.hanning(size)
+        psd = np.zeros(size // 2 + 1)
+        for start in range(0, len(x) - size, size // 2):
+            psd += np.abs(np.fft.rfft(x[start:start + size] * win)) ** 2
+        fr = np.arange(len(psd)) * rate / size
+        band = (fr >= 20) & (fr <= 20000)
+        ref = psd[band] * fr[band]
+        level = 10 * np.log10(ref / np.mean(ref))
+        octv = np.log2(fr[band] / 20)
+        worst = max(abs(np.mean(level[(octv >= o) & (octv < o + 1 / 3)])) for o in np.arange(0, 9.9, 1 / 3))
+        below = psd[(fr > 0) & (fr < 10)].sum() / psd[1:].sum()
+        print(f'  {label:8s} {worst:6.2f} dB   {100 * below:7.3f} % below 10 Hz')
+
+    print('\n10 minutes of 16 stereo tones, 16-bit: wall seconds (best of 3) and x sox')
+    long = tone('long.tdf', STEREO, SINE, 600000, [110.0 * (i + 1) for i in range(16)],
+                [115.0 * (i + 1) for i in range(16)])
+    sines = []
+    for i in range(16):
+        sines += ['sine', str(110 * (i + 1))]
+    times = {}
+    times['sox'] = min(timed(['sox', '-D', '-r', '44100', '-c', '16', '-n', '-b', '16', os.path.join(WORK, 'soxlong.wav'),
+                              'synth', '600', *sines, 'remix', '1-16', '1-16']) for _ in range(3))
+    for label, args in PATHS:
+        times[label] = min(timed([RENDER, 'render', long, os.path.join(WORK, 'long.wav'), *args]) for _ in range(3))
+    for label in ('default', 'pure', 'sox'):
+        print(f'  {label:8s} {times[label]:7.2f} s   {times["sox"] / times[label]:6.1f}x')
+
+
+if __name__ == '__main__':
+    main()
