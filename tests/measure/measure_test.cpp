@@ -13,13 +13,14 @@ namespace zelvaro::measure {
 namespace {
 
 constexpr double kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
 
 std::vector<double> tones(std::initializer_list<std::pair<double, double>> hzAndAmplitude, size_t frames,
                           double dc = 0) {
     std::vector<double> x(frames, dc);
     double phase = 0.3;
     for (auto [hz, amplitude] : hzAndAmplitude) {
-        for (size_t n = 0; n < frames; ++n) x[n] += amplitude * std::sin(2 * M_PI * hz * n / kRate + phase);
+        for (size_t n = 0; n < frames; ++n) x[n] += amplitude * std::sin(2 * kPi * hz * n / kRate + phase);
         phase += 1.1;
     }
     return x;
@@ -28,13 +29,13 @@ std::vector<double> tones(std::initializer_list<std::pair<double, double>> hzAnd
 TEST(Levels, FullScaleSineIsZeroDbfsPeakAndMinusThreePointZeroOneRms) {
     // 1 kHz at 44.1 kHz over 441 frames: ten whole periods with a sample on the crest (phase 0.3 aside).
     std::vector<double> x(44100);
-    for (size_t n = 0; n < x.size(); ++n) x[n] = std::cos(2 * M_PI * 1000 * n / kRate) + 0.25;
+    for (size_t n = 0; n < x.size(); ++n) x[n] = std::cos(2 * kPi * 1000 * n / kRate) + 0.25;
     const ChannelLevels l = measureLevels(x.data(), x.size());
     EXPECT_NEAR(l.peakDbfs(), toDecibels(1.25), 1e-12);
     EXPECT_NEAR(l.dc, 0.25, 1e-12);
     EXPECT_NEAR(l.rms, std::sqrt(0.5 + 0.0625), 1e-12);
     std::vector<double> sine(44100);
-    for (size_t n = 0; n < sine.size(); ++n) sine[n] = std::sin(2 * M_PI * 1000 * n / kRate);
+    for (size_t n = 0; n < sine.size(); ++n) sine[n] = std::sin(2 * kPi * 1000 * n / kRate);
     EXPECT_NEAR(measureLevels(sine.data(), sine.size()).rmsDbfs(), -3.0103, 0.0001);
     EXPECT_EQ(measureLevels(nullptr, 0).peakDbfs(), -999.0);
 }

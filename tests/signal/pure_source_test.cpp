@@ -17,6 +17,7 @@ namespace zelvaro {
 namespace {
 
 constexpr long double kTwoPi = 6.283185307179586476925286766559L;
+constexpr double kPi = 3.14159265358979323846;
 
 ToneSettings toneOf(uint8_t waveform, std::vector<double> hz, uint32_t ms = 1000, uint16_t extraFlags = 0) {
     ToneSettings t{};
@@ -82,9 +83,9 @@ TEST(PureTone, BandLimitedWaveformsHoldOnlyTheirHarmonicsBelowNyquist) {
         uint8_t waveform;
         const char* name;
         double fundamental;  // expected amplitude of the 3 kHz component
-    } rows[] = {{kWaveSquare, "square", 4 * kPureSquareAmplitude / M_PI},
-                {kWaveSawTooth, "saw", 2 * kPureRampAmplitude / M_PI},
-                {kWaveTriangular, "triangle", 8 * kPureRampAmplitude / (M_PI * M_PI)}};
+    } rows[] = {{kWaveSquare, "square", 4 * kPureSquareAmplitude / kPi},
+                {kWaveSawTooth, "saw", 2 * kPureRampAmplitude / kPi},
+                {kWaveTriangular, "triangle", 8 * kPureRampAmplitude / (kPi * kPi)}};
     const int rate = 44100, hz = 3000;
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -95,7 +96,7 @@ TEST(PureTone, BandLimitedWaveformsHoldOnlyTheirHarmonicsBelowNyquist) {
         for (int k = 1; k * hz < rate / 2; ++k) {
             double a = 0, b = 0;
             for (int n = 0; n < rate; ++n) {
-                const double w = 2 * M_PI * k * hz * (n + 1.0) / rate;
+                const double w = 2 * kPi * k * hz * (n + 1.0) / rate;
                 a += x[n] * std::cos(w);
                 b += x[n] * std::sin(w);
             }
@@ -103,7 +104,7 @@ TEST(PureTone, BandLimitedWaveformsHoldOnlyTheirHarmonicsBelowNyquist) {
             b *= 2.0 / rate;
             if (k == 1) fundamental = std::hypot(a, b);
             for (int n = 0; n < rate; ++n) {
-                const double w = 2 * M_PI * k * hz * (n + 1.0) / rate;
+                const double w = 2 * kPi * k * hz * (n + 1.0) / rate;
                 residual[n] -= a * std::cos(w) + b * std::sin(w);
             }
         }
