@@ -10,9 +10,11 @@
 // Replay of the committed corpus (any compiler; a CTest test of the native
 // build): acm_fuzz_replay fuzz/acm-corpus
 //
-// Input: channels (1 byte), frames per block (2), faults (1: the low nibble
-// stalls, the high one fails the codec from that conversion on, 0 for never),
-// data size field (4, all bits set for the true size), then the data.
+// Input: channels (1 byte: bit 0 one or two channels; bit 1 a record without
+// a byte rate from a codec that does not say what a block decodes to, so that
+// seeks decode from the start), frames per block (2), faults (1: the low
+// nibble stalls, the high one fails the codec from that conversion on, 0 for
+// never), data size field (4, all bits set for the true size), then the data.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -60,7 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* body = data + kHeader;
     const size_t bodySize = size - kHeader;
 
-    const zelvaro::WaveFormat format = zelvaro::test::scriptedFormat(channels, 8000, framesPerBlock);
+    const bool unmapped = (data[0] & 2) != 0;
+    zelvaro::WaveFormat format = zelvaro::test::scriptedFormat(channels, 8000, framesPerBlock);
+    if (unmapped) {
+        std::fill(format.raw.begin() + 8, format.raw.begin() + 12, 0);  // bytes per second
+        format = zelvaro::parseWaveFormat(format.raw.data(), format.raw.size());
+    }
     static const std::string path = (std::filesystem::temp_directory_path() /
                                      ("zelvaro-acm-fuzz-" + std::to_string(::getpid()) + ".raw"))
                                         .string();
@@ -75,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zelvaro::test::ScriptedAcm acm;
     acm.stallAfterConverts = stall ? stall - 1 : -1;
     acm.failAfterConverts = fail ? fail - 1 : -1;
+    acm.decodedSizeUnknown = unmapped;
     {
         zelvaro::FileStream file = zelvaro::FileStream::openForReading(path.c_str());
         file.seekTo(8);

@@ -94,6 +94,13 @@ variants['ext-float32-stereo.wav'] = riff(chunk(b'fmt ', extensible(2, 32, 32, 3
 hot = [v * 3 for v in ramp[:100]] + [float('nan'), float('inf'), -float('inf')]
 variants['float32-past-full-scale.wav'] = riff(chunk(b'fmt ', struct.pack('<HHIIHHH', 3, 1, 8000, 32000, 4, 32, 0))
                                                + chunk(b'data', struct.pack('<%df' % len(hot), *hot)))
+# Plain PCM whose width does not fill its samples (read as the whole bytes
+# they take, low bits kept), and one wider than any reader.
+def narrow_pcm(bits, width, channels=1):
+    return struct.pack('<HHIIHH', 1, channels, 8000, 8000 * channels * width, channels * width, bits)
+variants['pcm12-in-16-stereo.wav'] = riff(chunk(b'fmt ', narrow_pcm(12, 2, 2)) + chunk(b'data', data[:800]))
+variants['pcm20-in-24-mono.wav'] = riff(chunk(b'fmt ', narrow_pcm(20, 3)) + chunk(b'data', pcm20in24))
+variants['pcm40-mono.wav'] = riff(chunk(b'fmt ', narrow_pcm(40, 5)) + chunk(b'data', data[:500]))
 for name, body in variants.items():
     open(name, 'wb').write(body)
 PY

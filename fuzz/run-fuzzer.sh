@@ -19,7 +19,11 @@ case "$target" in
   acm) fuzzer=acm_source_fuzzer; seeds=$root/fuzz/acm-corpus; extra=("$root/tests/wavefile/scripted_acm.cpp") ;;
   *) echo "unknown ZELVARO_FUZZ_TARGET $target" >&2; exit 2 ;;
 esac
-sources=("$root"/src/wavefile/*.cpp "$root/src/signal/sound_source.cpp" "$root/fuzz/$fuzzer.cpp" "${extra[@]}")
+# The wave file code and the portable code it builds on (the readers of the
+# precise path use the signal chain's converters, the sample loops the
+# processor check of base).
+sources=("$root"/src/wavefile/*.cpp "$root"/src/signal/*.cpp "$root"/src/base/*.cpp "$root"/src/tone/*.cpp
+         "$root/fuzz/$fuzzer.cpp" "${extra[@]}")
 sources=($(printf '%s\n' "${sources[@]}" | grep -v '_win\.cpp$'))
 clang++ -std=c++17 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined \
   -fno-sanitize-recover=all -I"$root/src" -I"$root/tests" "${sources[@]}" -o "$out/$fuzzer"

@@ -48,13 +48,13 @@ protected:
     // file (sparsely) to that size. A `byteRate` replaces the record's.
     SoundSourceRef open(int frames, int channels = 1, int64_t dataSize = -1, size_t cut = 0, Bytes trailing = {},
                         uint64_t growTo = 0, int64_t byteRate = -1) {
-        format = test::scriptedFormat(static_cast<uint16_t>(channels), 8000, kBlockFrames);
+        format = test::scriptedFormat(static_cast<uint16_t>(channels), rate, blockFrames);
         if (byteRate >= 0) {
             for (int i = 0; i < 4; ++i) format.raw[8 + i] = static_cast<uint8_t>(byteRate >> (8 * i));
             format = parseWaveFormat(format.raw.data(), format.raw.size());
         }
         pcm = signal(frames, channels);
-        Bytes data = test::scriptedEncode(pcm, static_cast<uint16_t>(channels), kBlockFrames);
+        Bytes data = test::scriptedEncode(pcm, static_cast<uint16_t>(channels), blockFrames);
         Bytes file = test::riffWave(test::concat({test::chunk("fmt ", format.raw), test::chunk("data", data, dataSize), trailing}));
         file.resize(file.size() - cut);
         test::writeFile(path, file);
@@ -79,6 +79,8 @@ protected:
         return all;
     }
     test::ScriptedAcm acm;
+    uint32_t rate = 8000;
+    uint16_t blockFrames = kBlockFrames;
     WaveFormat format;
     std::vector<int16_t> pcm;
     test::TempDir dir;
@@ -171,6 +173,26 @@ TEST_F(AcmWavSourceTest, SeekWithoutByteRateOrBlockSizeDecodesFromTheStart) {
     s->seek(frames - 30);
     EXPECT_EQ(read(*s.get(), 50), scaled(pcm, static_cast<size_t>(frames - 30), 50));
     EXPECT_TRUE(acm.faults.empty());
+}
+
+TEST_F(AcmWavSourceTest, ByteRateArithmeticDoesNotWrapAt48000FramesInStereo) {
+    // Lengths and seeks from the byte rate alone (the codec does not say
+    // what a block decodes to). At 48,000 frames per second in stereo the
+    // products (bytes x 48,000, frames x 192,192) pass 32 bits after some
+    // 89 KB or 22,000 frames; blocks of 500 frames keep the byte rate exact.
+    acm.decodedSizeUnknown = true;
+    rate = 48000;
+    blockFrames = 500;
+    const int frames = 60 * 500;  // 120,120 bytes of data
+    SoundSourceRef s = open(frames, 2);
+    ASSERT_TRUE(s.usable());
+    EXPECT_EQ(format.avgBytesPerSec, 192192u);
+    EXPECT_EQ(s->length(), frames);
+    for (int target : {25001, 29999, 300}) {
+        SCOPED_TRACE(target);
+        s->seek(target);
+        ASSERT_EQ(read(*s.get(), 1), scaled(pcm, static_cast<size_t>(target) * 2, 2));
+    }
 }
 
 TEST_F(AcmWavSourceTest, BeforeTheStartAndBeyondTheEndIsSilence) {
