@@ -33,9 +33,6 @@ struct SampleFile {
 // WAV file, compressed, of a width or a size this reader does not take.
 bool readSampleFile(const std::string& path, SampleFile& file, std::string& error);
 
-// The same on a file's bytes; `name` is what the messages call it.
-bool parseSampleFile(const std::vector<uint8_t>& bytes, const std::string& name, SampleFile& file, std::string& error);
-
 // Writes `file` as 32-bit float, through a temporary file that takes the name
 // only when complete; false with `error` set when it cannot.
 bool writeFloatWav(const std::string& path, const SampleFile& file, std::string& error);

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace zelvaro {
 
 namespace {
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+constexpr uint32_t kMaxSmallChunk = 4096;
 
 }  // namespace
 
@@ -36,12 +38,16 @@ WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForRe
     while (at + 8 <= fileSize) {
         uint8_t chunk[8];
         if (!file_.seekTo(static_cast<uint32_t>(at)) || !file_.read(chunk, 8, got) || got != 8) break;
-        const uint32_t size = le32(chunk + 4);
+        const uint32_t size = getLe32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 14 && size <= 8192) {
             std::vector<uint8_t> record(size);
             if (!file_.read(record.data(), size, got) || got != size) break;
             format_ = parseWaveFormat(record.data(), size);
             haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) != 0 && size <= kMaxSmallChunk) {
+            std::vector<uint8_t> content(size);
+            if (!file_.read(content.data(), size, got) || got != size) break;
+            smallChunks_[std::string(reinterpret_cast<const char*>(chunk), 4)] = std::move(content);
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
                 fail("its data comes before its format");
@@ -84,20 +90,24 @@ int WavDoubleReader::read(double* out, int frames) {
         }
         const uint8_t* p = bytes_.data() + i * bytesPerSample_;
         if (layout_.kind == SampleLayout::kFloat) {
+            double value;
             if (bytesPerSample_ == 4) {
                 float f;
                 std::memcpy(&f, p, 4);
-                out[i] = f;
+                value = f;
             } else {
-                double d;
-                std::memcpy(&d, p, 8);
-                out[i] = d;
+                std::memcpy(&value, p, 8);
             }
+            // A measurement must not be poisoned by one bad sample.
+            out[i] = std::isfinite(value) ? value : 0.0;
         } else if (bytesPerSample_ == 1) {
             out[i] = (p[0] - 128) / 128.0;
         } else {
             uint64_t v = 0;
             for (int b = 0; b < bytesPerSample_; ++b) v |= static_cast<uint64_t>(p[b]) << (8 * b);
+            // Bits below the valid ones are not the sample's.
+            const int ignored = 8 * bytesPerSample_ - layout_.validBits;
+            if (ignored > 0 && ignored < 64) v &= ~((uint64_t{1} << ignored) - 1);
             const int shift = 64 - 8 * bytesPerSample_;
             out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift),
                                 1 - 8 * bytesPerSample_);
@@ -105,6 +115,11 @@ int WavDoubleReader::read(double* out, int frames) {
     }
     framesRead_ += n;
     return n;
+}
+
+const std::vector<uint8_t>* WavDoubleReader::chunk(const char (&id)[5]) const {
+    const auto found = smallChunks_.find(std::string(id, 4));
+    return found == smallChunks_.end() ? nullptr : &found->second;
 }
 
 std::vector<std::vector<double>> WavDoubleReader::readAll() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     // The whole file, one vector per channel.
     std::vector<std::vector<double>> readAll();
 
+    // The content of a chunk of this id (up to 4 KiB, and before the data)
+    // that the file has beside its format and data, for callers that keep
+    // their own notes in one; null when it has none.
+    const std::vector<uint8_t>* chunk(const char (&id)[5]) const;
+
 private:
     bool fail(const std::string& why);
 
@@ -44,6 +50,7 @@ private:
     int64_t framesRead_ = 0;
     int bytesPerSample_ = 0;
     std::vector<uint8_t> bytes_;
+    std::map<std::string, std::vector<uint8_t>> smallChunks_;
     std::string error_;
 };
 
