@@ -44,13 +44,14 @@ check_seconds "$out" 0.4 0.8 || exit 1
 
 # A recorder that asks for no latency lets the idle sink render seconds of
 # silence ahead; a player whose stream waited behind them lost the first
-# second or so of the tone.
+# second or so of the tone. Only the start is judged here: the loose
+# frequency and upper bounds leave room for a break under a busy machine.
 out=$(ZELVARO_RECORD_LATENCY_MSEC=default "$support/audio_proof.sh" "$work" --freq 1000 \
-      --min-seconds 0.3 -- "$emulator" "$tool" play "$work/long.tdf" --volume 0)
+      --tolerance 0.05 --min-seconds 0.3 -- "$emulator" "$tool" play "$work/long.tdf" --volume 0)
 status=$?
 echo "$out"
 [ $status -eq 0 ] || exit $status
-check_seconds "$out" 2.9 3.1 || exit 1
+check_seconds "$out" 2.9 3.5 || exit 1
 
 out=$("$emulator" "$tool" play "$work/fixed.tdf" --device 100 2>&1)
 status=$?
