@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "render/parallel_pure_source.h"
 #include "render/render_source.h"
 #include "render/tone_length.h"
 #include "cli/cli_codec.h"
@@ -91,7 +92,9 @@ int runRender(const std::vector<std::string>& args) {
             const int32_t rate = format.sampleRate;
             const uint8_t channels = format.channels;
             return renderToWavFile(
-                pureFiller([tone, rate, channels, noiseSeed] { return createPureSource(tone, rate, channels, noiseSeed); },
+                pureFiller([tone, rate, channels, noiseSeed] {
+                    return createPureRenderSource(tone, rate, channels, noiseSeed, pureRenderThreads());
+                },
                            pureFrames(tone.durationMs, rate), quality.peakDbfs),
                 outPath, format);
         }
