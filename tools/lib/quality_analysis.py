@@ -1,9 +1,12 @@
 #!/usr/bin/python3
 """An analysis of rendered test signals written apart from zelvaro-render's
 own `analyze`, so that each checks the other: a least-squares sine fit
-(four parameters, iterated on the frequency, by numpy's lstsq) for level,
-frequency and THD+N (the unwindowed residual's power in 20 Hz to 20 kHz), and
-a Blackman-Harris-windowed FFT of the residual for spurs and aliases.
+(four parameters, iterated on the frequency, by numpy's lstsq) for level and
+frequency, and a Blackman-Harris-windowed FFT of the fit's residual for THD+N
+(its power in 20 Hz to 20 kHz), spurs and aliases. The window keeps a file's
+first and last moments (a generator's start, a recording's edges) from
+counting as distortion of the steady tone; THD+N over the unwindowed
+residual is printed beside it as thdn_unwindowed_db.
 
 usage: quality_analysis.py FILE.wav [--freq HZ]
 prints one line per channel of key=value pairs."""
@@ -84,12 +87,12 @@ def analyse(x, rate, freq=None):
     amp = np.hypot(a, b)
     n = np.arange(len(x), dtype=np.float64)
     resid = x - (a * np.cos(2 * np.pi * f / rate * n) + b * np.sin(2 * np.pi * f / rate * n) + dc)
-    # THD+N: the residual's power between 20 Hz and 20 kHz (unwindowed, by Parseval).
+    # The residual's power between 20 Hz and 20 kHz over the whole file, unwindowed (by Parseval).
     spec = np.fft.rfft(resid)
     freqs = np.arange(len(spec)) * rate / len(x)
     power = np.abs(spec) ** 2 * 2 / len(x) ** 2
     band = (freqs >= 20) & (freqs <= 20000)
-    thdn = 10 * np.log10(max(power[band].sum(), 1e-300) / (amp * amp / 2))
+    thdn_unwindowed = 10 * np.log10(max(power[band].sum(), 1e-300) / (amp * amp / 2))
     # Spurs: the residual through a Blackman-Harris window; a component's
     # power is the sum over its main lobe (5 bins either side), away from DC
     # and from the tone's own lobe.
@@ -97,6 +100,9 @@ def analyse(x, rate, freq=None):
     p = 2 * np.pi * np.arange(N) / N
     win = 0.35875 - 0.48829 * np.cos(p) + 0.14128 * np.cos(2 * p) - 0.01168 * np.cos(3 * p)
     ws = np.abs(np.fft.rfft(resid * win)) ** 2 * 2 / (N * np.sum(win ** 2))
+    # THD+N: the windowed residual's power in the band (the window's power
+    # normalisation makes a bin sum a mean square).
+    thdn = 10 * np.log10(max(ws[band].sum(), 1e-300) / (amp * amp / 2))
     lobe = 5
     bin_hz = rate / N
     tone_bin = int(round(f / bin_hz))
@@ -111,7 +117,7 @@ def analyse(x, rate, freq=None):
     nh = mask & ~harmonic
     other_bin = int(k[nh][np.argmax(ws[nh])])
     non_harmonic = 10 * np.log10(max(lobe_power(other_bin), 1e-300) / tone_power)
-    out = dict(freq=f, level_dbfs=20 * np.log10(amp), thdn_db=thdn, sfdr_db=sfdr,
+    out = dict(freq=f, level_dbfs=20 * np.log10(amp), thdn_db=thdn, thdn_unwindowed_db=thdn_unwindowed, sfdr_db=sfdr,
                spur_hz=spur_bin * bin_hz, non_harmonic_db=non_harmonic, non_harmonic_hz=other_bin * bin_hz)
     return out
 
