@@ -51,7 +51,7 @@ void printHelp(std::FILE* out) {
     std::fprintf(out, "usage:\n");
     for (const Command& c : kCommands) std::fprintf(out, "  zelvaro-render %s %s\n", c.name, c.usage);
     std::fprintf(out, "  zelvaro-render --help\n\n");
-    for (const Command& c : kCommands) std::fprintf(out, "%-8s %s\n", c.name, c.summary);
+    for (const Command& c : kCommands) std::fprintf(out, "%-10s %s\n", c.name, c.summary);
     std::fprintf(out,
                  "\n--rate is 1 to 192000 frames per second; --seed (0 to 4294967295) fixes the noise of a noise "
                  "tone.\n"
