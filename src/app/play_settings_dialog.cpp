@@ -15,6 +15,7 @@ namespace zelvaro {
 namespace {
 
 constexpr char kSection[] = "settings";
+constexpr char kPureSynthesisKey[] = "puresynthesis";
 constexpr int kHelpContext = 101;
 
 }  // namespace
@@ -26,6 +27,7 @@ void PlaySettingsDialog::OnInitDialog() {
                         ReadIniDb(settingsPath, kSection, "playvolume", 0));
     CheckDlgButton(window, IDC_AUTOPLAY,
                    ReadIniBool(settingsPath, kSection, "autoplay", false) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window, IDC_PURE_SYNTHESIS, PureSynthesisChosen() ? BST_CHECKED : BST_UNCHECKED);
 }
 
 bool PlaySettingsDialog::OnOK() {
@@ -38,12 +40,17 @@ bool PlaySettingsDialog::OnOK() {
     WritePrivateProfileStringA(kSection, "autoplay",
                                IsDlgButtonChecked(window, IDC_AUTOPLAY) == BST_CHECKED ? "true" : "false",
                                settingsPath);
+    WritePrivateProfileStringA(kSection, kPureSynthesisKey,
+                               IsDlgButtonChecked(window, IDC_PURE_SYNTHESIS) == BST_CHECKED ? "true" : "false",
+                               settingsPath);
     return true;
 }
 
 BOOL(WINAPI* PlaySettingsDialog::openHelp)(HWND, LPCSTR, UINT, ULONG_PTR) = ShowHelp;
 
 void PlaySettingsDialog::OnHelp() { openHelp(window, programFile(kHelpFile).c_str(), HELP_CONTEXT, kHelpContext); }
+
+bool PureSynthesisChosen() { return ReadIniBool(settingsPath, kSection, kPureSynthesisKey, false); }
 
 bool ShowPlaySettings(HWND owner) {
     RegisterDbEditClass();

@@ -1,6 +1,7 @@
-// File > Play Settings...: the play device, the playback volume and whether
-// the tone plays at start-up, read from the settings file when the dialog
-// opens and written back only by OK.
+// File > Play Settings...: the play device, the playback volume, whether
+// the tone plays at start-up and whether Save As Wav renders in double
+// precision, read from the settings file when the dialog opens and written
+// back only by OK.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,7 @@ namespace zelvaro {
 class PlaySettingsDialog final : public LDialog {
 public:
     void OnInitDialog() override;
-    // Writes "playdevice", "playvolume" and "autoplay".
+    // Writes "playdevice", "playvolume", "autoplay" and "puresynthesis".
     bool OnOK() override;
     // Help topic 101 of the help file.
     void OnHelp() override;
@@ -25,5 +26,10 @@ public:
 // Runs the dialog modally over `owner`; true when it was closed with OK, after
 // which a running tone must be restarted to take the new values.
 bool ShowPlaySettings(HWND owner);
+
+// Whether Save As Wav renders on the double-precision path ("puresynthesis"
+// in the settings file, off unless "true"), read now. Playback always takes
+// the program's own chain.
+bool PureSynthesisChosen();
 
 }  // namespace zelvaro

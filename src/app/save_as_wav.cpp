@@ -1,15 +1,18 @@
 #include "app/save_as_wav.h"
 
-
 #include <cstring>
 #include <string>
 
 #include "app/file_dialog.h"
+#include "app/play_settings_dialog.h"
+#include "render/parallel_pure_source.h"
+#include "render/pure_render_to_sink.h"
 #include "render/render_source.h"
 #include "render/tone_length.h"
-#include "app/settings/settings_path.h"
+#include "signal/random_generator.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"
+#include "wavefile/wide_wav_sink.h"
 
 namespace zelvaro {
 
@@ -25,6 +28,18 @@ constexpr char kNoDurationText[] =
 constexpr char kZeroDurationText[] =
     "The duration of this tone is 0 ms.\r\n\r\n"
     "Set its Duration value in the list (double click it to change it) before saving the tone as a wav file.";
+
+constexpr int32_t kRate = 44100;
+// The seed zelvaro-render's --dither tpdf takes by default: a tone saved on
+// the pure path is the file that render --pure --dither tpdf writes.
+constexpr uint64_t kDitherSeed = 1;
+
+// The channels the chain's sources have: noise is mono, a tone has two
+// channels when it is stereo.
+uint8_t savedChannels(const ToneSettings& tone) {
+    if (tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise) return 1;
+    return tone.stereo() ? 2 : 1;
+}
 
 }  // namespace
 
@@ -48,7 +63,7 @@ SaveWavProgress::SaveWavProgress(RenderJob* job, const char* path, const char* w
 int SaveWavProgress::Work() {
     rendered = true;
     const bool fileCreated = job->sink.usable();
-    const int result = RenderToSink(*this, *job);
+    const int result = render(*this, *job);
     // The final header is written now, while the dialog can still say that it
     // could not be.
     const bool closed = !job->sink || job->sink->finish();
@@ -89,16 +104,28 @@ bool SaveWavProgress::pump() {
 }
 
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
+    // Read at each save, as the dialog wrote it last.
+    const bool pure = PureSynthesisChosen();
     // The samples playback makes, read ahead on the machine's cores.
-    SoundSourceRef source = createRenderSource(tone);
-    const int32_t rate = source ? source->sampleRate : 44100;
-    const uint8_t channels = source ? source->channels : 1;
+    SoundSourceRef source = pure ? SoundSourceRef() : createRenderSource(tone);
+    const int32_t rate = source ? source->sampleRate : kRate;
+    const uint8_t channels = pure ? savedChannels(tone) : source ? source->channels : 1;
     // A writer truncates its file at once: written under a temporary name, a
     // render that fails cannot cost the user a file that was there. Where no
     // temporary file can be made beside it, the file is written in place.
     const std::string temp = temporaryFileBeside(path);
     const char* written = temp.empty() ? path : temp.c_str();
-    SoundSinkRef sink = createWavSink(written, rate, 0, 16, channels);
+    SoundSinkRef sink;
+    if (pure) {
+        WideWavFormat format;
+        format.sampleRate = rate;
+        format.channels = channels;
+        format.encoding = SampleEncoding::kPcm16;
+        format.ditherSeed = kDitherSeed;
+        sink = createWideWavSink(written, format);
+    } else {
+        sink = createWavSink(written, rate, 0, 16, channels);
+    }
     const bool created = sink.usable();
     bool rendered = false;
     {
@@ -108,8 +135,19 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
         job.sink = sink;
         // The generators' own lengths stop at their int32 limit; the true
         // length shows a tone that would be cut short.
-        job.expectedFrames = framesAtRate(toneFrames(tone.durationMs), 44100, rate);
+        job.expectedFrames = framesAtRate(toneFrames(tone.durationMs), kRate, rate);
         SaveWavProgress progress(&job, path, written);
+        if (pure) {
+            const uint64_t noiseSeed = clockSeed();
+            progress.render = [&tone, rate, channels, noiseSeed](RenderProgress& dialog, RenderJob& pureJob) {
+                return RenderPureToSink(
+                    dialog, pureJob,
+                    [&tone, rate, channels, noiseSeed] {
+                        return createPureRenderSource(tone, rate, channels, noiseSeed, pureRenderThreads());
+                    },
+                    pureJob.expectedFrames);
+            };
+        }
         progress.Run(owner);
         rendered = progress.rendered;
     }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "render/render_to_sink.h"
@@ -12,7 +13,8 @@
 
 namespace zelvaro {
 
-// The progress dialog of a render: its job runs RenderToSink.
+// The progress dialog of a render: its job runs RenderToSink, or the loop
+// given as `render`.
 class SaveWavProgress final : public LProgressDialog, public RenderProgress {
 public:
     // `path` is the file the user asked for. The job's sink writes `written`:
@@ -37,6 +39,7 @@ public:
     bool pump() override;
 
     RenderJob* job;
+    std::function<int(RenderProgress&, RenderJob&)> render = RenderToSink;
     const char* path;
     const char* written;
     // Set once the job has begun (a Cancel at once stops it before).
@@ -58,7 +61,9 @@ void SaveAsWav(HWND owner, const ToneSettings& tone);
 
 // The render into `path` without the questions. A cancelled render leaves
 // the frames written so far in a valid file; a failed one leaves no new file,
-// and a file that was there untouched.
+// and a file that was there untouched. With the Play Settings choice of
+// double precision, the same 16-bit file is rendered on the pure path with
+// TPDF dither of one step.
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path);
 
 }  // namespace zelvaro

@@ -1,6 +1,7 @@
 // The renders behind --pure and --peak: the double-precision path into a
-// wide WAV writer, and the two passes that set a render's peak level (one
-// to find the largest sample, one to write the render scaled to the level).
+// wide WAV writer (the loop the program's Save As Wav shares), and the two
+// passes that set a render's peak level on the chain (one to find the
+// largest sample, one to write the render scaled to the level).
 #pragma once
 
 #include <cstdint>
@@ -13,14 +14,8 @@
 
 namespace zelvaro::cli {
 
-// The largest sample magnitude at which a render in `encoding` is held
-// (the top code of a PCM width, 1.0 for float), at full scale 1.0.
-double pureLimit(SampleEncoding encoding);
-
 // Fills a WideWavSink with `frames` frames from the pure sources that
-// `makeSource` builds: with `peakDbfs`, a first source is read to find its
-// peak and a second is written scaled to that level; without it, one source
-// is written through the pure limiter.
+// `makeSource` builds (see RenderPureToSink).
 SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs);
 
 // The same two passes over the program's own chain (SoundSources that

@@ -27,6 +27,7 @@ struct Shown {
     int device = -2, deviceCount = -2, volume = 999;
     std::string volumeText;
     bool autoplay = false;
+    bool pure = false;
 };
 
 Shown readControls(HWND dialog) {
@@ -38,6 +39,7 @@ Shown readControls(HWND dialog) {
     GetWindowTextA(GetDlgItem(GetDlgItem(dialog, IDC_PLAY_VOLUME), 100), text, sizeof text);
     s.volumeText = text;
     s.autoplay = IsDlgButtonChecked(dialog, IDC_AUTOPLAY) == BST_CHECKED;
+    s.pure = IsDlgButtonChecked(dialog, IDC_PURE_SYNTHESIS) == BST_CHECKED;
     return s;
 }
 
@@ -53,6 +55,7 @@ void clickVolumeBar(HWND dialog, int x) {
     SendMessageA(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, 4));
 }
 void clickAutoplay(HWND dialog) { SendMessageA(GetDlgItem(dialog, IDC_AUTOPLAY), BM_CLICK, 0, 0); }
+void clickPure(HWND dialog) { SendMessageA(GetDlgItem(dialog, IDC_PURE_SYNTHESIS), BM_CLICK, 0, 0); }
 void chooseLastDevice(HWND dialog) {
     const LRESULT count = SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_GETCOUNT, 0, 0);
     SendDlgItemMessageA(dialog, IDC_PLAY_DEVICE, CB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
@@ -83,31 +86,45 @@ TEST(PlaySettingsDialog, ShowsTheStoredValuesAndOkWritesTheControls) {
         const char* stored;  // settings.ini before, null for none
         int device, volume;  // shown; device -1 is no selection
         const char* volumeText;
-        bool autoplay;
+        bool autoplay, pure;
         std::function<void(HWND)> act;
         const char* playdevice;  // written; "last" is the last device's index
         const char* playvolume;
         const char* autoplayText;
+        const char* pureText;  // "puresynthesis"
     } const cases[] = {
-        {"no file: OK writes the defaults", nullptr, 0, 0, "0dB", false, {}, "0", "0dB", "false"},
-        {"each control changed", "[settings]\r\nplaydevice=0\r\nplayvolume=-6dB\r\nautoplay=false\r\n", 0, -6,
-         "-6dB", false,
+        {"no file: OK writes the defaults", nullptr, 0, 0, "0dB", false, false, {}, "0", "0dB", "false", "false"},
+        {"each control changed",
+         "[settings]\r\nplaydevice=0\r\nplayvolume=-6dB\r\nautoplay=false\r\npuresynthesis=false\r\n", 0, -6,
+         "-6dB", false, false,
          [](HWND d) {
              chooseLastDevice(d);
              typeVolume(d, "-20");
              clickAutoplay(d);
+             clickPure(d);
          },
-         "last", "-20dB", "true"},
-        {"TRUE is true; unchecked writes false", "[settings]\r\nautoplay=TRUE\r\nplayvolume=5dB\r\n", 0, 5, "5dB",
-         true, [](HWND d) { clickAutoplay(d); }, "0", "5dB", "false"},
+         "last", "-20dB", "true", "true"},
+        {"TRUE is true; unchecked writes false",
+         "[settings]\r\nautoplay=TRUE\r\nplayvolume=5dB\r\npuresynthesis=True\r\n", 0, 5, "5dB", true, true,
+         [](HWND d) {
+             clickAutoplay(d);
+             clickPure(d);
+         },
+         "0", "5dB", "false", "false"},
+        {"a checked box is kept", "[settings]\r\npuresynthesis=true\r\n", 0, 0, "0dB", false, true, {}, "0", "0dB",
+         "false", "true"},
+        // Only "true" is true, as for autoplay.
+        {"1 is not true", "[settings]\r\npuresynthesis=1\r\n", 0, 0, "0dB", false, false, {}, "0", "0dB", "false",
+         "false"},
         // The control's range is -36..12 dB; -36 dB is already silence at the mixer.
-        {"lowest volume by the bar", "[settings]\r\nplayvolume=3dB\r\n", 0, 3, "3dB", false,
-         [](HWND d) { clickVolumeBar(d, 40); clickVolumeBar(d, 32); }, "0", "-36dB", "false"},
-        {"off is shown at the minimum", "[settings]\r\nplayvolume=--dB\r\n", 0, -36, "-36dB", false, {}, "0",
-         "-36dB", "false"},
+        {"lowest volume by the bar", "[settings]\r\nplayvolume=3dB\r\n", 0, 3, "3dB", false, false,
+         [](HWND d) { clickVolumeBar(d, 40); clickVolumeBar(d, 32); }, "0", "-36dB", "false", "false"},
+        {"off is shown at the minimum", "[settings]\r\nplayvolume=--dB\r\n", 0, -36, "-36dB", false, false, {}, "0",
+         "-36dB", "false", "false"},
         {"device beyond the list: no selection, OK writes -1", "[settings]\r\nplaydevice=99\r\n", -1, 0, "0dB",
-         false, {}, "-1", "0dB", "false"},
-        {"abc is device 0", "[settings]\r\nplaydevice=abc\r\n", 0, 0, "0dB", false, {}, "0", "0dB", "false"},
+         false, false, {}, "-1", "0dB", "false", "false"},
+        {"abc is device 0", "[settings]\r\nplaydevice=abc\r\n", 0, 0, "0dB", false, false, {}, "0", "0dB", "false",
+         "false"},
     };
     ScratchFolder folder("zelvaro-playsettings");
     test::OwnerWindow owner;
@@ -124,11 +141,14 @@ TEST(PlaySettingsDialog, ShowsTheStoredValuesAndOkWritesTheControls) {
         EXPECT_EQ(shown.volume, c.volume);
         EXPECT_EQ(shown.volumeText, c.volumeText);
         EXPECT_EQ(shown.autoplay, c.autoplay);
+        EXPECT_EQ(shown.pure, c.pure);
+        EXPECT_EQ(PureSynthesisChosen(), std::string(c.pureText) == "true") << "Save As Wav reads what OK wrote";
         const std::string device =
             std::string(c.playdevice) == "last" ? std::to_string(shown.deviceCount - 1) : c.playdevice;
         EXPECT_EQ(test::iniValue("playdevice"), device);
         EXPECT_EQ(test::iniValue("playvolume"), c.playvolume);
         EXPECT_EQ(test::iniValue("autoplay"), c.autoplayText);
+        EXPECT_EQ(test::iniValue("puresynthesis"), c.pureText);
         EXPECT_TRUE(IsWindowEnabled(owner.handle));
     }
 }
@@ -147,6 +167,7 @@ TEST(PlaySettingsDialog, CancelAfterChangingEveryControlLeavesTheFileByteIdentic
             typeVolume(dialog, "10");
             clickVolumeBar(dialog, 200);
             clickAutoplay(dialog);
+            clickPure(dialog);
             if (std::string(closer) == "Esc")
                 PostMessageA(GetDlgItem(dialog, IDC_AUTOPLAY), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
             else
@@ -216,6 +237,8 @@ TEST(PlaySettingsDialog, TemplateHoldsItsControls) {
         {IDC_PLAY_DEVICE, "ComboBox", nullptr, CBS_DROPDOWNLIST | WS_TABSTOP},
         {IDC_PLAY_VOLUME, "LDBEdit", "", SS_SUNKEN},
         {IDC_AUTOPLAY, "Button", "Automatically start tone playback when Zelvaro runs", BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_PURE_SYNTHESIS, "Button", "Save As Wav renders in double precision (pure tones)",
+         BS_AUTOCHECKBOX | WS_TABSTOP},
         {IDOK, "Button", "OK", WS_TABSTOP},
         {IDCANCEL, "Button", "Cancel", WS_TABSTOP},
         {IDHELP, "Button", "Help", WS_TABSTOP},

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "app/save_as_wav.h"
+#include "measure/tone_analysis.h"
 #include "signal/signal_source.h"
 #include "tests/app/app_dialogs_test_support.h"
 #include "tests/support/dialog_watch.h"
@@ -78,9 +80,9 @@ std::string renderToolPath() {
     return path + "..\\..\\src\\cli\\zelvaro-render.exe";
 }
 
-// Runs zelvaro-render render TONE OUT; its exit code.
-DWORD renderWithTool(const std::string& tonePath, const std::string& outPath) {
-    std::string command = "\"" + renderToolPath() + "\" render \"" + tonePath + "\" \"" + outPath + "\"";
+// Runs zelvaro-render render TONE OUT [OPTIONS]; its exit code.
+DWORD renderWithTool(const std::string& tonePath, const std::string& outPath, const std::string& options = "") {
+    std::string command = "\"" + renderToolPath() + "\" render \"" + tonePath + "\" \"" + outPath + "\" " + options;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -204,19 +206,21 @@ TEST(SaveAsWav, CancelledSaveDialogWritesNothing) {
 }
 
 // The file is the one the command-line renderer writes for the same tone
-// file, the folder is remembered, and the bar stops short of 91 %.
+// file, the folder is remembered, and the bar stops short of 91 %. The
+// double-precision choice is off however the settings file says so.
 TEST(SaveAsWav, SavedFileIsByteForByteWhatZelvaroRenderWrites) {
     struct Case {
         const char* name;
         ToneSettings tone;
         int channels;
         uint32_t frames;
+        const char* pure;  // "puresynthesis", null for none
     } const cases[] = {
-        {"mono", makeTone(kFlagFixedDuration, 1000, 1000), 1, 44100},
+        {"mono", makeTone(kFlagFixedDuration, 1000, 1000), 1, 44100, nullptr},
         {"stereo sweep", makeTone(kFlagFixedDuration | kFlagSweep | kFlagStereo, 1500, 200, 300, 2000, 3000), 2,
-         66150},
+         66150, "0"},
         // 4,644 ms are 204,800 frames: 25 whole blocks.
-        {"whole blocks", makeTone(kFlagFixedDuration, 4644, 440), 1, 204800},
+        {"whole blocks", makeTone(kFlagFixedDuration, 4644, 440), 1, 204800, "false"},
     };
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
@@ -229,6 +233,7 @@ TEST(SaveAsWav, SavedFileIsByteForByteWhatZelvaroRenderWrites) {
         const std::string tdf = folder.file(std::string(c.name) + ".tdf");
         const std::string reference = folder.file(std::string(c.name) + "-reference.wav");
         ASSERT_TRUE(saveToneFile(tdf, c.tone));
+        WritePrivateProfileStringA("settings", "puresynthesis", c.pure, settingsPath);
 
         std::string openedIn;
         ProgressRecorder progress;
@@ -256,6 +261,110 @@ TEST(SaveAsWav, SavedFileIsByteForByteWhatZelvaroRenderWrites) {
 
         ASSERT_EQ(renderWithTool(tdf, reference), 0u);
         EXPECT_TRUE(readAll(wav) == readAll(reference)) << "differs from zelvaro-render's file";
+    }
+}
+
+// The samples of one channel of a 16-bit file as steps, and a sine of
+// `hz` fitted to them by least squares.
+struct SineFit {
+    long double amplitude = 0;  // steps
+    long double residualRms = 0, residualPeak = 0;
+};
+
+std::vector<double> channelSamples(const std::vector<uint8_t>& file, int channels, int channel) {
+    std::vector<double> x;
+    for (size_t at = 46 + 2 * static_cast<size_t>(channel); at + 1 < file.size(); at += 2 * channels)
+        x.push_back(static_cast<int16_t>(file[at] | file[at + 1] << 8));
+    return x;
+}
+
+// Over whole cycles of `hz` (a whole number of seconds of a whole number of
+// hertz) the sine, the cosine and DC are orthogonal: the fit is their
+// three projections.
+SineFit fitSine(const std::vector<double>& x, int hz) {
+    const size_t n = x.size();
+    auto angle = [&](size_t i) { return 2 * 3.14159265358979323846L * ((static_cast<uint64_t>(hz) * i) % 44100) / 44100; };
+    long double s = 0, c = 0, dc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        s += x[i] * std::sin(angle(i));
+        c += x[i] * std::cos(angle(i));
+        dc += x[i];
+    }
+    s *= 2.0L / n;
+    c *= 2.0L / n;
+    dc /= n;
+    SineFit fit;
+    fit.amplitude = std::hypot(s, c);
+    long double sum = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const long double r = x[i] - (s * std::sin(angle(i)) + c * std::cos(angle(i)) + dc);
+        sum += r * r;
+        fit.residualPeak = std::max(fit.residualPeak, std::fabs(r));
+    }
+    fit.residualRms = std::sqrt(sum / n);
+    return fit;
+}
+
+// With the Play Settings choice on, the file has the default path's header
+// and length and holds what zelvaro-render --pure --dither tpdf writes: a
+// clean sine plus one step of triangular dither. Rounding adds a uniform
+// error of 1/12 step squared and the dither 1/6, so whatever differs from
+// the fitted sine is 0.5 step RMS and under 1.5 steps; the chain leaves
+// 0.43 step, undithered rounding 0.29. The spurs the chain's wavetable
+// makes (90 dB below the tone) are gone.
+TEST(SaveAsWav, DoublePrecisionChoiceWritesTheSameFormatWithADitheredSine) {
+    struct Case {
+        const char* name;
+        ToneSettings tone;
+        int left, right;  // Hz of each channel's sine; 0 for noise
+    } const cases[] = {
+        {"997 Hz", makeTone(kFlagFixedDuration, 1000, 997), 997, 0},
+        {"stereo", makeTone(kFlagFixedDuration | kFlagStereo, 2000, 997, 1499), 997, 1499},
+        {"pink noise", makeTone(kFlagFixedDuration, 500, 0), 0, 0},
+    };
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    for (Case c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.left) setWaveform(c.tone, kWavePinkNoise);
+        const std::string tdf = folder.file("tone.tdf");
+        const std::string pure = folder.file("pure.wav");
+        const std::string chain = folder.file("chain.wav");
+        const std::string reference = folder.file("reference.wav");
+        ASSERT_TRUE(saveToneFile(tdf, c.tone));
+        DialogWatch error("#32770", "Error", IDOK);
+        WritePrivateProfileStringA("settings", "puresynthesis", "true", settingsPath);
+        SaveToneAsWav(owner.handle, c.tone, pure.c_str());
+        WritePrivateProfileStringA("settings", "puresynthesis", "false", settingsPath);
+        SaveToneAsWav(owner.handle, c.tone, chain.c_str());
+        EXPECT_FALSE(error.wait().found) << error.wait().text;
+
+        const std::vector<uint8_t> pureBytes = readAll(pure), chainBytes = readAll(chain);
+        ASSERT_GE(chainBytes.size(), 46u);
+        ASSERT_EQ(pureBytes.size(), chainBytes.size());
+        EXPECT_TRUE(std::equal(chainBytes.begin(), chainBytes.begin() + 46, pureBytes.begin())) << "the header";
+        EXPECT_FALSE(pureBytes == chainBytes);
+        if (!c.left) continue;
+        ASSERT_EQ(renderWithTool(tdf, reference, "--pure --dither tpdf"), 0u);
+        EXPECT_TRUE(pureBytes == readAll(reference)) << "differs from zelvaro-render --pure --dither tpdf";
+
+        const int channels = c.right ? 2 : 1;
+        for (int channel = 0; channel < channels; ++channel) {
+            SCOPED_TRACE(channel);
+            const int hz = channel ? c.right : c.left;
+            const std::vector<double> x = channelSamples(pureBytes, channels, channel);
+            const SineFit fit = fitSine(x, hz);
+            EXPECT_NEAR(static_cast<double>(fit.amplitude), 8191.9, 0.5) << "the chain's level, -12.04 dBFS";
+            EXPECT_NEAR(static_cast<double>(fit.residualRms), 0.5, 0.03);
+            EXPECT_LT(static_cast<double>(fit.residualPeak), 1.5);
+
+            std::vector<double> full(x.size()), chained = channelSamples(chainBytes, channels, channel);
+            for (size_t i = 0; i < x.size(); ++i) full[i] = x[i] / 32768, chained[i] /= 32768;
+            const double pureSfdr = measure::analyzeTone(full, 44100, hz).sfdrDb;
+            const double chainSfdr = measure::analyzeTone(chained, 44100, hz).sfdrDb;
+            EXPECT_GT(pureSfdr, 100.0);
+            EXPECT_GT(pureSfdr, chainSfdr + 10) << "the chain's own spurs";
+        }
     }
 }
 
