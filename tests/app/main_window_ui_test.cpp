@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
         EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objectsBefore);
 
     // The keyboard starts in the list; Tab goes on to the buttons.
-    EXPECT_EQ(GetFocus(), ui.list());
+    EXPECT_EQ(ui.focus(), ui.list());
     EXPECT_EQ(GetNextDlgTabItem(ui.window, ui.list(), FALSE), GetDlgItem(ui.window, IDC_PLAY));
 }
 
