@@ -372,55 +372,66 @@ TEST(SaveAsWav, DoublePrecisionChoiceWritesTheSameFormatWithADitheredSine) {
 ToneSettings longTone() { return makeTone(kFlagFixedDuration | kFlagStereo, 300000, 1000, 1500); }
 constexpr uint32_t kLongToneFrames = 300 * 44100;
 
+// "puresynthesis": the cancels and refusals behave alike on both paths.
+const char* const kPathChoices[] = {"false", "true"};
+
 TEST(SaveAsWav, CancelAtOnceLeavesAValidFileWithoutFrames) {
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
-    const std::string wav = folder.file("at-once.wav");
-    HHOOK hook = SetWindowsHookExA(WH_CBT, cancelAtOnceHook, nullptr, GetCurrentThreadId());
-    DialogWatch error("#32770", "Error", IDOK);
-    SaveToneAsWav(owner.handle, longTone(), wav.c_str());
-    UnhookWindowsHookEx(hook);
-    EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
-    const WavFacts facts = readWav(wav);
-    EXPECT_TRUE(facts.riff);
-    EXPECT_EQ(facts.channels, 2);
-    EXPECT_EQ(facts.frames(), 0u);
-    EXPECT_EQ(facts.fileBytes, 46u);
-    EXPECT_TRUE(IsWindowEnabled(owner.handle));
-    keepForInterop(wav, "cancel-at-once.wav");
+    for (const char* pure : kPathChoices) {
+        SCOPED_TRACE(pure);
+        WritePrivateProfileStringA("settings", "puresynthesis", pure, settingsPath);
+        const std::string wav = folder.file("at-once.wav");
+        HHOOK hook = SetWindowsHookExA(WH_CBT, cancelAtOnceHook, nullptr, GetCurrentThreadId());
+        DialogWatch error("#32770", "Error", IDOK);
+        SaveToneAsWav(owner.handle, longTone(), wav.c_str());
+        UnhookWindowsHookEx(hook);
+        EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
+        const WavFacts facts = readWav(wav);
+        EXPECT_TRUE(facts.riff);
+        EXPECT_EQ(facts.channels, 2);
+        EXPECT_EQ(facts.frames(), 0u);
+        EXPECT_EQ(facts.fileBytes, 46u);
+        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+        if (std::strcmp(pure, "false") == 0) keepForInterop(wav, "cancel-at-once.wav");
+    }
 }
 
 TEST(SaveAsWav, CancelInTheMiddleKeepsTheWholeBlocksWrittenSoFar) {
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
-    const std::string wav = folder.file("middle.wav");
-    ProgressRecorder progress;
-    // Cancel once the bar has moved, as a user who changed their mind.
-    std::atomic<bool> done{false};
-    std::thread user([&] {
-        while (!done) {
-            HWND dialog = FindWindowA("#32770", "Saving Wave File");
-            if (dialog && SendDlgItemMessageA(dialog, 102, PBM_GETPOS, 0, 0) >= 10) {
-                PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-                return;
+    for (const char* pure : kPathChoices) {
+        SCOPED_TRACE(pure);
+        WritePrivateProfileStringA("settings", "puresynthesis", pure, settingsPath);
+        const std::string wav = folder.file("middle.wav");
+        ProgressRecorder progress;
+        // Cancel once the bar has moved, as a user who changed their mind.
+        std::atomic<bool> done{false};
+        std::thread user([&] {
+            while (!done) {
+                HWND dialog = FindWindowA("#32770", "Saving Wave File");
+                if (dialog && SendDlgItemMessageA(dialog, 102, PBM_GETPOS, 0, 0) >= 10) {
+                    PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+                    return;
+                }
+                Sleep(5);
             }
-            Sleep(5);
-        }
-    });
-    DialogWatch error("#32770", "Error", IDOK);
-    SaveToneAsWav(owner.handle, longTone(), wav.c_str());
-    done = true;
-    user.join();
-    EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
-    EXPECT_LT(progress.highest(), 91);
-    const WavFacts facts = readWav(wav);
-    EXPECT_TRUE(facts.riff);
-    EXPECT_EQ(facts.channels, 2);
-    EXPECT_GT(facts.frames(), 0u);
-    EXPECT_LT(facts.frames(), kLongToneFrames);
-    EXPECT_EQ(facts.frames() % 8192, 0u) << "whole blocks only";
-    EXPECT_EQ(facts.fileBytes, 46 + facts.dataBytes);
-    keepForInterop(wav, "cancel-middle.wav");
+        });
+        DialogWatch error("#32770", "Error", IDOK);
+        SaveToneAsWav(owner.handle, longTone(), wav.c_str());
+        done = true;
+        user.join();
+        EXPECT_FALSE(error.wait().found) << "Cancel is not an error";
+        EXPECT_LT(progress.highest(), 91);
+        const WavFacts facts = readWav(wav);
+        EXPECT_TRUE(facts.riff);
+        EXPECT_EQ(facts.channels, 2);
+        EXPECT_GT(facts.frames(), 0u);
+        EXPECT_LT(facts.frames(), kLongToneFrames);
+        EXPECT_EQ(facts.frames() % 8192, 0u) << "whole blocks only";
+        EXPECT_EQ(facts.fileBytes, 46 + facts.dataBytes);
+        if (std::strcmp(pure, "false") == 0) keepForInterop(wav, "cancel-middle.wav");
+    }
 }
 
 // A render that cannot be done whole is explained in a message over the
@@ -440,18 +451,21 @@ TEST(SaveAsWav, RefusedRenderIsExplainedAndLeavesNoFile) {
     };
     ScratchFolder folder("zelvaro-savewav");
     test::OwnerWindow owner;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string wav = folder.file(c.fileName);
-        DialogWatch error("#32770", "Error", IDOK);
-        SaveToneAsWav(owner.handle, c.tone, wav.c_str());
-        const test::SeenDialog& seen = error.wait();
-        ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.ownerCaption, "Saving Wave File") << "owned by the progress dialog";
-        EXPECT_NE(seen.text.find(c.reason), std::string::npos) << seen.text;
-        EXPECT_NE(seen.text.find(wav), std::string::npos) << seen.text;
-        EXPECT_FALSE(fileExists(wav));
-        EXPECT_TRUE(IsWindowEnabled(owner.handle));
+    for (const char* pure : kPathChoices) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name + std::string(", puresynthesis=") + pure);
+            WritePrivateProfileStringA("settings", "puresynthesis", pure, settingsPath);
+            const std::string wav = folder.file(c.fileName);
+            DialogWatch error("#32770", "Error", IDOK);
+            SaveToneAsWav(owner.handle, c.tone, wav.c_str());
+            const test::SeenDialog& seen = error.wait();
+            ASSERT_TRUE(seen.found);
+            EXPECT_EQ(seen.ownerCaption, "Saving Wave File") << "owned by the progress dialog";
+            EXPECT_NE(seen.text.find(c.reason), std::string::npos) << seen.text;
+            EXPECT_NE(seen.text.find(wav), std::string::npos) << seen.text;
+            EXPECT_FALSE(fileExists(wav));
+            EXPECT_TRUE(IsWindowEnabled(owner.handle));
+        }
     }
 }
 
