@@ -44,7 +44,9 @@ public:
     void publish(int block);
 
     // Consumer: the slot of the next block in order, waiting until it is
-    // ready. -1 when the queue is closed and that block was never claimed.
+    // ready: when it is not, until `wakeBlocks` blocks in a row are, so
+    // producers must go on claiming and publishing until the queue is
+    // closed. -1 when the queue is closed and that block is not ready.
     int take();
     // Consumer: done with the block take gave; its slot is free again.
     void release();

@@ -88,8 +88,9 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
     for (HGDIOBJ picture : replaced)
         alive += GetObjectType(picture) != 0;
     EXPECT_EQ(alive, 0) << "of " << replaced.size() << " pictures replaced";
-    if (objectsBefore)  // where the system counts them (not under Wine)
+    if (objectsBefore) {  // where the system counts them (not under Wine)
         EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), objectsBefore);
+    }
 
     // The keyboard starts in the list; Tab goes on to the buttons.
     EXPECT_EQ(ui.focus(), ui.list());
@@ -416,9 +417,9 @@ TEST_F(MainWindowTest, ChangesRestartAPlayingToneAndStartNothingWhenIdle) {
         const char* name;
         Input input;
         WPARAM what;  // command, character or key
-        const char* dialog;
-        const char* typed;
-        int editId;
+        const char* dialog = nullptr;
+        const char* typed = nullptr;
+        int editId = 0;
     } const cases[] = {
         {"+ with nothing selected", Char, '+'},
         {"- with nothing selected", Char, '-'},

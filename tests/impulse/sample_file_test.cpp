@@ -139,9 +139,10 @@ TEST(SampleFile, SurvivesEveryTruncationAndCorruptedByte) {
         std::string error;
         const bool ok = readSampleFile(path, out, error);
         EXPECT_TRUE(ok || !error.empty());
-        if (ok)
+        if (ok) {
             for (const std::vector<double>& channel : out.channels)
                 EXPECT_EQ(channel.size(), out.frames());
+        }
     };
     for (size_t size = 0; size < whole.size(); ++size)
         parse(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));

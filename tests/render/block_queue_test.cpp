@@ -45,14 +45,15 @@ TEST(BlockQueue, ProducersAndAConsumerOnTheirOwnThreads) {
             queue.release();
         }
     });
+    // Producers, as the queue's users do, keep claiming until it is closed;
+    // the consumer waits for a few blocks in a row, so a producer that
+    // stopped short would leave it waiting.
     std::vector<std::thread> producers;
     for (int p = 0; p < 3; ++p)
         producers.emplace_back([&] {
             int block;
             int slot;
             while (queue.claim(block, slot)) {
-                if (block >= kBlocks)
-                    return;  // claimed, never published: the consumer has stopped by then
                 queue.slotSamples(slot)[0] = block;
                 queue.publish(block);
             }
