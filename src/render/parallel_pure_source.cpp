@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <new>
 
 #include "signal/pure_signal_source.h"
@@ -13,7 +12,8 @@ namespace zelvaro {
 ParallelPureSource::ParallelPureSource(std::vector<PureSourcePtr> sources, SkipFunction skipFunction)
     : PureSource(sources.empty() ? 44100 : sources.front()->sampleRate,
                  sources.empty() ? 1 : sources.front()->channels, sources.empty() ? 0 : sources.front()->lengthFrames),
-      skip(skipFunction) {
+      skip(skipFunction),
+      renderers(kBlockFrames, [this](size_t copy, int block, double* samples) { renderBlock(copy, block, samples); }) {
     try {
         for (PureSourcePtr& source : sources) {
             if (!source || source->channels != channels || source->sampleRate != sampleRate)
@@ -25,54 +25,18 @@ ParallelPureSource::ParallelPureSource(std::vector<PureSourcePtr> sources, SkipF
     } catch (const std::bad_alloc&) {
         // The copies made so far share the work.
     }
-    if (copies.size() > 1)
-        queue.reset(new (std::nothrow)
-                        BasicBlockQueue<double>(kSlots, static_cast<size_t>(kBlockFrames) * channels, kWakeBlocks));
 }
 
 ParallelPureSource::~ParallelPureSource() {
-    if (threads.empty())
-        return;
-    queue->close();
-    for (std::thread& thread : threads)
-        thread.join();
+    renderers.stop();
 }
 
-void ParallelPureSource::start() {
-    started = true;
-    if (!queue || !queue->usable())
-        return;
-    try {
-        // Room for every thread first: a thread once started must be joined.
-        threads.reserve(copies.size());
-    } catch (const std::bad_alloc&) {
-        return;
-    }
-    for (Copy& copy : copies) {
-        try {
-            threads.emplace_back(&ParallelPureSource::renderBlocks, this, std::ref(copy));
-        } catch (const std::exception&) {
-            break;  // fewer threads give the same samples
-        }
-    }
-    if (threads.size() == 1) {
-        // One thread alone gains nothing over reading directly.
-        queue->close();
-        threads.front().join();
-        threads.clear();
-    }
-}
-
-void ParallelPureSource::renderBlocks(Copy& copy) {
-    int index;
-    int slot;
-    while (queue->claim(index, slot)) {
-        if (copy.nextBlock < index)
-            skip(*copy.source, static_cast<uint64_t>(index - copy.nextBlock) * kBlockFrames);
-        copy.source->read(queue->slotSamples(slot), kBlockFrames);
-        copy.nextBlock = index + 1;
-        queue->publish(index);
-    }
+void ParallelPureSource::renderBlock(size_t index, int block, double* samples) {
+    Copy& copy = copies[index];
+    if (copy.nextBlock < block)
+        skip(*copy.source, static_cast<uint64_t>(block - copy.nextBlock) * kBlockFrames);
+    copy.source->read(samples, kBlockFrames);
+    copy.nextBlock = block + 1;
 }
 
 void ParallelPureSource::read(double* out, int frames) {
@@ -82,27 +46,15 @@ void ParallelPureSource::read(double* out, int frames) {
         std::memset(out, 0, sizeof(double) * static_cast<size_t>(frames) * channels);
         return;
     }
-    if (!started)
-        start();
-    if (threads.empty()) {
+    if (!started) {
+        started = true;
+        threaded = renderers.start(copies.size(), channels);
+    }
+    if (!threaded) {
         copies.front().source->read(out, frames);
         return;
     }
-    while (frames > 0) {
-        if (reading < 0)
-            reading = queue->take();  // the renderers never stop while the reader reads
-        const int run = std::min(frames, kBlockFrames - offset);
-        std::memcpy(out, queue->slotSamples(reading) + static_cast<size_t>(offset) * channels,
-                    sizeof(double) * static_cast<size_t>(run) * channels);
-        out += static_cast<size_t>(run) * channels;
-        frames -= run;
-        offset += run;
-        if (offset == kBlockFrames) {
-            offset = 0;
-            reading = -1;
-            queue->release();
-        }
-    }
+    renderers.read(out, frames, [](int, int) {});
 }
 
 PureSourcePtr createPureRenderSource(const ToneSettings& tone, int32_t sampleRate, uint8_t channels, uint64_t seed,

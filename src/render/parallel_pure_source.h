@@ -6,11 +6,9 @@
 // number of threads.
 #pragma once
 
-#include <memory>
-#include <thread>
 #include <vector>
 
-#include "render/block_queue.h"
+#include "render/block_renderers.h"
 #include "signal/pure_source.h"
 #include "tone/tone_settings.h"
 
@@ -22,15 +20,15 @@ public:
     using SkipFunction = void (*)(PureSource& copy, uint64_t frames);
 
     // `copies`, all alike, each get a thread, started by the first read;
-    // with one copy, or when no thread or memory can be had, the first is
-    // read in the caller's thread.
+    // when no thread or memory can be had, the first is read in the
+    // caller's thread.
     ParallelPureSource(std::vector<PureSourcePtr> copies, SkipFunction skip);
     ~ParallelPureSource() override;
 
     void read(double* out, int frames) override;
 
     // Threads rendering now: 0 before the first read and when reading directly.
-    int runningThreads() const { return static_cast<int>(threads.size()); }
+    int runningThreads() const { return renderers.running(); }
 
     static constexpr int kBlockFrames = 8192;
 
@@ -40,18 +38,13 @@ private:
         int nextBlock = 0;  // the block the copy is at
     };
 
-    void start();
-    void renderBlocks(Copy& copy);
+    void renderBlock(size_t copy, int block, double* samples);
 
-    static constexpr int kSlots = 16;
-    static constexpr int kWakeBlocks = 3;
     std::vector<Copy> copies;
     SkipFunction skip;
-    std::unique_ptr<BasicBlockQueue<double>> queue;
-    std::vector<std::thread> threads;
+    BlockRenderers<double> renderers;
     bool started = false;
-    int reading = -1;  // the slot of the block being read, -1 between blocks
-    int offset = 0;    // the reader's place within it
+    bool threaded = false;
 };
 
 // The pure source for a tone record (see createPureSource), rendered by up

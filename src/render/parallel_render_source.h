@@ -6,11 +6,9 @@
 // samples and positions the first copy would deliver read directly.
 #pragma once
 
-#include <memory>
-#include <thread>
 #include <vector>
 
-#include "render/block_queue.h"
+#include "render/block_renderers.h"
 #include "signal/sound_source.h"
 
 namespace zelvaro {
@@ -35,7 +33,7 @@ public:
 
     // Threads rendering now: 0 before the first read and when reading
     // directly.
-    int runningThreads() const { return static_cast<int>(threads.size()); }
+    int runningThreads() const { return renderers.running(); }
 
 private:
     struct Copy {
@@ -48,24 +46,15 @@ private:
         int length = 0;    // the copy's length after it
     };
 
-    void start();
-    void stop();
-    void renderBlocks(Copy& copy);
+    void renderBlock(size_t copy, int block, int32_t* samples);
 
-    static constexpr int kSlots = 16;
-    // Blocks ready in a row before a waiting reader is woken.
-    static constexpr int kWakeBlocks = 3;
     std::vector<Copy> copies;
     SkipFunction skip;
-    std::unique_ptr<BlockQueue> queue;
-    Block blocks[kSlots];  // by the block's place in the queue
-
-    std::vector<std::thread> threads;
+    BlockRenderers<int32_t> renderers;
+    Block blocks[BlockRenderers<int32_t>::kSlots];  // by the block's place in flight
     bool started = false;
+    bool threaded = false;
 
-    int reading = -1;  // the slot of the block being read, -1 between blocks
-    int readBlock = 0; // the number of that block
-    int offset = 0;    // the reader's place within it
     int reportedPosition = 0;
     int reportedLength = 0;
 };
