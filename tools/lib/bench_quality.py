@@ -112,19 +112,7 @@ def main():
                              ['synth', '60', 'pinknoise', 'gain', '-10'])))
     for label, f in files:
         rate, x = qa.read_wav(f)
-        x = x[0]
-        size = 65536
-        win = np.hanning(size)
-        psd = np.zeros(size // 2 + 1)
-        for start in range(0, len(x) - size, size // 2):
-            psd += np.abs(np.fft.rfft(x[start:start + size] * win)) ** 2
-        fr = np.arange(len(psd)) * rate / size
-        band = (fr >= 20) & (fr <= 20000)
-        ref = psd[band] * fr[band]
-        level = 10 * np.log10(ref / np.mean(ref))
-        octv = np.log2(fr[band] / 20)
-        worst = max(abs(np.mean(level[(octv >= o) & (octv < o + 1 / 3)])) for o in np.arange(0, 9.9, 1 / 3))
-        below = psd[(fr > 0) & (fr < 10)].sum() / psd[1:].sum()
+        worst, below = qa.pink_figures(x[0], rate)
         print(f'  {label:8s} {worst:6.2f} dB   {100 * below:7.3f} % below 10 Hz')
 
     print('\n10 minutes of 16 stereo tones, 16-bit: wall seconds (best of 3) and x sox')
