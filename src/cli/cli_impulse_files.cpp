@@ -60,8 +60,9 @@ int writeImpulseResponses(const std::string& outPath, const SampleFile& recordin
     std::vector<std::vector<ResponsePoint>> responses;
     const double low = sweep.fromHz() * std::sqrt(2.0);
     const double high = sweep.toHz() / std::pow(2.0, 1.0 / 6.0);
+    const std::vector<double> inverse = sweep.inverse();
     for (size_t c = 0; c < recording.channels.size(); ++c) {
-        const ImpulseResponses ir = cutResponses(deconvolve(recording.channels[c], sweep), sweep, highestOrder);
+        const ImpulseResponses ir = cutResponses(deconvolve(recording.channels[c], inverse), sweep, highestOrder);
         const double delay = ir.delayFrames - playbackOffsetFrames;
         const double peak = std::fabs(ir.linear[static_cast<size_t>(ir.zeroFrame + ir.delayFrames)]);
         std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB\n", c + 1, delay,

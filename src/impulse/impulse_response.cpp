@@ -25,8 +25,8 @@ std::vector<double> cut(const std::vector<double>& signal, long long first, long
 
 }  // namespace
 
-std::vector<double> deconvolve(const std::vector<double>& recorded, const ExpSweep& sweep) {
-    return convolve(recorded, sweep.inverse());
+std::vector<double> deconvolve(const std::vector<double>& recorded, const std::vector<double>& inverse) {
+    return convolve(recorded, inverse);
 }
 
 ImpulseResponses cutResponses(const std::vector<double>& deconvolved, const ExpSweep& sweep, int highestOrder) {

@@ -24,10 +24,11 @@ struct ImpulseResponses {
     std::vector<int> harmonicZeroFrames;
 };
 
-// The whole convolution of `recorded` with the sweep's inverse: a recording
-// identical to the sweep gives its band-limited unit impulse at frame
-// sweep.frames() − 1.
-std::vector<double> deconvolve(const std::vector<double>& recorded, const ExpSweep& sweep);
+// The whole convolution of `recorded` with the sweep's `inverse`
+// (ExpSweep::inverse, made once for every channel of a recording): a
+// recording identical to the sweep gives its band-limited unit impulse at
+// frame sweep.frames() − 1.
+std::vector<double> deconvolve(const std::vector<double>& recorded, const std::vector<double>& inverse);
 
 // The fundamental's response and the harmonics' up to `highestOrder` (1 for
 // none) from a deconvolved recording.

@@ -22,7 +22,7 @@ TEST(ImpulseResponse, TheSweepItselfGivesAFlatUnitImpulse) {
     };
     for (const SweepRequest& r : cases) {
         const ExpSweep sweep(r);
-        const std::vector<double> full = deconvolve(sweep.samples(), sweep);
+        const std::vector<double> full = deconvolve(sweep.samples(), sweep.inverse());
         const ImpulseResponses ir = cutResponses(full, sweep, 1);
         EXPECT_EQ(ir.delayFrames, 0) << r.fromHz << "-" << r.toHz;
         const double peak = std::fabs(ir.linear[static_cast<size_t>(ir.zeroFrame)]);
@@ -48,11 +48,12 @@ TEST(ImpulseResponse, TheSweepItselfGivesAFlatUnitImpulse) {
 TEST(ImpulseResponse, AKnownDelayIsReportedInFrames) {
     const ExpSweep sweep(Request(20, 20000, 1, 44100, 10));
     const std::vector<double> x = sweep.samples();
+    const std::vector<double> inverse = sweep.inverse();
     for (int delay : {0, 1, 441, 12345}) {
         std::vector<double> recorded(static_cast<size_t>(delay), 0.0);
         recorded.insert(recorded.end(), x.begin(), x.end());
         recorded.resize(recorded.size() + 4410, 0.0);
-        const ImpulseResponses ir = cutResponses(deconvolve(recorded, sweep), sweep, 1);
+        const ImpulseResponses ir = cutResponses(deconvolve(recorded, inverse), sweep, 1);
         EXPECT_EQ(ir.delayFrames, delay);
     }
 }
@@ -65,7 +66,7 @@ TEST(ImpulseResponse, SecondHarmonicAtItsOffsetAndLevel) {
     std::vector<double> y = sweep.samples();
     for (double& v : y)
         v = v + 0.01 * v * v;
-    const ImpulseResponses ir = cutResponses(deconvolve(y, sweep), sweep, 3);
+    const ImpulseResponses ir = cutResponses(deconvolve(y, sweep.inverse()), sweep, 3);
     ASSERT_EQ(ir.harmonics.size(), 2u);
     const std::vector<double>& second = ir.harmonics[0];
     // The harmonic's response is the fundamental's turned by 90 degrees
