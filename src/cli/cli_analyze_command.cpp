@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "cli/cli_decimal.h"
 #include "cli/cli_options.h"
 #include "measure/levels.h"
 #include "measure/tone_analysis.h"
@@ -18,12 +19,6 @@ namespace {
 // Longer files are analysed over their first minute: the figures settle
 // long before, and the transforms stay small.
 constexpr double kMaxAnalysedSeconds = 60.0;
-
-bool parseHertz(const std::string& text, double& hz) {
-    char* end = nullptr;
-    hz = std::strtod(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && hz > 0 && hz < 1e6;
-}
 
 }  // namespace
 
@@ -44,12 +39,11 @@ int runAnalyze(const std::vector<std::string>& args) {
     }
     std::optional<double> expectedHz;
     if (auto text = parsed.word("freq")) {
-        double hz = 0;
-        if (!parseHertz(*text, hz)) {
+        expectedHz = parseDecimal(*text, 0.0, 1e6);
+        if (!expectedHz || *expectedHz <= 0.0 || *expectedHz >= 1e6) {
             printError("--freq takes a frequency in Hz above 0, not \"" + *text + "\"");
             return kExitRefused;
         }
-        expectedHz = hz;
     }
     const std::string& path = parsed.positional[0];
     WavDoubleReader reader(path.c_str());

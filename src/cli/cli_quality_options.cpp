@@ -1,9 +1,7 @@
 #include "cli/cli_quality_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "cli/cli_command.h"
+#include "cli/cli_decimal.h"
 
 namespace zelvaro::cli {
 
@@ -30,14 +28,6 @@ bool parseDither(const std::string& text, uint64_t& seed) {
     return true;
 }
 
-bool parseDecibels(const std::string& text, double& db) {
-    if (text.empty() || text.size() > 32) return false;
-    char* end = nullptr;
-    errno = 0;
-    db = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && db >= kLowestPeakDbfs && db <= 0.0;
-}
-
 }  // namespace
 
 std::vector<OptionSpec> qualityOptionSpecs(bool withPure) {
@@ -59,10 +49,8 @@ int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityO
         options.ditherSeed = seed;
     }
     if (auto text = parsed.word("peak")) {
-        double db = 0;
-        if (!parseDecibels(*text, db))
-            return refuse("--peak takes a level in dBFS from -200 to 0, not \"" + *text + "\"");
-        options.peakDbfs = db;
+        options.peakDbfs = parseDecimal(*text, kLowestPeakDbfs, 0.0);
+        if (!options.peakDbfs) return refuse("--peak takes a level in dBFS from -200 to 0, not \"" + *text + "\"");
     }
     const bool bitsGiven = parsed.value("bits").has_value();
     if (options.floatSamples) {
