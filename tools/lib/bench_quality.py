@@ -2,7 +2,6 @@
 """The table of tools/bench-quality: usage bench_quality.py ZELVARO-RENDER WORK-DIR."""
 
 import os
-import struct
 import subprocess
 import sys
 import time
@@ -10,7 +9,9 @@ import time
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', '..', 'tests', 'cli'))
 import quality_analysis as qa  # noqa: E402
+from render_interop_test import tone_file  # noqa: E402
 
 RENDER, WORK = sys.argv[1], sys.argv[2]
 FIXED, STEREO, SWEEP, LOG = 8, 4, 1, 2
@@ -18,14 +19,7 @@ SINE, SQUARE, TRI, SAW, PINK = 0, 1, 2, 3, 6
 
 
 def tone(name, flags, waveform, ms, left, right=None, end_left=None):
-    right = right or left
-    pad = lambda xs: list(xs) + [0.0] * (16 - len(xs))
-    body = struct.pack('<HBBI', flags | FIXED, waveform, len(left), ms)
-    for col in (left, end_left or left, right, right):
-        body += struct.pack('<16d', *pad(col))
-    path = os.path.join(WORK, name)
-    open(path, 'wb').write(body + bytes(16))
-    return path
+    return tone_file(os.path.join(WORK, name), flags | FIXED, waveform, ms, left, right, end_left)
 
 
 def timed(args):
@@ -50,31 +44,45 @@ def ours(path_args, tdf, name, *extra):
     return out
 
 
-def sox(name, *args):
+SOX_FLOAT = ['-e', 'floating-point', '-b', '32']
+
+
+def sox(name, options, effects):
     out = os.path.join(WORK, name)
-    subprocess.run(['sox', *args[:-1], out, *args[-1]], check=True, stderr=subprocess.DEVNULL)
+    subprocess.run(['sox', '-n', '-r', '44100', *options, out, *effects], check=True, stderr=subprocess.DEVNULL)
     return out
 
 
 PATHS = (('default', []), ('pure', ['--pure']))
 
 
+def rendered(stem, tdf, our_args, sox_options, sox_effects):
+    """The tone file rendered on both paths, and sox's signal, as (label, path)."""
+    files = [(label, ours(args, tdf, f'{label}-{stem}.wav', *our_args)) for label, args in PATHS]
+    return files + [('sox', sox(f'sox-{stem}.wav', sox_options, sox_effects))]
+
+
+def both_analyses(path, freq):
+    """analyze's figures and the numpy analysis's of the first channel."""
+    rate, x = qa.read_wav(path)
+    return analyze(path, freq), qa.analyse(x[0], rate, float(freq))
+
+
+def peak_dbfs(path):
+    return 20 * np.log10(np.max(np.abs(qa.read_wav(path)[1])))
+
+
 def main():
     sine = tone('sine.tdf', 0, SINE, 5000, [997.0])
-    rows = []
     formats = (('16-bit', ['--bits', '16'], ['-D', '-b', '16']),
                ('16-bit TPDF', ['--bits', '16', '--dither', 'tpdf'], ['-b', '16']),
                ('24-bit', ['--bits', '24'], ['-D', '-b', '24']),
-               ('float', ['--float'], ['-e', 'floating-point', '-b', '32']))
+               ('float', ['--float'], SOX_FLOAT))
     print('997 Hz at -1 dBFS, 5 s, 44.1 kHz        THD+N dB (analyze / numpy)   SFDR dB (analyze / numpy)   level dBFS')
     for fmt, our_args, sox_args in formats:
-        files = [(label, ours(args, sine, f'{label}-{fmt}.wav', '--peak', '-1', *our_args)) for label, args in PATHS]
-        files.append(('sox', sox(f'sox-{fmt}.wav', '-n', '-r', '44100', *sox_args,
-                                 ['synth', '5', 'sine', '997', 'gain', '-1'])))
-        for label, f in files:
-            a = analyze(f, 997)
-            rate, x = qa.read_wav(f)
-            r = qa.analyse(x[0], rate, 997.0)
+        for label, f in rendered(fmt, sine, ['--peak', '-1', *our_args], sox_args,
+                                 ['synth', '5', 'sine', '997', 'gain', '-1']):
+            a, r = both_analyses(f, 997)
             print(f'  {label:8s} {fmt:12s}                {a["THD+N"]:8.2f} / {r["thdn_db"]:8.2f}       '
                   f'{a["SFDR"]:7.2f} / {r["sfdr_db"]:7.2f}       {a["level"]:8.4f}')
 
@@ -82,13 +90,8 @@ def main():
     for wave_name, code, sox_name in (('square', SQUARE, 'square'), ('saw tooth', SAW, 'sawtooth'),
                                       ('triangle', TRI, 'triangle')):
         tdf = tone(f'{sox_name}.tdf', 0, code, 5000, [3000.0])
-        files = [(label, ours(args, tdf, f'{label}-{sox_name}.wav', '--float')) for label, args in PATHS]
-        files.append(('sox', sox(f'sox-{sox_name}.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
-                                 ['synth', '5', sox_name, '3000', 'gain', '-3'])))
-        for label, f in files:
-            a = analyze(f, 3000)
-            rate, x = qa.read_wav(f)
-            r = qa.analyse(x[0], rate, 3000.0)
+        for label, f in rendered(sox_name, tdf, ['--float'], SOX_FLOAT, ['synth', '5', sox_name, '3000', 'gain', '-3']):
+            a, r = both_analyses(f, 3000)
             print(f'  {label:8s} {wave_name:10s} {a["non-harmonic"]:8.2f} / {r["non_harmonic_db"]:8.2f} '
                   f'at {r["non_harmonic_hz"]:7.1f} Hz')
 
@@ -98,19 +101,14 @@ def main():
     for name, tdf in (('16-tone stereo mix', mix), ('log sweep 20 Hz-20 kHz', logsweep)):
         for label, args in PATHS:
             f = ours(args, tdf, f'peak-{label}.wav', '--float', '--peak', '-1')
-            _, x = qa.read_wav(f)
-            print(f'  {label:8s} {name:24s} {20 * np.log10(np.max(np.abs(x))):9.4f} dBFS')
-    f = sox('sox-sweep.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
-            ['synth', '10', 'sine', '20/20000', 'gain', '-1'])
-    _, x = qa.read_wav(f)
-    print(f'  {"sox":8s} {"log sweep 20 Hz-20 kHz":24s} {20 * np.log10(np.max(np.abs(x))):9.4f} dBFS (gain -1)')
+            print(f'  {label:8s} {name:24s} {peak_dbfs(f):9.4f} dBFS')
+    f = sox('sox-sweep.wav', SOX_FLOAT, ['synth', '10', 'sine', '20/20000', 'gain', '-1'])
+    print(f'  {"sox":8s} {"log sweep 20 Hz-20 kHz":24s} {peak_dbfs(f):9.4f} dBFS (gain -1)')
 
     print('\npink noise, 60 s, float: worst third-octave deviation from -3 dB/octave (20 Hz-20 kHz), power below 10 Hz')
     pink = tone('pink.tdf', 0, PINK, 60000, [])
-    files = [(label, ours(args, pink, f'pink-{label}.wav', '--float', '--seed', '1')) for label, args in PATHS]
-    files.append(('sox', sox('sox-pink.wav', '-n', '-r', '44100', '-e', 'floating-point', '-b', '32',
-                             ['synth', '60', 'pinknoise', 'gain', '-10'])))
-    for label, f in files:
+    for label, f in rendered('pink', pink, ['--float', '--seed', '1'], SOX_FLOAT,
+                             ['synth', '60', 'pinknoise', 'gain', '-10']):
         rate, x = qa.read_wav(f)
         worst, below = qa.pink_figures(x[0], rate)
         print(f'  {label:8s} {worst:6.2f} dB   {100 * below:7.3f} % below 10 Hz')
