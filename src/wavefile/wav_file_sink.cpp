@@ -14,8 +14,8 @@ WavFileSink::WavFileSink(const char* path, int32_t rate, int startFrame, int32_t
     : WavFileSink(FileStream::openForWriting(path), rate, startFrame, sampleBytes, peak, channelCount) {}
 
 WavFileSink::WavFileSink(FileStream output, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
-                         uint8_t channelCount)
-    : SoundSink(rate, peak, channelCount), bytesPerSample(sampleBytes), file(std::move(output)) {
+                         uint8_t channelCount, uint16_t tag)
+    : SoundSink(rate, peak, channelCount), bytesPerSample(sampleBytes), formatTag(tag), file(std::move(output)) {
     if (!file.isOpen()) {
         systemError = file.lastError();
         markFailed();

@@ -34,7 +34,7 @@ public:
 
     int32_t bytesPerSample;
     // Written into the header: PCM, or IEEE float for a float variant.
-    uint16_t formatTag = kWaveFormatPcm;
+    uint16_t formatTag;
     FileStream file;
     int32_t framesUntilHeaderRefresh = 0;
     std::vector<uint8_t> conversionBuffer;
@@ -45,9 +45,9 @@ protected:
     WavFileSink(const char* path, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
                 uint8_t channelCount);
     // Takes an output already open for writing (standard output, say); a
-    // closed one gives a failed sink.
+    // closed one gives a failed sink. `tag` goes into every header written.
     WavFileSink(FileStream output, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
-                uint8_t channelCount);
+                uint8_t channelCount, uint16_t tag = kWaveFormatPcm);
 
     // Converts `count` samples into conversionBuffer.
     virtual void convert(const int32_t* samples, size_t count) = 0;

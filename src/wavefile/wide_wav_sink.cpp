@@ -21,15 +21,10 @@ WideWavSink::WideWavSink(const char* path, const WideWavFormat& format)
 
 WideWavSink::WideWavSink(FileStream output, const WideWavFormat& format)
     : WavFileSink(std::move(output), format.sampleRate, 0, encodingBytes(format.encoding), kWidePeakLevel,
-                  format.channels),
+                  format.channels,
+                  format.encoding == SampleEncoding::kFloat32 ? kWaveFormatFloat : kWaveFormatPcm),
       format_(format),
       quantiser_(format.encoding, format.ditherSeed) {
-    // The base wrote its first header before the tag could be set: a float
-    // file has it rewritten at once (a pipe gets its header only later).
-    if (format.encoding == SampleEncoding::kFloat32) {
-        formatTag = kWaveFormatFloat;
-        if (!failed()) truncate(0);
-    }
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * bytesPerSample);
     widened_.resize(static_cast<size_t>(channels) * kMaxBlockFrames);
 }
