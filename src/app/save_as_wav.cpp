@@ -41,15 +41,10 @@ uint8_t savedChannels(const ToneSettings& tone) {
     return tone.stereo() ? 2 : 1;
 }
 
-}  // namespace
-
-namespace {
-
 // An empty file of a new name in `path`'s folder, or "" when none can be made.
 std::string temporaryFileBeside(const char* path) {
-    std::string folder(path);
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    std::string folder = folderOf(path);
+    if (folder.empty()) folder = ".";
     char temp[MAX_PATH];
     if (!GetTempFileNameA(folder.c_str(), "zel", 0, temp)) return "";
     return temp;
