@@ -106,9 +106,8 @@ bool MainWindow::PreTranslateMessage(HWND, UINT message, WPARAM wParam, LPARAM l
     // without Alt (context bit 29) it is the Play key like F9, and with Shift
     // the context-menu key, as everywhere in the system.
     constexpr LPARAM kAltDown = 1 << 29;
-    const bool shift = GetKeyState(VK_SHIFT) < 0;
     if ((message == WM_SYSKEYDOWN || message == WM_KEYDOWN) && wParam == VK_F10 && (lParam & kAltDown) == 0) {
-        if (shift)
+        if (GetKeyState(VK_SHIFT) < 0)
             ShowValueMenuAtSelection();
         else
             StartPlayback();
