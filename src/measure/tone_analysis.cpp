@@ -61,10 +61,10 @@ bool leastSquares(const std::vector<double>& x, double w, double a, double b, lo
     return true;
 }
 
-// The strongest component between lowHz and highHz, interpolated between
-// bins on the log magnitude.
-double strongestFrequency(const std::vector<double>& x, double rate, double lowHz, double highHz) {
-    std::vector<double> w = blackmanHarris(x.size());
+// The strongest component between lowHz and highHz through the window `w`,
+// interpolated between bins on the log magnitude.
+double strongestFrequency(const std::vector<double>& x, const std::vector<double>& w, double rate, double lowHz,
+                          double highHz) {
     double mean = 0;
     for (double v : x) mean += v;
     mean /= static_cast<double>(x.size());
@@ -124,10 +124,11 @@ ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optiona
     const size_t n = x.size();
     if (n < 16) return result;
     double a = 0, b = 0, c = 0;
+    const std::vector<double> window = blackmanHarris(n);
     // A stated frequency only narrows the search: the fit needs a start
     // within a fraction of a bin, which the spectrum gives.
-    const double start = hint ? strongestFrequency(x, rate, *hint * 0.95, *hint * 1.05)
-                              : strongestFrequency(x, rate, 0, rate / 2);
+    const double start = hint ? strongestFrequency(x, window, rate, *hint * 0.95, *hint * 1.05)
+                              : strongestFrequency(x, window, rate, 0, rate / 2);
     result.frequencyHz = fitSine(x, rate, start, a, b, c);
     result.amplitude = std::hypot(a, b);
     result.dc = c;
@@ -136,7 +137,6 @@ ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optiona
     // The remainder after the sine and DC, in the same centred time as the fit.
     const double w = 2 * kPi * result.frequencyHz / rate;
     const double centre = (n - 1) / 2.0;
-    std::vector<double> window = blackmanHarris(n);
     std::vector<double> rest(n);
     double windowPower = 0;
     for (size_t i = 0; i < n; ++i) {
