@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/little_endian.h"
+#include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
 
@@ -82,14 +83,11 @@ int WavDoubleReader::read(double* out, int frames) {
     bytes_.resize(count * bytesPerSample_);
     uint32_t got = 0;
     file_.read(bytes_.data(), static_cast<uint32_t>(bytes_.size()), got);
-    const size_t whole = got / bytesPerSample_;
-    for (size_t i = 0; i < count; ++i) {
-        if (i >= whole) {
-            out[i] = 0.0;
-            continue;
-        }
-        const uint8_t* p = bytes_.data() + i * bytesPerSample_;
-        if (layout_.kind == SampleLayout::kFloat) {
+    const size_t whole = std::min<size_t>(count, got / bytesPerSample_);
+    std::fill(out + whole, out + count, 0.0);
+    const uint8_t* p = bytes_.data();
+    if (layout_.kind == SampleLayout::kFloat) {
+        for (size_t i = 0; i < whole; ++i, p += bytesPerSample_) {
             double value;
             if (bytesPerSample_ == 4) {
                 float f;
@@ -100,17 +98,18 @@ int WavDoubleReader::read(double* out, int frames) {
             }
             // A measurement must not be poisoned by one bad sample.
             out[i] = std::isfinite(value) ? value : 0.0;
-        } else if (bytesPerSample_ == 1) {
-            out[i] = (p[0] - 128) / 128.0;
-        } else {
+        }
+    } else if (bytesPerSample_ == 1) {
+        for (size_t i = 0; i < whole; ++i) out[i] = (p[i] - 128) / 128.0;
+    } else {
+        // Bits below the valid ones are not the sample's.
+        clearLowBits(bytes_.data(), whole, bytesPerSample_, 8 * bytesPerSample_ - layout_.validBits);
+        const int shift = 64 - 8 * bytesPerSample_;
+        const int exponent = 1 - 8 * bytesPerSample_;
+        for (size_t i = 0; i < whole; ++i, p += bytesPerSample_) {
             uint64_t v = 0;
             for (int b = 0; b < bytesPerSample_; ++b) v |= static_cast<uint64_t>(p[b]) << (8 * b);
-            // Bits below the valid ones are not the sample's.
-            const int ignored = 8 * bytesPerSample_ - layout_.validBits;
-            if (ignored > 0 && ignored < 64) v &= ~((uint64_t{1} << ignored) - 1);
-            const int shift = 64 - 8 * bytesPerSample_;
-            out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift),
-                                1 - 8 * bytesPerSample_);
+            out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift), exponent);
         }
     }
     framesRead_ += n;
