@@ -40,7 +40,7 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t size) {
 // The replaced file's own rights go to its replacement, which would
 // otherwise have only those its folder passes on: the users' right to write
 // the tone, given to that file alone, would be lost to the first save.
-bool CopyRights(const std::string& from, HANDLE to) {
+bool copyRights(const std::string& from, HANDLE to) {
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoA(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
@@ -60,7 +60,7 @@ bool CopyRights(const std::string& from, HANDLE to) {
 
 // Overwrites an existing file where no file can be made beside it (a folder
 // that its users may not write, holding a file that they may).
-bool WriteInPlace(const std::string& path, const uint8_t* data, size_t size) {
+bool writeInPlace(const std::string& path, const uint8_t* data, size_t size) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -69,7 +69,7 @@ bool WriteInPlace(const std::string& path, const uint8_t* data, size_t size) {
     return ok;
 }
 
-bool IsFile(const std::string& path) {
+bool isFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -81,10 +81,10 @@ bool replaceFileContents(const std::string& path, const uint8_t* data, size_t si
     std::string tempPath;
     HANDLE file = createTemp(path, tempPath);
     // Only an existing file is written in place.
-    if (file == INVALID_HANDLE_VALUE) return WriteInPlace(path, data, size);
+    if (file == INVALID_HANDLE_VALUE) return writeInPlace(path, data, size);
     bool written = writeAll(file, data, size) && FlushFileBuffers(file) != 0;
-    const bool replacing = IsFile(path);
-    const bool rightsKept = !replacing || CopyRights(path, file);
+    const bool replacing = isFile(path);
+    const bool rightsKept = !replacing || copyRights(path, file);
     written = (CloseHandle(file) != 0) && written;
     if (written && rightsKept &&
         MoveFileExA(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -92,7 +92,7 @@ bool replaceFileContents(const std::string& path, const uint8_t* data, size_t si
     DeleteFileA(tempPath.c_str());
     // A file that may be written but not replaced (no right to delete it), or
     // whose rights its replacement could not be given.
-    return written && WriteInPlace(path, data, size);
+    return written && writeInPlace(path, data, size);
 }
 
 }  // namespace zelvaro
