@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/registry_string.h"
+#include "installer/install_folder.h"
 
 namespace zelvaro {
 

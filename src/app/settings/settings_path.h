@@ -5,8 +5,6 @@
 
 #include <cstddef>
 
-#include "installer/install_folder.h"
-
 namespace zelvaro {
 
 constexpr size_t kSettingsPathSize = 260;

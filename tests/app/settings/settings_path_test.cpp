@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "installer/install_folder.h"
+
 namespace zelvaro {
 namespace {
 
