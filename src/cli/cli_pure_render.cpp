@@ -5,12 +5,12 @@
 #include <new>
 
 #include "render/pure_render_to_sink.h"
+#include "signal/pure_source.h"
 
 namespace zelvaro::cli {
 
 namespace {
 
-constexpr double kChainFullScale = 524288.0;
 
 // Takes the chain's blocks and keeps only their largest magnitude.
 class PeakMeterSink final : public SoundSink {

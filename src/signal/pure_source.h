@@ -9,6 +9,9 @@
 
 namespace zelvaro {
 
+// The int32 chain's full scale (a 16-bit value times 16), which is 1.0 here.
+constexpr double kChainFullScale = 524288.0;
+
 class PureSource {
 public:
     PureSource(int32_t rate, uint8_t channelCount, int64_t frames)

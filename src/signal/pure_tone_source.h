@@ -14,10 +14,10 @@ namespace zelvaro {
 
 // Peaks of the program's wavetables at full scale 1.0 (table value / 524,288):
 // every tone keeps its level on the pure path.
-constexpr double kPureSineAmplitude = 131070.8844 / 524288.0;
-constexpr double kPureSquareAmplitude = 92682.0 / 524288.0;
-constexpr double kPureRampAmplitude = 165794.0 / 524288.0;  // triangle and saw tooth
-constexpr double kPureImpulseHeight = 185364.0 / 524288.0;
+constexpr double kPureSineAmplitude = 131070.8844 / kChainFullScale;
+constexpr double kPureSquareAmplitude = 92682.0 / kChainFullScale;
+constexpr double kPureRampAmplitude = 165794.0 / kChainFullScale;  // triangle and saw tooth
+constexpr double kPureImpulseHeight = 185364.0 / kChainFullScale;
 
 // Frames of a duration at `sampleRate`, counted as the generators count them
 // at 44,100 Hz: whole seconds, then the milliseconds rounded down.

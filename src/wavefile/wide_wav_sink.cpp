@@ -4,12 +4,12 @@
 #include <new>
 #include <utility>
 
+#include "signal/pure_source.h"
+
 namespace zelvaro {
 
 namespace {
 
-// The chain's full scale (a 16-bit step is 16).
-constexpr double kChainFullScale = 524288.0;
 // The chain's limit for 16-bit output, kept for every width: the limiter
 // then treats a render the same whatever it is written as.
 constexpr int32_t kWidePeakLevel = 524272;
