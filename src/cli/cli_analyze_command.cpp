@@ -2,7 +2,6 @@
 // channel, and info --levels: sample peak, RMS and DC.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "cli/cli_command.h"
