@@ -12,9 +12,8 @@ namespace zelvaro {
 constexpr char kCurrentToneFile[] = "Current.tdf";
 constexpr char kHelpFile[] = "tone.hlp";
 
-// Takes the folder of the running executable.
-void ComputeProgramFolder();
-// Makes `folder` the program's folder (a test's stand-in for the program's).
+// Makes `folder` the program's folder: the running executable's, given by
+// chooseProgramRole at start-up, or a test's stand-in for it.
 void setProgramFolder(const std::string& folder);
 
 // The full path of `name` in the program's folder; `name` alone when the

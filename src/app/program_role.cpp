@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "app/program_folder.h"
 #include "base/little_endian.h"
 
 namespace zelvaro {
@@ -58,6 +59,7 @@ ProgramRole chooseProgramRole() {
     if (slash != std::string::npos) {
         std::string folder = path.substr(0, slash + 1);
         SetCurrentDirectoryA(folder.c_str());
+        setProgramFolder(folder);
     }
     return chooseRole(upperBaseName(path.c_str()), readTrailerMarker(path.c_str()));
 }

@@ -28,8 +28,9 @@ std::string upperBaseName(const char* path);
 // marker; otherwise the download was damaged.
 ProgramRole chooseRole(const std::string& upperName, uint32_t marker);
 
-// Makes the executable's folder the current directory and gives the role
-// from the executable's name and trailer.
+// Makes the executable's folder the current directory and the program's
+// folder (program_folder.h), and gives the role from the executable's name
+// and trailer.
 ProgramRole chooseProgramRole();
 
 // The jobs of the two installer roles; each returns the exit code.

@@ -5,7 +5,6 @@
 
 #include "app/instance_handoff.h"
 #include "app/main_window.h"
-#include "app/program_folder.h"
 #include "app/program_role.h"
 #include "app/resource.h"
 #include "app/settings/settings_path.h"
@@ -45,7 +44,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (running && zelvaro::handOffToRunningInstance(running, kHandOffWaitMs) != zelvaro::HandOff::Gone)
         return 0;
 
-    zelvaro::ComputeProgramFolder();
     zelvaro::ComputeSettingsPath(zelvaro::settingsPath, zelvaro::kSettingsPathSize);
     bool ran = false;
     {
