@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "installer/install_folder.h"
+#include "tests/support/import_patch.h"
 
 namespace zelvaro {
 namespace {
@@ -90,9 +91,10 @@ public:
         std::string folder;
         bool withSecurity;
     };
-    CreateDirectoryRecorder() { slot_ = FindImport("CreateDirectoryA"); swap(); }
-    ~CreateDirectoryRecorder() { swap(); }
-    bool hooked() const { return slot_ != nullptr; }
+    CreateDirectoryRecorder() : patch_(nullptr, "CreateDirectoryA", reinterpret_cast<void*>(&Record)) {
+        real_ = reinterpret_cast<decltype(real_)>(patch_.original());
+    }
+    bool hooked() const { return patch_.active(); }
     static std::vector<Call>& calls() {
         static std::vector<Call> made;
         return made;
@@ -103,42 +105,8 @@ private:
         calls().push_back({folder, security != nullptr});
         return real_(folder, security);
     }
-    // The import address table entry of `name` in the test program itself.
-    static void** FindImport(const char* name) {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-             module->Name != 0; ++module) {
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                    continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) == 0)
-                    return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-        return nullptr;
-    }
-    void swap() {
-        if (!slot_)
-            return;
-        DWORD protection = 0;
-        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
-        if (!real_) {
-            real_ = reinterpret_cast<decltype(real_)>(*slot_);
-            *slot_ = reinterpret_cast<void*>(&Record);
-        } else {
-            *slot_ = reinterpret_cast<void*>(real_);
-            real_ = nullptr;
-        }
-        VirtualProtect(slot_, sizeof(void*), protection, &protection);
-    }
-    void** slot_ = nullptr;
     static inline BOOL(WINAPI* real_)(LPCSTR, LPSECURITY_ATTRIBUTES) = nullptr;
+    test::ImportPatch patch_;
 };
 
 TEST_F(SettingsPathTest, WithoutDataFilesTheProgramFolderIsUsedAndCreated) {
