@@ -4,6 +4,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -120,4 +122,16 @@ int run(int argc, char** argv) {
 
 }  // namespace zelvaro::cli
 
-int main(int argc, char** argv) { return zelvaro::cli::run(argc, argv); }
+// The last resort: every command checks sizes before it takes memory, but an
+// exception that still escapes ends the tool with a message and a failure
+// code instead of an abort.
+int main(int argc, char** argv) {
+    try {
+        return zelvaro::cli::run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        zelvaro::cli::printError("there is not enough memory for this");
+    } catch (const std::exception& e) {
+        zelvaro::cli::printError(std::string("internal error: ") + e.what());
+    }
+    return zelvaro::cli::kExitFailed;
+}

@@ -96,8 +96,14 @@ int WavDoubleReader::read(double* out, int frames) {
             } else {
                 std::memcpy(&value, p, 8);
             }
-            // A measurement must not be poisoned by one bad sample.
-            out[i] = std::isfinite(value) ? value : 0.0;
+            // A measurement must not be poisoned by one bad sample; the
+            // count lets the caller say that there were some.
+            if (std::isfinite(value)) {
+                out[i] = value;
+            } else {
+                out[i] = 0.0;
+                ++nonFinite_;
+            }
         }
     } else if (bytesPerSample_ == 1) {
         for (size_t i = 0; i < whole; ++i) out[i] = (p[i] - 128) / 128.0;
@@ -121,14 +127,21 @@ const std::vector<uint8_t>* WavDoubleReader::chunk(const char (&id)[5]) const {
     return found == smallChunks_.end() ? nullptr : &found->second;
 }
 
-std::vector<std::vector<double>> WavDoubleReader::readAll() {
+std::vector<std::vector<double>> WavDoubleReader::readAll(int64_t maxFrames) {
     std::vector<std::vector<double>> channels(format_.channels);
     if (!ok()) return channels;
-    for (auto& c : channels) c.reserve(static_cast<size_t>(frames_));
-    std::vector<double> block(static_cast<size_t>(8192) * format_.channels);
-    for (int n; (n = read(block.data(), 8192)) > 0;) {
+    const int64_t wanted = std::min(maxFrames, frames_ - framesRead_);
+    for (auto& c : channels) c.reserve(static_cast<size_t>(std::max<int64_t>(0, wanted)));
+    // Blocks of a bounded size whatever the channel count a header claims.
+    const int blockFrames = std::max(1, 65536 / format_.channels);
+    std::vector<double> block(static_cast<size_t>(blockFrames) * format_.channels);
+    for (int64_t done = 0; done < wanted;) {
+        const int n = read(block.data(), static_cast<int>(std::min<int64_t>(blockFrames, wanted - done)));
+        if (n <= 0) break;
         for (int f = 0; f < n; ++f)
-            for (int c = 0; c < format_.channels; ++c) channels[c].push_back(block[static_cast<size_t>(f) * format_.channels + c]);
+            for (int c = 0; c < format_.channels; ++c)
+                channels[c].push_back(block[static_cast<size_t>(f) * format_.channels + c]);
+        done += n;
     }
     return channels;
 }

@@ -32,8 +32,13 @@ public:
     // frames read, fewer only at the end of the data.
     int read(double* out, int frames);
 
-    // The whole file, one vector per channel.
-    std::vector<std::vector<double>> readAll();
+    // The file from where reading stands, up to `maxFrames` frames, one
+    // vector per channel. The caller checks that the frames fit in memory.
+    std::vector<std::vector<double>> readAll(int64_t maxFrames = INT64_MAX);
+
+    // Float samples read so far that were not finite (NaN or infinite), each
+    // read as silence: a caller that measures can refuse or warn.
+    int64_t nonFiniteSamples() const { return nonFinite_; }
 
     // The content of a chunk of this id (up to 4 KiB, and before the data)
     // that the file has beside its format and data, for callers that keep
@@ -48,6 +53,7 @@ private:
     SampleLayout layout_;
     int64_t frames_ = 0;
     int64_t framesRead_ = 0;
+    int64_t nonFinite_ = 0;
     int bytesPerSample_ = 0;
     std::vector<uint8_t> bytes_;
     std::map<std::string, std::vector<uint8_t>> smallChunks_;
