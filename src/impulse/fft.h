@@ -1,5 +1,7 @@
 // Transforms and convolutions of real signals, on the library's mixed-radix
-// FFT in double precision.
+// FFT in double precision. Every length takes O(n log n): one with a prime
+// factor above 13 goes through a chirp-z convolution at a fast size, so a
+// transform of any length gives the bins of that length.
 #pragma once
 
 #include <complex>
