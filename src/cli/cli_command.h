@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace zelvaro::measure {
+struct ChannelLevels;
+}
+
 namespace zelvaro::cli {
 
 // Exit codes shared by every subcommand.
@@ -29,7 +33,7 @@ int runInfo(const std::vector<std::string>& args);
 int runAnalyze(const std::vector<std::string>& args);
 
 // The levels block of info --levels and analyze, one line per channel.
-void printLevels(const std::vector<std::vector<double>>& channels);
+void printLevels(const std::vector<measure::ChannelLevels>& channels);
 int runSweep(const std::vector<std::string>& args);
 int runDeconvolve(const std::vector<std::string>& args);
 

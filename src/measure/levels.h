@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace zelvaro::measure {
 
@@ -16,6 +17,18 @@ struct ChannelLevels {
 };
 
 ChannelLevels measureLevels(const double* samples, size_t count);
+
+// The same figures over a stream of any length, a sample at a time.
+class LevelAccumulator {
+public:
+    void add(double sample);
+    ChannelLevels levels() const;
+
+private:
+    double peak_ = 0;
+    long double sum_ = 0, squares_ = 0;
+    uint64_t count_ = 0;
+};
 
 // 20 log10(ratio), or -999 for 0.
 double toDecibels(double amplitudeRatio);

@@ -38,6 +38,9 @@ WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForRe
     bool haveFormat = false;
     while (at + 8 <= fileSize) {
         uint8_t chunk[8];
+        // A RIFF file ends within 4 GiB; sizes that point past it are not
+        // the file's (and an offset there does not fit the seek).
+        if (at > UINT32_MAX) break;
         if (!file_.seekTo(static_cast<uint32_t>(at)) || !file_.read(chunk, 8, got) || got != 8) break;
         const uint32_t size = getLe32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 14 && size <= 8192) {
