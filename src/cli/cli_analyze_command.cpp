@@ -95,6 +95,11 @@ int runAnalyze(const std::vector<std::string>& args) {
     const int64_t frames = std::min(reader.frames(), limit);
     std::printf("file:            %s (%lld frames, %d Hz, %d channels)\n", path.c_str(),
                 static_cast<long long>(reader.frames()), reader.sampleRate(), reader.channels());
+    if (frames < static_cast<int64_t>(measure::kMinToneFrames)) {
+        printError("cannot analyse " + path + ": it has " + std::to_string(frames) + " frames; a sine fit needs " +
+                   std::to_string(measure::kMinToneFrames));
+        return kExitFailed;
+    }
     if (frames * reader.channels() > kMaxAnalysedSamples) {
         printError("cannot analyse " + path + ": " + std::to_string(reader.channels()) + " channels of " +
                    std::to_string(frames) + " frames are more than the " + std::to_string(kMaxAnalysedSamples) +
@@ -105,10 +110,6 @@ int runAnalyze(const std::vector<std::string>& args) {
     if (reader.nonFiniteSamples() > 0) {
         printError("cannot analyse " + path + ": " + std::to_string(reader.nonFiniteSamples()) +
                    " of its samples are not numbers (NaN or infinite)");
-        return kExitFailed;
-    }
-    if (channels.empty() || channels[0].empty()) {
-        printError("cannot analyse " + path + ": it has no samples");
         return kExitFailed;
     }
     if (reader.frames() > limit)

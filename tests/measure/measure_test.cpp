@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "measure/levels.h"
@@ -74,6 +77,72 @@ TEST(ToneAnalysis, TheLargestNonHarmonicIsFoundBesideLargerHarmonics) {
     EXPECT_NEAR(t.spurHz, 9000.0, 1.0);
     EXPECT_NEAR(t.nonHarmonicDb, -100.0, 0.1);
     EXPECT_NEAR(t.nonHarmonicHz, 5100.0, 1.0);
+}
+
+std::vector<double> sine(double hz, double rate, size_t frames, double amplitude = 0.5) {
+    std::vector<double> x(frames);
+    for (size_t n = 0; n < frames; ++n) x[n] = amplitude * std::sin(2 * kPi * hz * n / rate + 0.3);
+    return x;
+}
+
+// What cannot be measured gives no figures, with the reason.
+TEST(ToneAnalysis, RefusesWhatItCannotMeasure) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> uniform(-0.5, 0.5);
+    std::vector<double> noise(48000);
+    for (double& v : noise) v = uniform(random);
+    std::vector<double> twoTones = sine(1000, 48000, 48000);
+    for (size_t n = 0; n < twoTones.size(); ++n) twoTones[n] += 0.5 * std::sin(2 * kPi * 1500 * n / 48000.0);
+    struct Row {
+        const char* name;
+        std::vector<double> x;
+        std::optional<double> hint;
+        ToneRefusal refusal;
+    } rows[] = {
+        {"silence", std::vector<double>(48000, 0.0), std::nullopt, ToneRefusal::kNoTone},
+        {"DC", std::vector<double>(48000, 0.25), std::nullopt, ToneRefusal::kNoTone},
+        {"white noise", noise, std::nullopt, ToneRefusal::kNoTone},
+        {"two tones of one level", twoTones, std::nullopt, ToneRefusal::kNoTone},
+        {"63 frames", sine(12000, 48000, kMinToneFrames - 1), std::nullopt, ToneRefusal::kTooShort},
+        {"1 kHz over 64 frames: 1.3 cycles", sine(1000, 48000, 64), std::nullopt, ToneRefusal::kTooFewCycles},
+        {"5 Hz over 1 s", sine(5, 48000, 48000), std::nullopt, ToneRefusal::kTooFewCycles},
+        {"23999.5 Hz at 48 kHz", sine(23999.5, 48000, 48000), std::nullopt, ToneRefusal::kNearNyquist},
+        {"1 kHz asked for as 5 kHz", sine(1000, 48000, 48000), 5000.0, ToneRefusal::kFarFromExpected},
+        {"1 kHz asked for as 1060 Hz", sine(1000, 48000, 48000), 1060.0, ToneRefusal::kFarFromExpected},
+    };
+    for (const Row& r : rows) {
+        const ToneAnalysis t = analyzeTone(r.x, 48000, r.hint);
+        EXPECT_EQ(static_cast<int>(t.refusal), static_cast<int>(r.refusal))
+            << r.name << ": " << describeRefusal(t.refusal) << " at " << t.frequencyHz << " Hz";
+    }
+}
+
+// The edges of what is measured: a spur just outside the window's main lobe
+// is the one SFDR finds; a prime length gives the figures of its signal; the
+// band stops at Nyquist and says so.
+TEST(ToneAnalysis, MeasuresAtTheEdges) {
+    {
+        std::vector<double> x = sine(1000, 48000, 96000);
+        for (size_t n = 0; n < x.size(); ++n) x[n] += 0.5e-3 * std::sin(2 * kPi * 1006 * n / 48000.0);
+        const ToneAnalysis t = analyzeTone(x, 48000);
+        ASSERT_TRUE(t.measured());
+        EXPECT_NEAR(t.sfdrDb, 60.0, 0.2) << "a -60 dBc spur 6 Hz from the tone";
+        EXPECT_NEAR(t.spurHz, 1006.0, 0.5);
+        EXPECT_NEAR(t.sfdrExcludedHz, kMainLobeBins * 0.5, 1e-12);
+    }
+    for (size_t frames : {size_t{100003}, size_t{127 * 9721}}) {
+        std::vector<double> x = tones({{997.0, 0.5}, {2991.0, 0.5e-4}}, frames);
+        const ToneAnalysis t = analyzeTone(x, kRate);
+        ASSERT_TRUE(t.measured()) << frames;
+        EXPECT_NEAR(t.frequencyHz, 997.0, 1e-6) << frames;
+        EXPECT_NEAR(t.thdnDb, -80.0, 0.1) << frames;
+        EXPECT_NEAR(t.sfdrDb, 80.0, 0.1) << frames;
+        EXPECT_NEAR(t.spurHz, 2991.0, 1.0) << frames;
+    }
+    const ToneAnalysis low = analyzeTone(sine(1000, 32000, 32000), 32000);
+    ASSERT_TRUE(low.measured());
+    EXPECT_EQ(low.thdnBand.highHz, 16000.0);
+    EXPECT_EQ(low.thdnBand.lowHz, 20.0);
 }
 
 }  // namespace
