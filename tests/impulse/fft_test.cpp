@@ -54,13 +54,13 @@ std::complex<double> directBin(const std::vector<double>& signal, size_t size, s
 TEST(Fft, PrimeAndOddLengthsMatchADirectTransformBothWays) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
-    for (size_t size : {17u, 101u, 1009u, 2 * 4099u, 127u * 9721u, 100003u}) {
+    for (size_t size : {17u, 101u, 1009u, 2 * 4099u, 3 * 33343u, 100003u}) {
         std::vector<double> signal(size);
         for (double& v : signal)
             v = value(random);
         const std::vector<std::complex<double>> bins = realSpectrum(signal, size);
         ASSERT_EQ(bins.size(), size / 2 + 1);
-        const size_t step = size < 2000 ? 1 : size / 17;
+        const size_t step = size < 2000 ? 1 : size / 5;
         const double tolerance = 1e-12 * std::sqrt(static_cast<double>(size)) * 10;
         for (size_t k = 0; k < bins.size(); k += step)
             EXPECT_NEAR(std::abs(bins[k] - directBin(signal, size, k)), 0.0, tolerance) << size << " bin " << k;
