@@ -5,7 +5,8 @@
 # build-fuzz/crash-* and ends the run with a non-zero status.
 #
 #   fuzz/run-fuzzer.sh [SECONDS] [extra libFuzzer flags...]
-# ZELVARO_FUZZ_TARGET=acm runs the codec buffering target on fuzz/acm-corpus instead.
+# ZELVARO_FUZZ_TARGET=acm runs the codec buffering target on fuzz/acm-corpus instead;
+# ZELVARO_FUZZ_TARGET=double the double reader on fuzz/double-corpus.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-300}
@@ -16,6 +17,7 @@ mkdir -p "$out"
 target=${ZELVARO_FUZZ_TARGET:-wav}
 case "$target" in
   wav) fuzzer=wav_source_fuzzer; seeds=$root/fuzz/corpus; extra=() ;;
+  double) fuzzer=wav_double_reader_fuzzer; seeds=$root/fuzz/double-corpus; extra=() ;;
   acm) fuzzer=acm_source_fuzzer; seeds=$root/fuzz/acm-corpus; extra=("$root/tests/wavefile/scripted_acm.cpp") ;;
   *) echo "unknown ZELVARO_FUZZ_TARGET $target" >&2; exit 2 ;;
 esac
