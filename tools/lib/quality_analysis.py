@@ -95,7 +95,7 @@ def analyse(x, rate, freq=None):
     thdn_unwindowed = 10 * np.log10(max(power[band].sum(), 1e-300) / (amp * amp / 2))
     # Spurs: the residual through a Blackman-Harris window; a component's
     # power is the sum over its main lobe (5 bins either side), away from DC
-    # and from the tone's own lobe.
+    # and from the tone by half the window's main lobe (4 bins).
     N = len(x)
     p = 2 * np.pi * np.arange(N) / N
     win = 0.35875 - 0.48829 * np.cos(p) + 0.14128 * np.cos(2 * p) - 0.01168 * np.cos(3 * p)
@@ -107,7 +107,7 @@ def analyse(x, rate, freq=None):
     bin_hz = rate / N
     tone_bin = int(round(f / bin_hz))
     k = np.arange(len(ws))
-    mask = (k >= max(2 * lobe, int(round(10 / bin_hz)))) & (np.abs(k - tone_bin) > 2 * lobe)
+    mask = (k >= 4) & (np.abs(k - f / bin_hz) >= 4)
     h = np.round(k * bin_hz / f)
     harmonic = (h >= 1) & (np.abs(k - h * f / bin_hz) <= 2 * lobe)
     lobe_power = lambda b: ws[max(0, b - lobe):b + lobe + 1].sum()
