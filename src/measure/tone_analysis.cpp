@@ -156,6 +156,8 @@ double strongestFrequency(const std::vector<double>& x, const std::vector<double
     const size_t size = fastFftSize(x.size());
     const auto spectrum = realSpectrum(y, size);
     const double binHz = rate / static_cast<double>(size);
+    lowHz = std::clamp(lowHz, 0.0, rate / 2);
+    highHz = std::clamp(highHz, 0.0, rate / 2);
     const size_t low = std::max<size_t>(1, static_cast<size_t>(std::ceil(lowHz / binHz)));
     const size_t high = std::min(spectrum.size() - 1, static_cast<size_t>(highHz / binHz));
     if (low > high) return std::nan("");
@@ -238,6 +240,10 @@ ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optiona
     for (double v : x) acEnergy += (v - mean) * (v - mean);
     if (!(acEnergy > 0)) {
         result.refusal = ToneRefusal::kNoTone;
+        return result;
+    }
+    if (hint && !(*hint > 0 && *hint < nyquistHz)) {
+        result.refusal = ToneRefusal::kFarFromExpected;
         return result;
     }
     const double edgeHz = kEdgeBins * rate / static_cast<double>(n);

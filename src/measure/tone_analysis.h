@@ -66,8 +66,9 @@ struct ToneAnalysis {
 std::string describeRefusal(ToneRefusal refusal);
 
 // Analyses `samples` at `sampleRate`: the tone is the strongest component,
-// or with `frequencyHint` the strongest within kExpectedTolerance of it. The
-// band is held below the Nyquist frequency.
+// or with `frequencyHint` the strongest within kExpectedTolerance of it (a
+// hint outside 0 Hz to Nyquist finds none). The band is held below the
+// Nyquist frequency. A refusal leaves the figures unset.
 ToneAnalysis analyzeTone(const std::vector<double>& samples, double sampleRate,
                          std::optional<double> frequencyHint = std::nullopt, AnalysisBand band = {});
 

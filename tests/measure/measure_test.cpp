@@ -109,6 +109,8 @@ TEST(ToneAnalysis, RefusesWhatItCannotMeasure) {
         {"23999.5 Hz at 48 kHz", sine(23999.5, 48000, 48000), std::nullopt, ToneRefusal::kNearNyquist},
         {"1 kHz asked for as 5 kHz", sine(1000, 48000, 48000), 5000.0, ToneRefusal::kFarFromExpected},
         {"1 kHz asked for as 1060 Hz", sine(1000, 48000, 48000), 1060.0, ToneRefusal::kFarFromExpected},
+        {"asked for above Nyquist", sine(1000, 48000, 48000), 30000.0, ToneRefusal::kFarFromExpected},
+        {"asked for at a negative frequency", sine(1000, 48000, 48000), -1000.0, ToneRefusal::kFarFromExpected},
     };
     for (const Row& r : rows) {
         const ToneAnalysis t = analyzeTone(r.x, 48000, r.hint);
