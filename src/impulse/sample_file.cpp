@@ -1,5 +1,7 @@
 #include "impulse/sample_file.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cstring>
 
 #include "base/little_endian.h"
@@ -73,7 +75,9 @@ std::vector<uint8_t> floatWavBytes(const SampleFile& file) {
     uint8_t* p = out.data() + at;
     for (uint64_t f = 0; f < frames; ++f)
         for (const std::vector<double>& channel : file.channels) {
-            const float v = static_cast<float>(channel[f]);
+            // Beyond float's range a double has no float (the cast would be
+            // undefined): the largest float stands for it.
+            const float v = static_cast<float>(std::clamp(channel[f], -double{FLT_MAX}, double{FLT_MAX}));
             uint32_t bits;
             std::memcpy(&bits, &v, sizeof bits);
             putLe32(p, bits);
