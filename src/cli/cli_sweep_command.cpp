@@ -144,6 +144,17 @@ int runDeconvolve(const std::vector<std::string>& args) {
     addImpulseOutputs(outputs, parsed.positional[1], harmonics);
     if (const int refused = checkOutputs(outputs)) return refused;
     std::string error;
+    // A file longer than any sweep is not read to find that out.
+    SampleFileShape sweepShape;
+    if (!probeSampleFile(*sweepPath, sweepShape, error)) {
+        printError(error);
+        return kExitFailed;
+    }
+    if (sweepShape.frames > kMaxSweepFrames) {
+        printError(*sweepPath + " (" + std::to_string(sweepShape.frames) + " frames) is longer than any sweep (" +
+                   std::to_string(kMaxSweepFrames) + " frames)");
+        return kExitFailed;
+    }
     SampleFile sweepFile;
     if (!readSampleFile(*sweepPath, sweepFile, error)) {
         printError(error);

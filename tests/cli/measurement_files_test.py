@@ -223,6 +223,12 @@ def main():
     struct.pack_into('<dd', narrow, at, 1000.0, 1500.0)   # names a 1000 to 1500 Hz sweep
     with open('narrow.wav', 'wb') as f:
         f.write(narrow)
+    # A "sweep" of 8-bit samples one frame longer than any sweep.
+    huge = 8388609
+    fmt = struct.pack('<HHIIHH', 1, 1, rate, rate, 1, 8)
+    with open('huge-sweep.wav', 'wb') as f:
+        f.write(b'RIFF' + struct.pack('<I', 4 + 24 + 8 + huge + 1) + b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt +
+                b'data' + struct.pack('<I', huge) + bytes([128]) * (huge + 1))
     for name, rec, sweep_file, want, texts, stdout_texts in [
         ('silent', silent, 's.wav', 1, ['is silent'], []),
         ('NaN', nan, 's.wav', 1, ['1 samples that are not numbers'], []),
@@ -235,6 +241,7 @@ def main():
         ('header claims too much', 'claims.wav', 's.wav', 0, [], ['delay %d frames' % delay]),
         ('edited sweep of the same length', 'rec.wav', 'edited.wav', 1, ['does not hold the sweep it names'], []),
         ('sweep file naming a narrow band', 'rec.wav', 'narrow.wav', 1, ['no flat part'], []),
+        ('sweep file longer than any sweep', 'rec.wav', 'huge-sweep.wav', 1, ['is longer than any sweep'], []),
     ]:
         before = snapshot()
         code, out, err, _ = run('deconvolve', rec, '--sweep', sweep_file, 'm.wav')
