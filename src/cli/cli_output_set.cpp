@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 
@@ -72,6 +73,19 @@ OutputSet::~OutputSet() {
     std::error_code ec;
     for (const Output& out : outputs_)
         if (!out.temp.empty() && !out.placed) fs::remove(out.temp, ec);
+    releaseInterrupts();
+}
+
+void OutputSet::holdInterrupts() {
+    if (holding_) return;
+    previousInterrupt_ = std::signal(SIGINT, SIG_IGN);
+    holding_ = true;
+}
+
+void OutputSet::releaseInterrupts() {
+    if (!holding_) return;
+    std::signal(SIGINT, previousInterrupt_ == SIG_ERR ? SIG_DFL : previousInterrupt_);
+    holding_ = false;
 }
 
 void OutputSet::addInput(const std::string& path, const std::string& role) { inputs_.push_back({path, role}); }
@@ -129,6 +143,7 @@ std::string OutputSet::check(bool& refused) const {
 }
 
 bool OutputSet::write(size_t index, const std::vector<uint8_t>& bytes, std::string& error) {
+    holdInterrupts();
     Output& out = outputs_[index];
     if (out.path == "-") {
         FileStream stream = FileStream::openStandardOutput();
@@ -198,6 +213,7 @@ bool OutputSet::commit(std::string& error) {
     for (Output& out : outputs_)
         if (!out.aside.empty()) fs::remove(out.aside, ec);
     committed_ = true;
+    releaseInterrupts();
     return true;
 }
 

@@ -64,10 +64,16 @@ private:
         bool placed = false;
     };
     void rollBack(size_t placedUpTo);
+    // Ctrl+C is held off from the first write to the end of the commit: a
+    // stop there would leave temporary files, or targets moved aside.
+    void holdInterrupts();
+    void releaseInterrupts();
 
     std::vector<Input> inputs_;
     std::vector<Output> outputs_;
     bool committed_ = false;
+    bool holding_ = false;
+    void (*previousInterrupt_)(int) = nullptr;
 };
 
 }  // namespace zelvaro::cli
