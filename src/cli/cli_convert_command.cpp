@@ -4,6 +4,7 @@
 
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
+#include "cli/cli_output_set.h"
 #include "cli/cli_options.h"
 #include "cli/cli_pure_render.h"
 #include "cli/cli_quality_options.h"
@@ -28,8 +29,7 @@ int runConvert(const std::vector<std::string>& args) {
     const std::string& outPath = parsed.positional[1];
     // The writer cuts its file to the header at once: converting a file onto
     // itself would destroy the input before it is read.
-    std::error_code ec;
-    if (std::filesystem::equivalent(inPath, outPath, ec)) {
+    if (sameFile(inPath, outPath)) {
         printError(inPath + " and " + outPath + " are the same file");
         return kExitRefused;
     }

@@ -1,12 +1,12 @@
 #include "cli/cli_impulse_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "cli/cli_command.h"
 #include "impulse/frequency_response.h"
 #include "impulse/impulse_response.h"
-#include "tone/file_replace.h"
 
 namespace zelvaro::cli {
 
@@ -20,14 +20,144 @@ std::string besidePath(const std::string& path, const std::string& suffix) {
     return (hasExtension ? path.substr(0, dot) : path) + suffix;
 }
 
-bool writeText(const std::string& path, const std::string& text) {
-    if (replaceFileContents(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()))
-        return true;
-    printError("cannot write " + path);
-    return false;
-}
+void warn(const std::string& message) { printError("warning: " + message); }
+
+std::vector<uint8_t> textBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 }  // namespace
+
+void warnOfSweepLength(const ExpSweep& sweep, const SweepRequest& request) {
+    if (!sweep.lengthDiffersFromRequest()) return;
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "the sweep lasts %.3f s, not the %g s asked for: its rate constant holds a whole number of "
+                  "cycles of %g Hz",
+                  sweep.lengthSeconds(), request.seconds, request.fromHz);
+    warn(text);
+}
+
+void addImpulseOutputs(OutputSet& outputs, const std::string& outPath, int highestOrder) {
+    outputs.addOutput(outPath, "the impulse response");
+    for (int order = 2; order <= highestOrder; ++order)
+        outputs.addOutput(besidePath(outPath, "-h" + std::to_string(order) + ".wav"),
+                          "harmonic " + std::to_string(order) + "'s response");
+    outputs.addOutput(besidePath(outPath, ".csv"), "the response table");
+    outputs.addOutput(besidePath(outPath, ".svg"), "the response plot");
+}
+
+int checkOutputs(const OutputSet& outputs) {
+    bool refused = false;
+    const std::string problem = outputs.check(refused);
+    if (problem.empty()) return kExitOk;
+    printError(problem);
+    return refused ? kExitRefused : kExitFailed;
+}
+
+int refuseOrWarn(const RecordingCheck& check, const std::string& name, const ExpSweep& sweep) {
+    if (check.empty) {
+        printError(name + " holds no samples: there is nothing to measure");
+        return kExitFailed;
+    }
+    if (check.nonFiniteSamples > 0) {
+        printError(name + " has " + std::to_string(check.nonFiniteSamples) +
+                   " samples that are not numbers (NaN or infinite): it cannot be measured");
+        return kExitFailed;
+    }
+    if (check.allSilent) {
+        char text[200];
+        std::snprintf(text, sizeof text, " is silent (no channel reaches %g dBFS): nothing of the sweep was recorded",
+                      kSilentPeakDbfs);
+        printError(name + text);
+        return kExitFailed;
+    }
+    if (check.shorterThanSweep)
+        warn(name + " (" + std::to_string(check.frames) + " frames) is shorter than the sweep (" +
+             std::to_string(sweep.frames()) + " frames): the response misses the sweep's end");
+    for (size_t c = 0; c < check.silentChannels.size(); ++c) {
+        if (check.silentChannels[c]) warn("channel " + std::to_string(c + 1) + " of " + name + " is silent");
+        if (check.clippedSamples[c] > 0)
+            warn("channel " + std::to_string(c + 1) + " of " + name + " clips: " +
+                 std::to_string(check.clippedSamples[c]) + " samples at full scale in runs of " +
+                 std::to_string(kClippedRunFrames) + " or more; its harmonics are those of the clipping");
+    }
+    return kExitOk;
+}
+
+int writeImpulseResponses(OutputSet& outputs, const SampleFile& recording, const RecordingCheck& check,
+                          const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames) {
+    SampleFile linear;
+    linear.rateHz = recording.rateHz;
+    std::vector<SampleFile> harmonics(static_cast<size_t>(std::max(0, highestOrder - 1)));
+    std::vector<std::vector<ResponsePoint>> responses;
+    const SweepDeconvolver deconvolver(sweep);
+    int64_t zeroFrame = 0;
+    std::vector<int64_t> harmonicZeroFrames;
+    for (size_t c = 0; c < recording.channels.size(); ++c) {
+        ChannelImpulse result =
+            measureChannel(deconvolver, recording.channels[c], sweep, highestOrder, playbackOffsetFrames);
+        const ImpulseResponses& ir = result.responses;
+        std::vector<std::string> doubts;
+        if (check.silentChannels[c]) doubts.push_back("silent");
+        if (check.clippedSamples[c] > 0) doubts.push_back("clipped");
+        if (check.shorterThanSweep) doubts.push_back("shorter than the sweep");
+        if (ir.strongestOutsideCut) {
+            doubts.push_back("response outside the cut");
+            char text[300];
+            std::snprintf(text, sizeof text,
+                          "channel %zu: the strongest part of the response lies %.3f s from time zero, outside the "
+                          "response kept: the sweep started too late in the recording, or it is not a recording of "
+                          "this sweep",
+                          c + 1, static_cast<double>(ir.strongestFromZeroFrames) / recording.rateHz);
+            warn(text);
+        }
+        std::string mark;
+        for (const std::string& d : doubts) mark += (mark.empty() ? " [unreliable: " : ", ") + d;
+        if (!mark.empty()) mark += "]";
+        std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB%s\n", c + 1, result.delayFrames,
+                    1000.0 * result.delayFrames / recording.rateHz, result.peakDb, mark.c_str());
+        for (const HarmonicLevel& h : result.harmonics)
+            std::printf("  harmonic %d: %.1f dB relative to the fundamental%s\n", h.order, h.relativeDb, mark.c_str());
+        for (size_t h = 0; h < ir.harmonics.size(); ++h) {
+            harmonics[h].rateHz = recording.rateHz;
+            harmonics[h].channels.push_back(ir.harmonics[h]);
+        }
+        zeroFrame = ir.zeroFrame;
+        harmonicZeroFrames = ir.harmonicZeroFrames;
+        responses.push_back(std::move(result.response));
+        linear.channels.push_back(ir.linear);
+    }
+    std::string error;
+    size_t index = 0;
+    auto put = [&](const std::vector<uint8_t>& bytes) {
+        if (bytes.empty() || !outputs.write(index, bytes, error)) {
+            printError(error);
+            return false;
+        }
+        ++index;
+        return true;
+    };
+    if (!put(floatWavBytes(linear, error))) return kExitFailed;
+    for (const SampleFile& h : harmonics)
+        if (!put(floatWavBytes(h, error))) return kExitFailed;
+    char title[160];
+    std::snprintf(title, sizeof title, "Frequency response, %g to %g Hz sweep of %.2f s at %d Hz", sweep.fromHz(),
+                  sweep.toHz(), sweep.lengthSeconds(), recording.rateHz);
+    const FlatBand flat{sweep.flatLowHz(), sweep.flatHighHz()};
+    if (!put(textBytes(responseCsv(responses, flat))) || !put(textBytes(responseSvg(responses, title, flat))))
+        return kExitFailed;
+    if (!outputs.commit(error)) {
+        printError(error);
+        return kExitFailed;
+    }
+    const std::string& out = outputs.path(0);
+    std::printf("time zero is frame %lld of %s", static_cast<long long>(zeroFrame), out.c_str());
+    for (size_t h = 0; h < harmonicZeroFrames.size(); ++h)
+        std::printf("; of harmonic %zu's, frame %lld", h + 2, static_cast<long long>(harmonicZeroFrames[h]));
+    std::printf("\nflat band %.1f to %.1f Hz\n", flat.lowHz, flat.highHz);
+    std::printf("wrote %s, its response table %s and plot %s\n", out.c_str(), outputs.path(index - 2).c_str(),
+                outputs.path(index - 1).c_str());
+    return kExitOk;
+}
 
 bool sweepOfFile(const SampleFile& file, const std::string& path, SweepRequest& request) {
     if (!file.hasSweep) {
@@ -40,69 +170,32 @@ bool sweepOfFile(const SampleFile& file, const std::string& path, SweepRequest& 
     request.peakDbfs = file.sweep.peakDbfs;
     request.fadeMs = file.sweep.fadeMs;
     request.rateHz = file.rateHz;
-    const char* why = nullptr;
+    std::string why;
     if (!validSweepRequest(request, &why)) {
         printError(path + " names a sweep that cannot be made: " + why);
         return false;
     }
-    if (static_cast<size_t>(ExpSweep(request).frames()) != file.frames()) {
-        printError(path + " does not hold the sweep it names (its length differs)");
+    const ExpSweep sweep(request);
+    if (file.channels.size() != 1 || static_cast<int64_t>(file.frames()) != sweep.frames()) {
+        printError(path + " does not hold the sweep it names (its length or channel count differs)");
+        return false;
+    }
+    const std::vector<double> expected = sweep.samples();
+    double furthest = 0.0;
+    size_t at = 0;
+    for (size_t n = 0; n < expected.size(); ++n) {
+        const double d = std::fabs(file.channels[0][n] - expected[n]);
+        if (!(d <= furthest)) {
+            furthest = d;
+            at = n;
+        }
+    }
+    if (!(furthest <= kSweepFileTolerance) || file.nonFiniteSamples > 0) {
+        printError(path + " does not hold the sweep it names: frame " + std::to_string(at) + " differs by " +
+                   std::to_string(furthest) + " (it was edited after it was made)");
         return false;
     }
     return true;
-}
-
-int writeImpulseResponses(const std::string& outPath, const SampleFile& recording, const ExpSweep& sweep,
-                          int highestOrder, double playbackOffsetFrames) {
-    SampleFile linear;
-    linear.rateHz = recording.rateHz;
-    std::vector<SampleFile> harmonics(static_cast<size_t>(std::max(0, highestOrder - 1)));
-    std::vector<std::vector<ResponsePoint>> responses;
-    const double low = sweep.fromHz() * std::sqrt(2.0);
-    const double high = sweep.toHz() / std::pow(2.0, 1.0 / 6.0);
-    const std::vector<double> inverse = sweep.inverse();
-    for (size_t c = 0; c < recording.channels.size(); ++c) {
-        const ImpulseResponses ir = cutResponses(deconvolve(recording.channels[c], inverse), sweep, highestOrder);
-        const double delay = ir.delayFrames - playbackOffsetFrames;
-        const double peak = std::fabs(ir.linear[static_cast<size_t>(ir.zeroFrame + ir.delayFrames)]);
-        std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB\n", c + 1, delay,
-                    1000.0 * delay / recording.rateHz, 20.0 * std::log10(peak + 1e-300));
-        const double fundamental = bandLevelDb(ir.linear, recording.rateHz, low, high);
-        for (size_t h = 0; h < ir.harmonics.size(); ++h) {
-            const int order = static_cast<int>(h) + 2;
-            // A harmonic of order k can only show where k times the swept
-            // frequency is still within the sweep.
-            const double level = bandLevelDb(ir.harmonics[h], recording.rateHz, order * low, high);
-            if (order * low < high)
-                std::printf("  harmonic %d: %.1f dB relative to the fundamental\n", order, level - fundamental);
-            harmonics[h].rateHz = recording.rateHz;
-            harmonics[h].channels.push_back(ir.harmonics[h]);
-        }
-        responses.push_back(frequencyResponse(ir.linear, ir.zeroFrame + ir.delayFrames, recording.rateHz,
-                                              sweep.fromHz(), sweep.toHz()));
-        linear.channels.push_back(ir.linear);
-    }
-    std::string error;
-    if (!writeFloatWav(outPath, linear, error)) {
-        printError(error);
-        return kExitFailed;
-    }
-    for (size_t h = 0; h < harmonics.size(); ++h) {
-        const std::string path = besidePath(outPath, "-h" + std::to_string(h + 2) + ".wav");
-        if (!writeFloatWav(path, harmonics[h], error)) {
-            printError(error);
-            return kExitFailed;
-        }
-    }
-    char title[160];
-    std::snprintf(title, sizeof title, "Frequency response, %g to %g Hz sweep of %.2f s at %d Hz", sweep.fromHz(),
-                  sweep.toHz(), sweep.lengthSeconds(), recording.rateHz);
-    if (!writeText(besidePath(outPath, ".csv"), responseCsv(responses)) ||
-        !writeText(besidePath(outPath, ".svg"), responseSvg(responses, title)))
-        return kExitFailed;
-    std::printf("wrote %s, its response table %s and plot %s\n", outPath.c_str(), besidePath(outPath, ".csv").c_str(),
-                besidePath(outPath, ".svg").c_str());
-    return kExitOk;
 }
 
 }  // namespace zelvaro::cli

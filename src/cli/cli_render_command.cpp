@@ -9,6 +9,7 @@
 #include "render/tone_length.h"
 #include "cli/cli_codec.h"
 #include "cli/cli_command.h"
+#include "cli/cli_output_set.h"
 #include "cli/cli_options.h"
 #include "cli/cli_pure_render.h"
 #include "cli/cli_quality_options.h"
@@ -46,8 +47,7 @@ int runRender(const std::vector<std::string>& args) {
     }
     const std::string& tonePath = parsed.positional[0];
     const std::string& outPath = parsed.positional[1];
-    std::error_code ec;
-    if (std::filesystem::equivalent(tonePath, outPath, ec)) {
+    if (sameFile(tonePath, outPath)) {
         printError(tonePath + " and " + outPath + " are the same file");
         return kExitRefused;
     }

@@ -5,7 +5,10 @@
 #include "cli/cli_decimal.h"
 #include "cli/cli_impulse_files.h"
 #include "cli/cli_options.h"
+#include "cli/cli_output_set.h"
 #include "impulse/exp_sweep.h"
+#include "impulse/impulse_measurement.h"
+#include "impulse/impulse_response.h"
 #include "impulse/sample_file.h"
 
 namespace zelvaro::cli {
@@ -45,15 +48,15 @@ std::vector<OptionSpec> sweepOptionSpecs() {
 bool readSweepRequest(const ParsedArgs& parsed, SweepRequest& request) {
     if (!readDecimal(parsed, "from", 0.001, 1e6, request.fromHz, true) ||
         !readDecimal(parsed, "to", 0.001, 1e6, request.toHz, true) ||
-        !readDecimal(parsed, "seconds", 0.1, 3600.0, request.seconds, true) ||
+        !readDecimal(parsed, "seconds", 0.1, kMaxSweepSeconds, request.seconds, true) ||
         !readDecimal(parsed, "peak", -120.0, 0.0, request.peakDbfs, false) ||
         !readDecimal(parsed, "fade", 0.0, 60000.0, request.fadeMs, false))
         return false;
     if (std::optional<uint64_t> rate = parsed.value("rate"))
         request.rateHz = static_cast<int>(*rate);
-    const char* why = nullptr;
+    std::string why;
     if (!validSweepRequest(request, &why)) {
-        printError(std::string("cannot make that sweep: ") + why);
+        printError("cannot make that sweep: " + why);
         return false;
     }
     return true;
@@ -70,34 +73,54 @@ int runSweep(const std::vector<std::string>& args) {
     SweepRequest request;
     if (!readSweepRequest(parsed, request))
         return kExitRefused;
+    const std::optional<std::string> inversePath = parsed.word("inverse");
+    OutputSet outputs;
+    outputs.addOutput(parsed.positional[0], "the sweep", true);
+    if (inversePath) outputs.addOutput(*inversePath, "the inverse filter", true);
+    if (const int refused = checkOutputs(outputs)) return refused;
     const ExpSweep sweep(request);
+    warnOfSweepLength(sweep, request);
+    // Messages go to standard error when the sweep itself is on standard output.
+    std::FILE* report = parsed.positional[0] == "-" || (inversePath && *inversePath == "-") ? stderr : stdout;
     SampleFile file;
     file.rateHz = request.rateHz;
     file.channels.push_back(sweep.samples());
     file.hasSweep = true;
     file.sweep = {request.fromHz, request.toHz, request.seconds, request.peakDbfs, request.fadeMs};
     std::string error;
-    if (!writeFloatWav(parsed.positional[0], file, error)) {
+    if (!outputs.write(0, floatWavBytes(file), error)) {
         printError(error);
         return kExitFailed;
     }
-    if (std::optional<std::string> inversePath = parsed.word("inverse")) {
+    size_t inverseFrames = 0;
+    if (inversePath) {
+        file.channels.clear();
         SampleFile inverse;
         inverse.rateHz = request.rateHz;
         inverse.channels.push_back(sweep.inverse());
-        if (!writeFloatWav(*inversePath, inverse, error)) {
+        inverseFrames = inverse.frames();
+        if (!outputs.write(1, floatWavBytes(inverse), error)) {
             printError(error);
             return kExitFailed;
         }
-        std::printf("inverse filter: %s (%zu frames; the sweep convolved with it peaks at frame %d)\n",
-                    inversePath->c_str(), inverse.frames(), sweep.frames() - 1);
     }
-    std::printf("sweep: %s, %g to %g Hz in %.6f s (%d frames at %d Hz), peak %.2f dBFS, fades %.1f and %.1f ms\n",
-                parsed.positional[0].c_str(), request.fromHz, request.toHz, sweep.lengthSeconds(), sweep.frames(),
-                request.rateHz, request.peakDbfs, 1000.0 * sweep.fadeInSeconds(), 1000.0 * sweep.fadeOutSeconds());
-    std::printf("harmonics lie before the fundamental's response by L*ln(k), L = %.6f s: 2nd %.3f ms, 3rd %.3f ms\n",
-                sweep.rateConstantSeconds(), 1000.0 * sweep.harmonicOffsetSeconds(2),
-                1000.0 * sweep.harmonicOffsetSeconds(3));
+    if (!outputs.commit(error)) {
+        printError(error);
+        return kExitFailed;
+    }
+    if (inversePath)
+        std::fprintf(report, "inverse filter: %s (%zu frames; the sweep convolved with it peaks at frame %lld)\n",
+                     inversePath->c_str(), inverseFrames, static_cast<long long>(sweep.frames() - 1));
+    std::fprintf(report,
+                 "sweep: %s, %g to %g Hz in %.6f s (%lld frames at %d Hz), peak %.2f dBFS, fades %.1f and %.1f ms\n",
+                 parsed.positional[0].c_str(), request.fromHz, request.toHz, sweep.lengthSeconds(),
+                 static_cast<long long>(sweep.frames()), request.rateHz, request.peakDbfs,
+                 1000.0 * sweep.fadeInSeconds(), 1000.0 * sweep.fadeOutSeconds());
+    std::fprintf(report, "flat band %.1f to %.1f Hz\n", sweep.flatLowHz(), sweep.flatHighHz());
+    std::fprintf(report,
+                 "harmonics lie before the fundamental's response by L*ln(k), L = %.6f s: 2nd %.3f ms, 3rd %.3f ms\n",
+                 sweep.rateConstantSeconds(), 1000.0 * sweep.harmonicOffsetSeconds(2),
+                 1000.0 * sweep.harmonicOffsetSeconds(3));
     return kExitOk;
 }
 
@@ -113,7 +136,25 @@ int runDeconvolve(const std::vector<std::string>& args) {
         printError("--sweep SWEEP.wav is required (see zelvaro-render --help)");
         return kExitRefused;
     }
+    const std::string& recordingPath = parsed.positional[0];
+    const int harmonics = static_cast<int>(parsed.value("harmonics").value_or(1));
+    OutputSet outputs;
+    outputs.addInput(recordingPath, "the recording");
+    outputs.addInput(*sweepPath, "the sweep");
+    addImpulseOutputs(outputs, parsed.positional[1], harmonics);
+    if (const int refused = checkOutputs(outputs)) return refused;
     std::string error;
+    // A file longer than any sweep is not read to find that out.
+    SampleFileShape sweepShape;
+    if (!probeSampleFile(*sweepPath, sweepShape, error)) {
+        printError(error);
+        return kExitFailed;
+    }
+    if (sweepShape.frames > kMaxSweepFrames) {
+        printError(*sweepPath + " (" + std::to_string(sweepShape.frames) + " frames) is longer than any sweep (" +
+                   std::to_string(kMaxSweepFrames) + " frames)");
+        return kExitFailed;
+    }
     SampleFile sweepFile;
     if (!readSampleFile(*sweepPath, sweepFile, error)) {
         printError(error);
@@ -122,18 +163,39 @@ int runDeconvolve(const std::vector<std::string>& args) {
     SweepRequest request;
     if (!sweepOfFile(sweepFile, *sweepPath, request))
         return kExitFailed;
-    SampleFile recording;
-    if (!readSampleFile(parsed.positional[0], recording, error)) {
+    sweepFile = SampleFile();
+    const ExpSweep sweep(request);
+    SampleFileShape shape;
+    if (!probeSampleFile(recordingPath, shape, error)) {
         printError(error);
         return kExitFailed;
     }
-    if (recording.rateHz != request.rateHz) {
-        printError("the recording's rate (" + std::to_string(recording.rateHz) + " Hz) is not the sweep's (" +
+    if (shape.rateHz != request.rateHz) {
+        printError("the recording's rate (" + std::to_string(shape.rateHz) + " Hz) is not the sweep's (" +
                    std::to_string(request.rateHz) + " Hz)");
         return kExitRefused;
     }
-    const int harmonics = static_cast<int>(parsed.value("harmonics").value_or(1));
-    return writeImpulseResponses(parsed.positional[1], recording, ExpSweep(request), harmonics);
+    const uint64_t bytes =
+        SweepDeconvolver::bytesNeeded(sweep, static_cast<uint64_t>(shape.frames), shape.channels, harmonics);
+    if (bytes > kMaxDeconvolutionBytes) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      " (%lld frames of %d channels) would take %.2f GiB to deconvolve with this sweep; the limit is "
+                      "%.0f GiB",
+                      static_cast<long long>(shape.frames), shape.channels, bytes / 1073741824.0,
+                      kMaxDeconvolutionBytes / 1073741824.0);
+        printError(recordingPath + text);
+        return kExitRefused;
+    }
+    SampleFile recording;
+    if (!readSampleFile(recordingPath, recording, error)) {
+        printError(error);
+        return kExitFailed;
+    }
+    const RecordingCheck check = checkRecording(recording.channels, recording.nonFiniteSamples,
+                                                fullScaleOf(recording.bitsPerSample), sweep);
+    if (const int refused = refuseOrWarn(check, recordingPath, sweep)) return refused;
+    return writeImpulseResponses(outputs, recording, check, sweep, harmonics);
 }
 
 }  // namespace zelvaro::cli

@@ -15,7 +15,9 @@
 #include "cli/cli_command.h"
 #include "cli/cli_impulse_files.h"
 #include "cli/cli_options.h"
+#include "cli/cli_output_set.h"
 #include "impulse/exp_sweep.h"
+#include "impulse/impulse_measurement.h"
 #include "impulse/sample_file.h"
 
 namespace zelvaro::cli {
@@ -185,7 +187,13 @@ int runMeasure(const std::vector<std::string>& args) {
     request.peakDbfs = -6.0;  // headroom for a loop that gains
     if (!readSweepRequest(parsed, request))
         return kExitRefused;
+    const int harmonics = static_cast<int>(parsed.value("harmonics").value_or(1));
+    // Every output is checked before the sweep is played, not after.
+    OutputSet outputs;
+    addImpulseOutputs(outputs, parsed.positional[0], harmonics);
+    if (const int refused = checkOutputs(outputs)) return refused;
     const ExpSweep sweep(request);
+    warnOfSweepLength(sweep, request);
     const std::vector<double> samples = sweep.samples();
     const size_t lead = static_cast<size_t>(kSilenceBeforeSweepSeconds * request.rateHz);
     std::vector<int16_t> played =
@@ -214,9 +222,9 @@ int runMeasure(const std::vector<std::string>& args) {
     std::printf("playback started at frame %.0f of the recording; the delay below runs from there to the sweep's\n"
                 "arrival, less the %.0f ms of silence played before it\n",
                 startFrame, 1000.0 * kSilenceBeforeSweepSeconds);
-    return writeImpulseResponses(parsed.positional[0], recording, sweep,
-                                 static_cast<int>(parsed.value("harmonics").value_or(1)),
-                                 startFrame + static_cast<double>(lead));
+    const RecordingCheck check = checkRecording(recording.channels, 0, fullScaleOf(16), sweep);
+    if (const int refused = refuseOrWarn(check, "the recording", sweep)) return refused;
+    return writeImpulseResponses(outputs, recording, check, sweep, harmonics, startFrame + static_cast<double>(lead));
 }
 
 }  // namespace zelvaro::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 
 #include "impulse/fft.h"
 
@@ -14,40 +15,73 @@ constexpr double kPi = 3.14159265358979323846;
 
 }  // namespace
 
-bool validSweepRequest(const SweepRequest& r, const char** why) {
-    const char* reason = nullptr;
+namespace {
+
+// The whole cycles of `from` over the sweep's rate constant: at least one.
+double wholeCycles(const SweepRequest& r) {
+    return std::max(1.0, std::round(r.fromHz * r.seconds / std::log(r.toHz / r.fromHz)));
+}
+
+std::string figure(const char* format, double a, double b = 0.0, double c = 0.0) {
+    char text[200];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+}  // namespace
+
+double sweepLengthSeconds(const SweepRequest& r) {
+    return wholeCycles(r) / r.fromHz * std::log(r.toHz / r.fromHz);
+}
+
+bool validSweepRequest(const SweepRequest& r, std::string* why) {
+    std::string reason;
     if (!(r.rateHz >= 8000 && r.rateHz <= 384000))
         reason = "the rate must be 8000 to 384000 Hz";
     else if (!(r.fromHz > 0.0 && r.fromHz < r.toHz))
         reason = "the sweep must go up from a frequency above 0 Hz";
     else if (!(r.toHz < r.rateHz / 2.0))
         reason = "the sweep must end below half the rate";
-    else if (!(r.seconds >= 0.1 && r.seconds <= 3600.0))
-        reason = "the sweep must last 0.1 to 3600 seconds";
+    else if (!(r.fromHz * kFlatLowRatio < r.toHz / kFlatHighRatio))
+        reason = figure("the band has no flat part: sqrt(2)*from (%g Hz) must be below to/2^(1/6) (%g Hz)",
+                        r.fromHz * kFlatLowRatio, r.toHz / kFlatHighRatio);
+    else if (!(r.seconds >= 0.1 && r.seconds <= kMaxSweepSeconds))
+        reason = figure("the sweep must last 0.1 to %g seconds", kMaxSweepSeconds);
     else if (!(r.peakDbfs <= 0.0 && r.peakDbfs >= -120.0))
         reason = "the peak must be -120 to 0 dBFS";
     else if (!(r.fadeMs >= 0.0 && r.fadeMs <= 60000.0))
         reason = "the fade must be 0 to 60000 ms";
+    // The rounding to whole cycles may take a request at the limit a little
+    // past it, never by more than the length's reported tolerance.
+    else if (const double length = sweepLengthSeconds(r);
+             !(length <= kMaxSweepSeconds * (1.0 + kSweepLengthWarningFraction)))
+        reason = figure("a whole number of cycles of %g Hz makes the sweep %.0f s long; the limit is %g s", r.fromHz,
+                        length, kMaxSweepSeconds);
+    else if (const double frames = std::floor(length * r.rateHz) + 1; frames > static_cast<double>(kMaxSweepFrames))
+        reason = figure("the sweep would take %.0f frames; the limit is %.0f (%.0f s at this rate)", frames,
+                        static_cast<double>(kMaxSweepFrames), static_cast<double>(kMaxSweepFrames) / r.rateHz);
     if (why)
         *why = reason;
-    return reason == nullptr;
+    return reason.empty();
 }
 
 ExpSweep::ExpSweep(const SweepRequest& r) : request(r) {
-    const double octaves = std::log(r.toHz / r.fromHz);
     // L·from a whole number of cycles, so that every harmonic's sweep lines
     // up with the fundamental's phase.
-    const double cycles = std::max(1.0, std::round(r.fromHz * r.seconds / octaves));
-    rateConstant = cycles / r.fromHz;
+    rateConstant = wholeCycles(r) / r.fromHz;
     amplitudeLinear = std::pow(10.0, r.peakDbfs / 20.0);
-    frameCount = static_cast<int>(std::floor(lengthSeconds() * r.rateHz)) + 1;
+    frameCount = static_cast<int64_t>(std::floor(lengthSeconds() * r.rateHz)) + 1;
     const double requested = r.fadeMs / 1000.0;
-    fadeIn = std::min(requested, rateConstant * std::log(std::sqrt(2.0)));
+    fadeIn = std::min(requested, rateConstant * std::log(kFlatLowRatio));
     fadeOut = std::min(requested, rateConstant * std::log(2.0) / 6.0);
 }
 
 double ExpSweep::lengthSeconds() const {
     return rateConstant * std::log(request.toHz / request.fromHz);
+}
+
+bool ExpSweep::lengthDiffersFromRequest() const {
+    return std::fabs(lengthSeconds() - request.seconds) > kSweepLengthWarningFraction * request.seconds;
 }
 
 double ExpSweep::instantaneousFrequencyHz(double seconds) const {
@@ -71,7 +105,7 @@ double ExpSweep::envelope(double t) const {
 std::vector<double> ExpSweep::samples() const {
     std::vector<double> out(static_cast<size_t>(frameCount));
     const double cycles = request.fromHz * rateConstant;
-    for (int n = 0; n < frameCount; ++n) {
+    for (int64_t n = 0; n < frameCount; ++n) {
         const double t = static_cast<double>(n) / request.rateHz;
         // expm1 keeps the phase exact near the start: sample 0 is sin(0) = 0.
         const double phase = 2.0 * kPi * cycles * std::expm1(t / rateConstant);
@@ -85,8 +119,8 @@ double ExpSweep::passGain(double hz) const {
     // cosine (over log frequency) to `from` and `to`: the sweep has energy
     // wherever the band asks for any, and a smooth edge keeps the impulse's
     // ringing short.
-    const double low = request.fromHz * std::sqrt(2.0);
-    const double high = request.toHz / std::pow(2.0, 1.0 / 6.0);
+    const double low = flatLowHz();
+    const double high = flatHighHz();
     if (hz <= request.fromHz || hz >= request.toHz)
         return 0.0;
     if (hz < low)

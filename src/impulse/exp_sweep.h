@@ -5,9 +5,27 @@
 // harmonic's response has the fundamental's shape at a known time offset.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zelvaro {
+
+// The longest sweep made, in seconds of its own length (after the rounding to
+// whole cycles below), ...
+constexpr double kMaxSweepSeconds = 600.0;
+// ... and in frames: the exact inverse filter is made in one transform of
+// about twice the sweep's length, which takes some 150 bytes a frame at its
+// peak (1.3 GB here; 174 s at 48 kHz, 43 s at 192 kHz).
+constexpr int64_t kMaxSweepFrames = int64_t{1} << 23;
+// The band the sweep's inverse makes flat: from from·kFlatLowRatio (√2) to
+// to/kFlatHighRatio (2^(1/6)); the fades and the band's roll-off lie outside.
+constexpr double kFlatLowRatio = 1.4142135623730951;
+constexpr double kFlatHighRatio = 1.1224620483093730;
+// A sweep whose length (a whole number of cycles of `from` over its rate
+// constant) differs from the length asked for by more than this fraction is
+// reported.
+constexpr double kSweepLengthWarningFraction = 0.01;
 
 struct SweepRequest {
     double fromHz = 20.0;
@@ -18,10 +36,16 @@ struct SweepRequest {
     double fadeMs = 0.0;     // raised-cosine fades at both ends, kept outside the band
 };
 
-// A request that can be swept: 0 < from < to < rate / 2, at least a tenth of
-// a second, at most an hour, a rate of 8 to 384 kHz, a peak at or below 0 dBFS.
-// On failure `why` says which.
-bool validSweepRequest(const SweepRequest& request, const char** why);
+// A request that can be swept: 0 < from < to < rate / 2 with a flat band
+// between (from·√2 below to/2^(1/6)), at least a tenth of a second, at most
+// kMaxSweepSeconds and kMaxSweepFrames once rounded to whole cycles, a rate
+// of 8 to 384 kHz, a peak at or below 0 dBFS. On failure `why` says which,
+// with the figures.
+bool validSweepRequest(const SweepRequest& request, std::string* why);
+
+// The sweep's length in seconds once its rate constant is rounded to a whole
+// number of cycles of `from` (ExpSweep::lengthSeconds, without making it).
+double sweepLengthSeconds(const SweepRequest& request);
 
 class ExpSweep {
 public:
@@ -32,11 +56,17 @@ public:
     // the sweep's length L·ln(to/from).
     double rateConstantSeconds() const { return rateConstant; }
     double lengthSeconds() const;
-    int frames() const { return frameCount; }
+    int64_t frames() const { return frameCount; }
     double amplitude() const { return amplitudeLinear; }
     double fromHz() const { return request.fromHz; }
     double toHz() const { return request.toHz; }
     int rateHz() const { return request.rateHz; }
+    // The band made flat (0 dB) by the inverse: from·√2 to to/2^(1/6).
+    double flatLowHz() const { return request.fromHz * kFlatLowRatio; }
+    double flatHighHz() const { return request.toHz / kFlatHighRatio; }
+    // True when the sweep's own length differs from the one asked for by
+    // more than kSweepLengthWarningFraction.
+    bool lengthDiffersFromRequest() const;
     // The fades as actually applied: at most up to √2·from at the start and
     // from to/2^(1/6) at the end, so that the band between stays untouched.
     double fadeInSeconds() const { return fadeIn; }
@@ -66,7 +96,7 @@ private:
     double amplitudeLinear = 1.0;
     double fadeIn = 0.0;
     double fadeOut = 0.0;
-    int frameCount = 0;
+    int64_t frameCount = 0;
 };
 
 }  // namespace zelvaro

@@ -72,11 +72,11 @@ double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz
     return meanPowerDb(spectrumOf(response, rateHz), lowHz, highHz);
 }
 
-std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels) {
+std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels, const FlatBand& flat) {
     std::string out = "Hz";
     for (size_t c = 0; c < channels.size(); ++c)
         out += channels.size() == 1 ? ",dB,degrees" : ",dB " + std::to_string(c + 1) + ",degrees " + std::to_string(c + 1);
-    out += "\n";
+    out += ",flat\n";
     const size_t rows = channels.empty() ? 0 : channels.front().size();
     char field[64];
     for (size_t i = 0; i < rows; ++i) {
@@ -86,12 +86,13 @@ std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels)
             std::snprintf(field, sizeof field, ",%.3f,%.2f", points[i].db, points[i].degrees);
             out += field;
         }
-        out += "\n";
+        out += flat.contains(channels.front()[i].hz) ? ",1\n" : ",0\n";
     }
     return out;
 }
 
-std::string responseSvg(const std::vector<std::vector<ResponsePoint>>& channels, const std::string& title) {
+std::string responseSvg(const std::vector<std::vector<ResponsePoint>>& channels, const std::string& title,
+                        const FlatBand& flat) {
     // The plot area and its place in the picture, in pixels.
     const double left = 70, top = 40, width = 720, height = 360;
     static const std::vector<ResponsePoint> kNone;
@@ -125,6 +126,16 @@ std::string responseSvg(const std::vector<std::vector<ResponsePoint>>& channels,
         escaped += c == '<' ? std::string("&lt;") : c == '&' ? std::string("&amp;") : std::string(1, c);
     std::snprintf(buffer, sizeof buffer, "<text x=\"%g\" y=\"24\" font-size=\"15\">", left);
     svg += buffer + escaped + "</text>\n";
+    // The flat band shaded under the grid, its edges named.
+    const double flatLeft = x(std::clamp(flat.lowHz, fromHz, toHz)), flatRight = x(std::clamp(flat.highHz, fromHz, toHz));
+    if (flatRight > flatLeft) {
+        std::snprintf(buffer, sizeof buffer,
+                      "<rect x=\"%.1f\" y=\"%g\" width=\"%.1f\" height=\"%g\" fill=\"#eef5ee\"/>\n"
+                      "<text x=\"%.1f\" y=\"%g\" text-anchor=\"middle\" fill=\"#27602f\">flat band %g to %g Hz</text>\n",
+                      flatLeft, top, flatRight - flatLeft, height, 0.5 * (flatLeft + flatRight), top + 14,
+                      std::round(flat.lowHz * 10.0) / 10.0, std::round(flat.highHz * 10.0) / 10.0);
+        svg += buffer;
+    }
     // Frequency grid: 1, 2 and 5 of every decade within the range.
     for (double decade = std::pow(10.0, std::floor(std::log10(fromHz))); decade <= toHz; decade *= 10.0)
         for (double m : {1.0, 2.0, 5.0}) {

@@ -1,9 +1,10 @@
 #include "impulse/sample_file.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cstring>
 
 #include "base/little_endian.h"
-#include "tone/file_replace.h"
 #include "wavefile/wav_double_reader.h"
 #include "wavefile/wav_header.h"
 
@@ -13,9 +14,6 @@ namespace {
 
 constexpr char kSweepChunk[5] = "zswp";
 constexpr uint32_t kSweepChunkSize = 5 * 8;
-// The samples are held in memory as doubles: an hour of stereo at 48 kHz
-// takes about 2.8 GB.
-constexpr uint64_t kMaxSamplesBytes = 3ull << 30;
 
 void putDouble(uint8_t* p, double v) {
     uint64_t bits;
@@ -77,7 +75,9 @@ std::vector<uint8_t> floatWavBytes(const SampleFile& file) {
     uint8_t* p = out.data() + at;
     for (uint64_t f = 0; f < frames; ++f)
         for (const std::vector<double>& channel : file.channels) {
-            const float v = static_cast<float>(channel[f]);
+            // Beyond float's range a double has no float (the cast would be
+            // undefined): the largest float stands for it.
+            const float v = static_cast<float>(std::clamp(channel[f], -double{FLT_MAX}, double{FLT_MAX}));
             uint32_t bits;
             std::memcpy(&bits, &v, sizeof bits);
             putLe32(p, bits);
@@ -87,41 +87,55 @@ std::vector<uint8_t> floatWavBytes(const SampleFile& file) {
     return out;
 }
 
-bool writeFloatWav(const std::string& path, const SampleFile& file, std::string& error) {
+std::vector<uint8_t> floatWavBytes(const SampleFile& file, std::string& error) {
     if (file.channels.empty() || file.rateHz <= 0) {
         error = "nothing to write";
-        return false;
+        return {};
     }
     if (static_cast<uint64_t>(file.frames()) * file.channels.size() * 4 > kMaxWavDataSize - 64) {
         error = "the file would pass the 4 GiB size limit of WAV files";
+        return {};
+    }
+    return floatWavBytes(file);
+}
+
+namespace {
+
+// The reader opened on `path` with its shape checked; false with `error` set.
+bool openChecked(WavDoubleReader& reader, const std::string& path, std::string& error) {
+    if (!reader.ok()) {
+        error = path + ": " + reader.error();
         return false;
     }
-    const std::vector<uint8_t> bytes = floatWavBytes(file);
-    if (!replaceFileContents(path, bytes.data(), bytes.size())) {
-        error = "cannot write " + path;
+    if (reader.channels() < 1 || reader.channels() > 16 || reader.sampleRate() < 1000 || reader.sampleRate() > 768000) {
+        error = path + " has a channel count or a rate that cannot be measured";
         return false;
     }
+    if (static_cast<uint64_t>(reader.frames()) * static_cast<uint64_t>(reader.channels()) * sizeof(double) >
+        kMaxSampleFileBytes) {
+        error = path + " is too long to be measured at once (" + std::to_string(reader.frames()) + " frames)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::string& error) {
+    WavDoubleReader reader(path.c_str());
+    if (!openChecked(reader, path, error)) return false;
+    shape = {reader.sampleRate(), reader.channels(), reader.frames()};
     return true;
 }
 
 bool readSampleFile(const std::string& path, SampleFile& file, std::string& error) {
     file = SampleFile();
     WavDoubleReader reader(path.c_str());
-    if (!reader.ok()) {
-        error = path + ": " + reader.error();
-        return false;
-    }
-    if (reader.channels() > 16 || reader.sampleRate() < 1000 || reader.sampleRate() > 768000) {
-        error = path + " has a channel count or a rate that cannot be measured";
-        return false;
-    }
-    if (static_cast<uint64_t>(reader.frames()) * static_cast<uint64_t>(reader.channels()) * sizeof(double) >
-        kMaxSamplesBytes) {
-        error = path + " is too long to be measured at once";
-        return false;
-    }
+    if (!openChecked(reader, path, error)) return false;
     file.rateHz = reader.sampleRate();
+    file.bitsPerSample = reader.format().bitsPerSample;
     file.channels = reader.readAll();
+    file.nonFiniteSamples = reader.nonFiniteSamples();
     if (const std::vector<uint8_t>* sweep = reader.chunk(kSweepChunk); sweep && sweep->size() >= kSweepChunkSize) {
         file.hasSweep = true;
         const uint8_t* p = sweep->data();

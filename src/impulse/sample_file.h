@@ -25,19 +25,37 @@ struct SampleFile {
     std::vector<std::vector<double>> channels;  // all of one length
     bool hasSweep = false;
     SweepRecord sweep;
+    // As read: the width of the file's samples, and how many float samples
+    // were not finite (read as 0).
+    int bitsPerSample = 32;
+    int64_t nonFiniteSamples = 0;
 
     size_t frames() const { return channels.empty() ? 0 : channels.front().size(); }
 };
+
+// What a file's header says, without its samples: for a check of the memory
+// a file will take before it is read.
+struct SampleFileShape {
+    int rateHz = 0;
+    int channels = 0;
+    int64_t frames = 0;  // whole frames the file really holds
+};
+
+// The holder of a file's samples as doubles: refused beyond this.
+constexpr uint64_t kMaxSampleFileBytes = 3ull << 30;
+
+// Reads `path`'s header; false with `error` set as readSampleFile.
+bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::string& error);
 
 // Reads `path`; false with `error` set when it is missing, unreadable, not a
 // WAV file, compressed, of a width or a size this reader does not take.
 bool readSampleFile(const std::string& path, SampleFile& file, std::string& error);
 
-// Writes `file` as 32-bit float, through a temporary file that takes the name
-// only when complete; false with `error` set when it cannot.
-bool writeFloatWav(const std::string& path, const SampleFile& file, std::string& error);
-
-// The bytes writeFloatWav writes.
+// `file` as a 32-bit float WAV file; empty with `error` set when it has no
+// samples or would pass the format's 4 GiB limit. Written by the commands'
+// output sets, never in place of a file directly.
+std::vector<uint8_t> floatWavBytes(const SampleFile& file, std::string& error);
+// The same for a file known to fit.
 std::vector<uint8_t> floatWavBytes(const SampleFile& file);
 
 }  // namespace zelvaro

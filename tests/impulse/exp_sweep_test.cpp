@@ -102,11 +102,25 @@ TEST(ExpSweep, RefusesRequestsItCannotSweep) {
         {Request(20, 20000, 10, 48000, -1), false},
         {Request(20, 20000, 10, 48000, 0, 0.5), false},
         {Request(NAN, 20000, 10, 48000), false},
+        // The flat band: from·√2 must lie below to/2^(1/6).
+        {Request(1000, 1500, 10, 48000), false},
+        {Request(19999, 20000, 10, 48000), false},
+        {Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 1.001, 1, 48000), true},
+        {Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 0.999, 1, 48000), false},
+        // The length limits: one cycle of 0.001 Hz makes a 4.7-hour sweep;
+        // ten minutes at the lowest rate fit, an hour at 192 kHz does not.
+        {Request(0.001, 20000, 10, 48000), false},
+        {Request(20, 3000, kMaxSweepSeconds, 8000), true},
+        {Request(20, 3000, kMaxSweepSeconds + 1, 8000), false},
+        {Request(20, 20000, 3600, 192000), false},
+        {Request(20, 20000, static_cast<double>(kMaxSweepFrames) / 48000 + 1, 48000), false},
+        {Request(20, 20000, static_cast<double>(kMaxSweepFrames) / 48000 - 1, 48000), true},
     };
     for (const Case& c : cases) {
-        const char* why = nullptr;
-        EXPECT_EQ(validSweepRequest(c.request, &why), c.valid) << c.request.fromHz << " " << c.request.toHz;
-        EXPECT_EQ(why == nullptr, c.valid);
+        std::string why;
+        EXPECT_EQ(validSweepRequest(c.request, &why), c.valid)
+            << c.request.fromHz << " " << c.request.toHz << " " << c.request.seconds << ": " << why;
+        EXPECT_EQ(why.empty(), c.valid);
     }
 }
 

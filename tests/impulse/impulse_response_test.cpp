@@ -8,6 +8,7 @@
 
 #include "impulse/fft.h"
 #include "impulse/frequency_response.h"
+#include "impulse/impulse_measurement.h"
 #include "impulse/sweep_requests.h"
 
 namespace zelvaro {
@@ -87,6 +88,110 @@ TEST(ImpulseResponse, SecondHarmonicAtItsOffsetAndLevel) {
     EXPECT_NEAR(relative, -46.02, 0.5);
     // Nothing of the third order was put in.
     EXPECT_LT(bandLevelDb(ir.harmonics[1], r.rateHz, 3 * low, high) - bandLevelDb(ir.linear, r.rateHz, low, high), -80.0);
+}
+
+}  // namespace
+}  // namespace zelvaro
+
+namespace zelvaro {
+namespace {
+
+// The block convolution gives the whole convolution's responses, whatever
+// the recording's length (odd, prime, shorter than one block, many blocks).
+TEST(SweepDeconvolver, BlocksGiveTheWholeConvolutionsResponses) {
+    const ExpSweep sweep(Request(50, 15000, 0.3, 44100, 5));
+    const std::vector<double> x = sweep.samples();
+    const SweepDeconvolver deconvolver(sweep);
+    for (size_t tail : {size_t{0}, size_t{1}, size_t{4410}, size_t{100003}, size_t{400001}}) {
+        std::vector<double> recorded(123, 0.0);
+        recorded.insert(recorded.end(), x.begin(), x.end());
+        recorded.resize(recorded.size() + tail, 0.0);
+        for (size_t n = 0; n < recorded.size(); ++n) recorded[n] += 1e-4 * std::sin(0.37 * static_cast<double>(n));
+        const ImpulseResponses whole = cutResponses(deconvolve(recorded, sweep.inverse()), sweep, 3);
+        const ImpulseResponses blocks = deconvolver.responses(recorded, 3);
+        ASSERT_EQ(blocks.linear.size(), whole.linear.size()) << "tail " << tail;
+        EXPECT_EQ(blocks.delayFrames, 123) << "tail " << tail;
+        EXPECT_EQ(blocks.zeroFrame, whole.zeroFrame);
+        double furthest = 0.0;
+        for (size_t n = 0; n < whole.linear.size(); ++n)
+            furthest = std::max(furthest, std::fabs(blocks.linear[n] - whole.linear[n]));
+        for (size_t h = 0; h < whole.harmonics.size(); ++h)
+            for (size_t n = 0; n < whole.harmonics[h].size(); ++n)
+                furthest = std::max(furthest, std::fabs(blocks.harmonics[h][n] - whole.harmonics[h][n]));
+        EXPECT_LT(furthest, 1e-9) << "tail " << tail;
+        EXPECT_FALSE(blocks.strongestOutsideCut) << "tail " << tail;
+    }
+}
+
+// The response kept after time zero stops at the sweep's length or
+// kResponseSecondsAfterZero, and a sweep recorded later than that is found
+// outside the cut.
+TEST(SweepDeconvolver, ALateSweepLiesOutsideTheCut) {
+    const ExpSweep sweep(Request(50, 15000, 0.3, 32000, 5));
+    const std::vector<double> x = sweep.samples();
+    const int64_t keptAfter = static_cast<int64_t>(kResponseSecondsAfterZero * sweep.rateHz());
+    for (int64_t late : {keptAfter - 1000, keptAfter + 1000}) {
+        std::vector<double> recorded(static_cast<size_t>(late), 0.0);
+        recorded.insert(recorded.end(), x.begin(), x.end());
+        recorded.resize(recorded.size() + 1000, 0.0);
+        const ImpulseResponses ir = SweepDeconvolver(sweep).responses(recorded, 1);
+        EXPECT_EQ(static_cast<int64_t>(ir.linear.size()) - ir.zeroFrame, keptAfter) << late;
+        EXPECT_EQ(ir.strongestFromZeroFrames, late);
+        EXPECT_EQ(ir.strongestOutsideCut, late >= keptAfter) << late;
+    }
+}
+
+// What the help promises: half an hour of 48 kHz stereo is deconvolved
+// within the memory limit with a sweep of up to a minute (measured: 1.45 GB
+// at most resident with a 10 s sweep); an hour is refused before it is read.
+TEST(SweepDeconvolver, MemoryBoundTakesHalfAnHourOfStereo) {
+    const uint64_t halfHour = 30 * 60 * 48000, hour = 2 * halfHour;
+    struct Case {
+        double sweepSeconds;
+        uint64_t frames;
+        bool fits;
+    } cases[] = {{10, halfHour, true}, {60, halfHour, true}, {10, hour, false}, {170, halfHour, false}};
+    for (const Case& c : cases) {
+        const ExpSweep sweep(Request(20, 20000, c.sweepSeconds, 48000));
+        const uint64_t bytes = SweepDeconvolver::bytesNeeded(sweep, c.frames, 2, 1);
+        EXPECT_EQ(bytes <= kMaxDeconvolutionBytes, c.fits) << c.sweepSeconds << " s, " << c.frames << ": " << bytes;
+        EXPECT_GE(bytes, 16 * c.frames) << "the recording itself, as doubles";
+    }
+}
+
+TEST(RecordingCheck, FindsWhatCannotBeMeasured) {
+    const ExpSweep sweep(Request(50, 15000, 0.1, 32000));
+    const std::vector<double> x = sweep.samples();
+    const double fullScale16 = fullScaleOf(16);
+    std::vector<double> clipped = x;
+    for (size_t n = 100; n < 100 + kClippedRunFrames; ++n) clipped[n] = fullScale16;
+    std::vector<double> almost = x;
+    for (size_t n = 100; n + 1 < 100 + kClippedRunFrames; ++n) almost[n] = -1.0;
+    struct Case {
+        const char* name;
+        std::vector<std::vector<double>> channels;
+        int64_t nonFinite;
+        bool empty, allSilent, shorter;
+        int64_t clipped;
+    } cases[] = {
+        {"the sweep", {x}, 0, false, false, false, 0},
+        {"no channels", {}, 0, true, true, true, 0},
+        {"no frames", {{}}, 0, true, true, true, 0},
+        {"silence", {std::vector<double>(x.size(), 0.0)}, 0, false, true, false, 0},
+        {"below -120 dBFS", {std::vector<double>(x.size(), 0.9e-6)}, 0, false, true, false, 0},
+        {"a NaN read as 0", {x}, 1, false, false, false, 0},
+        {"a run at full scale", {clipped}, 0, false, false, false, kClippedRunFrames},
+        {"a run one short", {almost}, 0, false, false, false, 0},
+        {"half the sweep", {std::vector<double>(x.begin(), x.begin() + x.size() / 2)}, 0, false, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        const RecordingCheck check = checkRecording(c.channels, c.nonFinite, fullScale16, sweep);
+        EXPECT_EQ(check.empty, c.empty) << c.name;
+        EXPECT_EQ(check.allSilent, c.allSilent) << c.name;
+        EXPECT_EQ(check.shorterThanSweep, c.shorter) << c.name;
+        EXPECT_EQ(check.nonFiniteSamples, c.nonFinite) << c.name;
+        EXPECT_EQ(check.clippedSamples.empty() ? 0 : check.clippedSamples[0], c.clipped) << c.name;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+#include "impulse/impulse_measurement.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zelvaro {
+
+double fullScaleOf(int bitsPerSample) {
+    const int bits = std::clamp(bitsPerSample, 8, 64);
+    return 1.0 - std::ldexp(1.0, -(bits - 1));
+}
+
+RecordingCheck checkRecording(const std::vector<std::vector<double>>& channels, int64_t nonFiniteSamples,
+                              double fullScale, const ExpSweep& sweep) {
+    RecordingCheck check;
+    check.frames = channels.empty() ? 0 : static_cast<int64_t>(channels.front().size());
+    check.empty = check.frames == 0;
+    check.nonFiniteSamples = nonFiniteSamples;
+    check.shorterThanSweep = check.frames < sweep.frames();
+    const double silent = std::pow(10.0, kSilentPeakDbfs / 20.0);
+    check.allSilent = true;
+    for (const std::vector<double>& channel : channels) {
+        double peak = 0.0;
+        int64_t clipped = 0, run = 0;
+        for (double v : channel) {
+            const double magnitude = std::fabs(v);
+            peak = std::max(peak, magnitude);
+            if (magnitude >= fullScale) {
+                ++run;
+                if (run == kClippedRunFrames) clipped += run;
+                else if (run > kClippedRunFrames) ++clipped;
+            } else {
+                run = 0;
+            }
+        }
+        check.silentChannels.push_back(!(peak >= silent));
+        check.allSilent = check.allSilent && check.silentChannels.back();
+        check.clippedSamples.push_back(clipped);
+    }
+    return check;
+}
+
+ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::vector<double>& recorded,
+                              const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames) {
+    ChannelImpulse out;
+    out.responses = deconvolver.responses(recorded, highestOrder);
+    const ImpulseResponses& ir = out.responses;
+    const int rate = sweep.rateHz();
+    out.delayFrames = static_cast<double>(ir.delayFrames) - playbackOffsetFrames;
+    const size_t peakAt = static_cast<size_t>(ir.zeroFrame + ir.delayFrames);
+    const double peak = peakAt < ir.linear.size() ? std::fabs(ir.linear[peakAt]) : 0.0;
+    out.peakDb = 20.0 * std::log10(peak + 1e-300);
+    const double low = sweep.flatLowHz(), high = sweep.flatHighHz();
+    const double fundamental = bandLevelDb(ir.linear, rate, low, high);
+    for (size_t h = 0; h < ir.harmonics.size(); ++h) {
+        const int order = static_cast<int>(h) + 2;
+        // A harmonic of order k can only show where k times the swept
+        // frequency is still within the sweep.
+        if (order * low < high)
+            out.harmonics.push_back({order, bandLevelDb(ir.harmonics[h], rate, order * low, high) - fundamental});
+    }
+    out.response = frequencyResponse(ir.linear, static_cast<int>(ir.zeroFrame + ir.delayFrames), rate, sweep.fromHz(),
+                                     sweep.toHz());
+    return out;
+}
+
+}  // namespace zelvaro

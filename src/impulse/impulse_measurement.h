@@ -1,0 +1,62 @@
+// The figures of an impulse-response measurement: what a recording of a
+// sweep is (empty, silent, clipped, too short) and, for each channel, its
+// responses with the delay, the peak and the harmonics' levels read from
+// them. Maths only; the commands print the result.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "impulse/exp_sweep.h"
+#include "impulse/frequency_response.h"
+#include "impulse/impulse_response.h"
+
+namespace zelvaro {
+
+// A channel whose largest sample is below this is silent: nothing of the
+// sweep came through (a 16-bit file's smallest step is -90 dBFS).
+constexpr double kSilentPeakDbfs = -120.0;
+// This many consecutive samples at the recording's full scale (or past it)
+// count as clipping: a clean sweep at 0 dBFS touches full scale for a sample
+// or two at its lowest frequencies, a clipped one for runs.
+constexpr int kClippedRunFrames = 3;
+
+// The largest positive value a file of `bitsPerSample` holds, read at full
+// scale 1.0 (32767/32768 for 16 bits; float is taken as 32 or 64 bits).
+double fullScaleOf(int bitsPerSample);
+
+struct RecordingCheck {
+    int64_t frames = 0;
+    bool empty = false;               // no frames, or no channels
+    int64_t nonFiniteSamples = 0;     // NaN or infinite, as the reader found them
+    std::vector<bool> silentChannels;  // peak below kSilentPeakDbfs
+    bool allSilent = false;
+    std::vector<int64_t> clippedSamples;  // per channel, in runs of kClippedRunFrames or more
+    bool shorterThanSweep = false;
+};
+
+// What can be told of a recording before it is deconvolved. `fullScale` is
+// fullScaleOf the file's width.
+RecordingCheck checkRecording(const std::vector<std::vector<double>>& channels, int64_t nonFiniteSamples,
+                              double fullScale, const ExpSweep& sweep);
+
+struct HarmonicLevel {
+    int order = 2;
+    double relativeDb = 0.0;  // the harmonic's level in the flat band, relative to the fundamental's
+};
+
+struct ChannelImpulse {
+    ImpulseResponses responses;
+    double delayFrames = 0.0;  // with the playback offset taken off
+    double peakDb = 0.0;       // the response's largest sample; 0 dB: a unit impulse
+    // Only the orders whose band (order·√2·from to to/2^(1/6)) is not empty.
+    std::vector<HarmonicLevel> harmonics;
+    std::vector<ResponsePoint> response;
+};
+
+// One channel's responses and figures. `playbackOffsetFrames` is how much
+// later the sweep started than the recording, taken off the delay.
+ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::vector<double>& recorded,
+                              const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames);
+
+}  // namespace zelvaro
