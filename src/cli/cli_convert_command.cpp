@@ -60,22 +60,29 @@ int runConvert(const std::vector<std::string>& args) {
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
-    if (quality.pure) {
+    if (needsPurePath(quality, format)) {
         auto reader = std::make_shared<WavDoubleReader>(inPath.c_str());
-        if (!reader->ok()) {
+        if (reader->ok()) {
+            usePurePath(format, quality);
+            const int32_t rate = format.sampleRate;
+            const uint8_t channels = format.channels;
+            const int64_t frames = reader->frames() * rate / reader->sampleRate();
+            // A float file holds any level: convert writes its samples as they are.
+            const bool limit = format.wide->encoding != SampleEncoding::kFloat32;
+            return renderToWavFile(pureFiller(
+                                       [inPath, rate, channels] {
+                                           return createPureWavSource(
+                                               std::make_shared<WavDoubleReader>(inPath.c_str()), rate, channels);
+                                       },
+                                       frames, quality.peakDbfs, limit),
+                                   outPath, format);
+        }
+        if (quality.pure) {
             printError("--pure cannot read " + inPath + ": " + reader->error());
             return kExitFailed;
         }
-        const int32_t rate = format.sampleRate;
-        const uint8_t channels = format.channels;
-        const int64_t frames = reader->frames() * rate / reader->sampleRate();
-        return renderToWavFile(pureFiller(
-                                   [inPath, rate, channels] {
-                                       return createPureWavSource(std::make_shared<WavDoubleReader>(inPath.c_str()),
-                                                                  rate, channels);
-                                   },
-                                   frames, quality.peakDbfs),
-                               outPath, format);
+        // A compressed file reaches the chain through its codec at 16 bits,
+        // which the chain holds whole.
     }
     if (quality.peakDbfs) {
         return renderToWavFile(

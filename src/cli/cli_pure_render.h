@@ -16,7 +16,8 @@ namespace zelvaro::cli {
 
 // Fills a WideWavSink with `frames` frames from the pure sources that
 // `makeSource` builds (see RenderPureToSink).
-SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs);
+SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
+                      bool limit = true);
 
 // The same two passes over the program's own chain (SoundSources that
 // `makeSource` builds, rendered by the chain's render loop).
