@@ -61,7 +61,17 @@ PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
         }
         kernel_[static_cast<size_t>(i + 1)] = h;
     }
-    taps_.resize(static_cast<size_t>(2 * halfWidth_));
+    const int width = 2 * halfWidth_;
+    if (meet <= kMaxPhases) {
+        // Every phase is a row: laid out tap by tap, a frame reads its row in order.
+        rows_.resize(static_cast<size_t>(phases_) * width);
+        for (int row = 0; row < phases_; ++row)
+            for (int t = 0; t < width; ++t)
+                rows_[static_cast<size_t>(row) * width + t] = point(static_cast<int64_t>(width - 1 - t) * phases_ + row);
+        kernel_ = {};
+    } else {
+        taps_.resize(static_cast<size_t>(width));
+    }
     // Input before the first frame is silence.
     bufferStart_ = -halfWidth_;
     input_.assign(static_cast<size_t>(halfWidth_) * channels, 0.0);
@@ -92,13 +102,12 @@ void PureRateConverter::read(double* out, int frames) {
         }
         // Tap t (input frame first + t) sits at x = (halfWidth_ - 1 - t) + fraction,
         // table point (width - 1 - t) * phases_ + row. Where the rates meet at
-        // no more phases than the table has, the row is exact.
+        // no more phases than the table has, the row is exact (u is 0).
         const int64_t rowNumerator = (numerator % outRate_) * phases_;
         const int64_t row = rowNumerator / outRate_;
         const double u = static_cast<double>(rowNumerator % outRate_) / outRate_;
-        if (u == 0.0) {
-            for (int t = 0; t < width; ++t) taps_[t] = point(static_cast<int64_t>(width - 1 - t) * phases_ + row);
-        } else {
+        const double* taps = rows_.data() + static_cast<size_t>(row) * width;
+        if (rows_.empty()) {
             // Lagrange through the points before, at and two after.
             const double before = -u * (u - 1) * (u - 2) / 6;
             const double at0 = (u + 1) * (u - 1) * (u - 2) / 2;
@@ -108,12 +117,13 @@ void PureRateConverter::read(double* out, int frames) {
                 const int64_t at = static_cast<int64_t>(width - 1 - t) * phases_ + row;
                 taps_[t] = before * point(at - 1) + at0 * point(at) + at1 * point(at + 1) + at2 * point(at + 2);
             }
+            taps = taps_.data();
         }
         const double* frame = input_.data() + (first - bufferStart_) * channels;
         for (int c = 0; c < channels; ++c) {
             double sum = 0;
             const double* x = frame + c;
-            for (int t = 0; t < width; ++t) sum += taps_[t] * x[static_cast<size_t>(t) * channels];
+            for (int t = 0; t < width; ++t) sum += taps[t] * x[static_cast<size_t>(t) * channels];
             out[static_cast<size_t>(f) * channels + c] = sum;
         }
     }
