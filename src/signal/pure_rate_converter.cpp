@@ -45,31 +45,29 @@ PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
     const int64_t meet = outRate_ / std::gcd(inRate_, outRate_);
     phases_ = static_cast<int>(std::min<int64_t>(meet, kMaxPhases));
 
-    // Points from -1 to 2 * halfWidth_ * phases_ + 2: the interpolation
-    // reads one before and two after the row it starts from.
-    const int64_t last = 2 * static_cast<int64_t>(halfWidth_) * phases_ + 2;
-    kernel_.resize(static_cast<size_t>(last + 2));
     const double i0Beta = besselI0(beta);
-    for (int64_t i = -1; i <= last; ++i) {
+    // The kernel at table point i, x = i / phases_ - halfWidth_.
+    const auto at = [&](int64_t i) {
         const double x = static_cast<double>(i) / phases_ - halfWidth_;
         const double r = x / halfWidth_;
-        double h = 0.0;
-        if (std::fabs(r) < 1.0) {
-            const double arg = 2.0 * kPi * cutoff * x;
-            const double sinc = x == 0.0 ? 1.0 : std::sin(arg) / arg;
-            h = 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
-        }
-        kernel_[static_cast<size_t>(i + 1)] = h;
-    }
+        if (std::fabs(r) >= 1.0) return 0.0;
+        const double arg = 2.0 * kPi * cutoff * x;
+        const double sinc = x == 0.0 ? 1.0 : std::sin(arg) / arg;
+        return 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+    };
     const int width = 2 * halfWidth_;
     if (meet <= kMaxPhases) {
         // Every phase is a row: laid out tap by tap, a frame reads its row in order.
         rows_.resize(static_cast<size_t>(phases_) * width);
         for (int row = 0; row < phases_; ++row)
             for (int t = 0; t < width; ++t)
-                rows_[static_cast<size_t>(row) * width + t] = point(static_cast<int64_t>(width - 1 - t) * phases_ + row);
-        kernel_ = {};
+                rows_[static_cast<size_t>(row) * width + t] = at(static_cast<int64_t>(width - 1 - t) * phases_ + row);
     } else {
+        // Points from -1 to width * phases_ + 2: the interpolation reads one
+        // before and two after the point it starts from.
+        const int64_t last = static_cast<int64_t>(width) * phases_ + 2;
+        kernel_.resize(static_cast<size_t>(last + 2));
+        for (int64_t i = -1; i <= last; ++i) kernel_[static_cast<size_t>(i + 1)] = at(i);
         taps_.resize(static_cast<size_t>(width));
     }
     // Input before the first frame is silence.
