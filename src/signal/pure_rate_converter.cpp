@@ -40,12 +40,19 @@ PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
     const double cutoff = (passEdge + nyquist) / 2;
     const double transition = nyquist - passEdge;
     const double taps = (kDesignStopBandDb - 8.0) / (2.285 * 2.0 * kPi * transition);
-    halfWidth_ = static_cast<int>(std::ceil(taps / 2.0));
+    const bool held = std::ceil(taps / 2.0) > kMaxHalfWidth;
+    halfWidth_ = held ? kMaxHalfWidth : static_cast<int>(std::ceil(taps / 2.0));
     const double beta = 0.1102 * (kDesignStopBandDb - 8.7);
+    const int width = 2 * halfWidth_;
     const int64_t meet = outRate_ / std::gcd(inRate_, outRate_);
-    phases_ = static_cast<int>(std::min<int64_t>(meet, kMaxPhases));
+    // A long kernel is smooth between input frames in proportion: it needs
+    // fewer phases for the same interpolation error.
+    const int64_t exactPoints = static_cast<int64_t>(width) * meet;
+    const bool exact = meet <= kMaxPhases && exactPoints <= kMaxTablePoints;
+    phases_ = exact ? static_cast<int>(meet)
+                    : static_cast<int>(std::clamp<int64_t>(kMaxTablePoints / width, 1, kMaxPhases));
 
-    const double i0Beta = besselI0(beta);
+    double scale = 1.0 / besselI0(beta);
     // The kernel at table point i, x = i / phases_ - halfWidth_.
     const auto at = [&](int64_t i) {
         const double x = static_cast<double>(i) / phases_ - halfWidth_;
@@ -53,10 +60,16 @@ PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
         if (std::fabs(r) >= 1.0) return 0.0;
         const double arg = 2.0 * kPi * cutoff * x;
         const double sinc = x == 0.0 ? 1.0 : std::sin(arg) / arg;
-        return 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+        return 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - r * r)) * scale;
     };
-    const int width = 2 * halfWidth_;
-    if (meet <= kMaxPhases) {
+    // A kernel held shorter than the sinc's main lobe would pass only part
+    // of a constant level: its taps are scaled to add up to 1.
+    if (held) {
+        double sum = 0;
+        for (int t = 0; t < 2 * halfWidth_; ++t) sum += at(static_cast<int64_t>(t) * phases_);
+        scale /= sum;
+    }
+    if (exact) {
         // Every phase is a row: laid out tap by tap, a frame reads its row in order.
         rows_.resize(static_cast<size_t>(phases_) * width);
         for (int row = 0; row < phases_; ++row)

@@ -3,9 +3,9 @@
 // Nyquist frequency (20 kHz at 44.1 kHz) and at least 140 dB down from that
 // Nyquist frequency on, so that nothing folds back at all. The kernel is
 // tabulated at every phase the two rates meet at; where they meet at more
-// than kMaxPhases, between the table's phases by cubic interpolation, which
-// stays below the stop band's floor (the rest of a tone
-// measures about -160 dB).
+// than kMaxPhases (or the table would be too large), between the table's
+// phases by cubic interpolation, which stays below the stop band's floor
+// (the rest of a tone measures about -160 dB).
 //
 // What that costs: the kernel spans 226 input frames from 48 kHz to 44.1 kHz
 // and 208 from 44.1 kHz to 48 kHz (206 and 190 for the 130 dB design passing
@@ -35,8 +35,14 @@ public:
     static constexpr double kPassFraction = 0.9075;
     static constexpr double kPassRippleDb = 0.01;
     static constexpr double kStopBandDb = 140.0;
-    // Table rows per input frame at most.
+    // Table rows per input frame at most, and the table's size at most.
     static constexpr int kMaxPhases = 1024;
+    static constexpr int64_t kMaxTablePoints = int64_t{1} << 22;
+    // The kernel's reach on either side, in input frames, at most: the aim
+    // holds down to 1/157 of the input rate (192 kHz to 1,220 Hz); below it
+    // the kernel stays this long and part of what lies above the lower
+    // Nyquist frequency folds back, as the output can hardly hold a tone.
+    static constexpr int kMaxHalfWidth = 16384;
 
     PureRateConverter(PureSourcePtr upstream, int32_t targetRate);
 

@@ -86,6 +86,8 @@ TEST(PureRateConverter, MeetsItsAimInThePassAndStopBands) {
         {22050, 44100, 10800, kTransition}, {44100, 44101, 1000, kPass},    {44100, 44101, 20000, kPass},
         {44100, 44101, 21500, kTransition}, {48000, 44101, 19999.5, kPass}, {48000, 44101, 22100, kStop},
         {48000, 44101, 23999, kStop},
+        // A kernel too long for a table of every phase it meets at.
+        {192000, 9001, 4000, kPass},      {192000, 9001, 4600, kStop},      {192000, 9001, 60000, kStop},
         // 48 kHz output.
         {44100, 48000, 20, kPass},        {44100, 48000, 1000, kPass},      {44100, 48000, 20000, kPass},
         {44100, 48000, 21000, kTransition}, {44100, 48000, 22000, kTransition}, {96000, 48000, 1000, kPass},
