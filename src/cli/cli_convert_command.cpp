@@ -69,13 +69,19 @@ int runConvert(const std::vector<std::string>& args) {
             const int64_t frames = reader->frames() * rate / reader->sampleRate();
             // A float file holds any level: convert writes its samples as they are.
             const bool limit = format.wide->encoding != SampleEncoding::kFloat32;
-            return renderToWavFile(pureFiller(
-                                       [inPath, rate, channels] {
-                                           return createPureWavSource(
-                                               std::make_shared<WavDoubleReader>(inPath.c_str()), rate, channels);
-                                       },
-                                       frames, quality.peakDbfs, limit),
-                                   outPath, format);
+            // The reader of the last pass, which counts the samples it could not take.
+            auto lastReader = std::make_shared<std::shared_ptr<WavDoubleReader>>();
+            const int result = renderToWavFile(pureFiller(
+                                                   [inPath, rate, channels, lastReader] {
+                                                       *lastReader = std::make_shared<WavDoubleReader>(inPath.c_str());
+                                                       return createPureWavSource(*lastReader, rate, channels);
+                                                   },
+                                                   frames, quality.peakDbfs, limit),
+                                               outPath, format);
+            if (*lastReader && (*lastReader)->nonFiniteSamples() > 0)
+                printError("warning: " + std::to_string((*lastReader)->nonFiniteSamples()) + " samples of " + inPath +
+                           " are not finite (NaN or infinite) and were written as silence");
+            return result;
         }
         if (quality.pure) {
             printError("--pure cannot read " + inPath + ": " + reader->error());

@@ -3,7 +3,8 @@
 as wide or wider, PCM and float into float, 16 into 16 bits with --pure,
 the extremes of each width included; --peak is a plain gain, so a float
 file hotter than full scale comes out at the level asked for without
-clipping; and 24-bit or float output from render and convert has more than
+clipping; NaN and infinite samples become silence, with a warning; and
+24-bit or float output from render and convert has more than
 the fixed-point chain's 20 bits, and says it was made in double precision.
 
 usage: lossless_convert_test.py [EMULATOR] PATH/TO/zelvaro-render"""
@@ -193,6 +194,14 @@ def main():
             level = 20 * math.log10(max(abs(v) for v in values) / scale)
             expect(abs(level + 6) < 0.001, '--peak -6 %s: the peak is at %.4f dBFS' % (options, level))
     checks.case('--peak scales a float file hotter than full scale without clipping', peak_is_a_gain_before_any_limit)
+
+    def non_finite_samples_are_silence_and_said():
+        write_wav('nan.wav', FLOAT, 1, 44100, 32, [float('nan'), float('inf'), -float('inf'), 0.5] * 50)
+        r = run('convert', 'nan.wav', 'out.wav', '--float')
+        expect(r.returncode == 0, r.stderr)
+        expect(read_wav('out.wav')[4] == [0.0, 0.0, 0.0, 0.5] * 50, 'the finite samples are not kept, or the rest not silent')
+        expect('150 samples of nan.wav are not finite' in r.stderr, 'no warning: ' + r.stderr)
+    checks.case('NaN and infinite samples are written as silence, with a warning', non_finite_samples_are_silence_and_said)
 
     def wide_output_is_made_in_double_precision():
         # The fixed-point chain's samples are multiples of 16 at 24 bits.
