@@ -42,7 +42,7 @@ struct Response {
 Response measure(int32_t from, int32_t to, double hz) {
     PureRateConverter converter(std::make_unique<SineSource>(hz, from), to);
     const int skip = static_cast<int>(static_cast<int64_t>(converter.halfWidth()) * to / from) + 16;
-    constexpr int kFrames = 16384;
+    constexpr int kFrames = 8192;
     std::vector<double> y(static_cast<size_t>(skip + kFrames));
     converter.read(y.data(), static_cast<int>(y.size()));
     y.erase(y.begin(), y.begin() + skip);
