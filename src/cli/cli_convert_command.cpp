@@ -60,22 +60,35 @@ int runConvert(const std::vector<std::string>& args) {
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
-    if (quality.pure) {
+    if (needsPurePath(quality, format)) {
         auto reader = std::make_shared<WavDoubleReader>(inPath.c_str());
-        if (!reader->ok()) {
+        if (reader->ok()) {
+            usePurePath(format, quality);
+            const int32_t rate = format.sampleRate;
+            const uint8_t channels = format.channels;
+            const int64_t frames = reader->frames() * rate / reader->sampleRate();
+            // A float file holds any level: convert writes its samples as they are.
+            const bool limit = format.wide->encoding != SampleEncoding::kFloat32;
+            // The reader of the last pass, which counts the samples it could not take.
+            auto lastReader = std::make_shared<std::shared_ptr<WavDoubleReader>>();
+            const int result = renderToWavFile(pureFiller(
+                                                   [inPath, rate, channels, lastReader] {
+                                                       *lastReader = std::make_shared<WavDoubleReader>(inPath.c_str());
+                                                       return createPureWavSource(*lastReader, rate, channels);
+                                                   },
+                                                   frames, quality.peakDbfs, limit),
+                                               outPath, format);
+            if (*lastReader && (*lastReader)->nonFiniteSamples() > 0)
+                printError("warning: " + std::to_string((*lastReader)->nonFiniteSamples()) + " samples of " + inPath +
+                           " are not finite (NaN or infinite) and were written as silence");
+            return result;
+        }
+        if (quality.pure) {
             printError("--pure cannot read " + inPath + ": " + reader->error());
             return kExitFailed;
         }
-        const int32_t rate = format.sampleRate;
-        const uint8_t channels = format.channels;
-        const int64_t frames = reader->frames() * rate / reader->sampleRate();
-        return renderToWavFile(pureFiller(
-                                   [inPath, rate, channels] {
-                                       return createPureWavSource(std::make_shared<WavDoubleReader>(inPath.c_str()),
-                                                                  rate, channels);
-                                   },
-                                   frames, quality.peakDbfs),
-                               outPath, format);
+        // A compressed file reaches the chain through its codec at 16 bits,
+        // which the chain holds whole.
     }
     if (quality.peakDbfs) {
         return renderToWavFile(

@@ -11,7 +11,6 @@ namespace zelvaro::cli {
 
 namespace {
 
-
 // Takes the chain's blocks and keeps only their largest magnitude.
 class PeakMeterSink final : public SoundSink {
 public:
@@ -26,9 +25,10 @@ public:
 
 }  // namespace
 
-SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs) {
-    return [makeSource, frames, peakDbfs](RenderProgress& progress, RenderJob& job) {
-        return RenderPureToSink(progress, job, makeSource, frames, peakDbfs);
+SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
+                      bool limit) {
+    return [makeSource, frames, peakDbfs, limit](RenderProgress& progress, RenderJob& job) {
+        return RenderPureToSink(progress, job, makeSource, frames, peakDbfs, limit);
     };
 }
 

@@ -28,6 +28,16 @@ bool parseDither(const std::string& text, uint64_t& seed) {
     return true;
 }
 
+WideWavFormat wideFormatFor(const OutputFormat& format, const QualityOptions& options) {
+    WideWavFormat wide;
+    wide.encoding = format.bitsPerSample == 16   ? SampleEncoding::kPcm16
+                    : format.bitsPerSample == 24 ? SampleEncoding::kPcm24
+                    : options.floatSamples       ? SampleEncoding::kFloat32
+                                                 : SampleEncoding::kPcm32;
+    wide.ditherSeed = options.ditherSeed;
+    return wide;
+}
+
 }  // namespace
 
 std::vector<OptionSpec> qualityOptionSpecs(bool withPure) {
@@ -67,20 +77,26 @@ int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityO
     if (options.ditherSeed && format.bitsPerSample == 32)
         return refuse("--dither is for 16- and 24-bit files");
 
-    WideWavFormat wideFormat;
-    wideFormat.encoding = format.bitsPerSample == 16   ? SampleEncoding::kPcm16
-                          : format.bitsPerSample == 24 ? SampleEncoding::kPcm24
-                          : options.floatSamples       ? SampleEncoding::kFloat32
-                                                       : SampleEncoding::kPcm32;
-    wideFormat.ditherSeed = options.ditherSeed;
-    format.wide = wideFormat;
+    format.wide = wideFormatFor(format, options);
     return 0;
+}
+
+bool needsPurePath(const QualityOptions& options, const OutputFormat& format) {
+    if (options.pure || options.peakDbfs) return true;
+    return format.wide &&
+           (format.wide->encoding == SampleEncoding::kPcm24 || format.wide->encoding == SampleEncoding::kFloat32);
+}
+
+void usePurePath(OutputFormat& format, const QualityOptions& options) {
+    if (!format.wide) format.wide = wideFormatFor(format, options);
+    format.wide->doublePrecision = true;
 }
 
 std::string describeEncoding(const WideWavFormat& format) {
     std::string text = format.encoding == SampleEncoding::kFloat32 ? "32-bit float"
                        : std::to_string(encodingBytes(format.encoding) * 8) + "-bit";
     if (format.ditherSeed) text += ", TPDF dither";
+    if (format.doublePrecision) text += ", double precision";
     return text;
 }
 

@@ -27,7 +27,18 @@ std::vector<OptionSpec> qualityOptionSpecs(bool withPure);
 // with a message: the result is then kExitRefused, else 0.
 int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityOptions& options);
 
-// "24-bit", "32-bit float", "16-bit, TPDF dither" for the closing line.
+// Whether the samples must be taken through the double-precision path: asked
+// for with --pure, or --peak (a plain gain, which the chain would apply only
+// after its own limiting and clipping), or an output finer than the chain's
+// 20 bits (24-bit or float).
+bool needsPurePath(const QualityOptions& options, const OutputFormat& format);
+
+// Marks `format` as written from the double-precision path, with the wide
+// writer at its own width when no option has set one.
+void usePurePath(OutputFormat& format, const QualityOptions& options);
+
+// "24-bit", "32-bit float", "16-bit, TPDF dither" for the closing line, with
+// ", double precision" for samples from the double-precision path.
 std::string describeEncoding(const WideWavFormat& format);
 
 }  // namespace zelvaro::cli

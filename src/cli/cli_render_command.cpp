@@ -85,23 +85,18 @@ int runRender(const std::vector<std::string>& args) {
     if (int refused = applyFormatOption(parsed, outPath, format)) return refused;
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
-    if (quality.pure || quality.peakDbfs) {
+    if (needsPurePath(quality, format)) {
+        usePurePath(format, quality);
         // Both passes of a level-setting render must make the same noise.
         const uint32_t noiseSeed = seed.value_or(static_cast<uint32_t>(std::time(nullptr)));
-        if (quality.pure) {
-            const int32_t rate = format.sampleRate;
-            const uint8_t channels = format.channels;
-            return renderToWavFile(
-                pureFiller([tone, rate, channels, noiseSeed] {
-                    return createPureRenderSource(tone, rate, channels, noiseSeed, pureRenderThreads());
-                },
-                           pureFrames(tone.durationMs, rate), quality.peakDbfs),
-                outPath, format);
-        }
-        return renderToWavFile(chainPeakFiller([tone, noiseSeed] { return createRenderSource(tone, noiseSeed); },
-                                               framesAtRate(toneFrames(tone.durationMs), source->sampleRate,
-                                                            format.sampleRate),
-                                               *quality.peakDbfs),
+        const int32_t rate = format.sampleRate;
+        const uint8_t channels = format.channels;
+        return renderToWavFile(pureFiller(
+                                   [tone, rate, channels, noiseSeed] {
+                                       return createPureRenderSource(tone, rate, channels, noiseSeed,
+                                                                     pureRenderThreads());
+                                   },
+                                   pureFrames(tone.durationMs, rate), quality.peakDbfs),
                                outPath, format);
     }
     return renderToWavFile(source, outPath, format,

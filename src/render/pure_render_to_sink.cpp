@@ -42,7 +42,8 @@ bool pull(PureSource& source, int64_t frames, RenderProgress& progress, double p
 }
 
 int render(RenderProgress& progress, RenderJob& job, WideWavSink& sink,
-           const std::function<PureSourcePtr()>& makeSource, int64_t frames, std::optional<double> peakDbfs) {
+           const std::function<PureSourcePtr()>& makeSource, int64_t frames, std::optional<double> peakDbfs,
+           bool limit) {
     const bool twoPasses = peakDbfs.has_value();
     if (twoPasses) {
         PureSourcePtr first = makeSource();
@@ -62,7 +63,10 @@ int render(RenderProgress& progress, RenderJob& job, WideWavSink& sink,
         return refuse(job, "cannot write " + std::to_string(source->channels) + " channels as " +
                                std::to_string(sink.channels));
     // Scaled to a peak of at most 0 dBFS, nothing is left to limit.
-    if (!twoPasses) source = std::make_unique<PureLimiter>(std::move(source), pureLimit(sink.format().encoding));
+    if (!twoPasses && limit) {
+        const PureLimits limits = pureLimits(sink.format().encoding);
+        source = std::make_unique<PureLimiter>(std::move(source), limits.positive, limits.negative);
+    }
     if (!pull(*source, frames, progress, twoPasses ? 0.5 : 0.0, 1.0, [&](const double* x, int n) {
             sink.writeDouble(x, n);
             return !sink.writeError();
@@ -78,16 +82,17 @@ double gainForPeak(double peak, double peakDbfs) {
     return peak > 0 ? std::pow(10.0, peakDbfs / 20.0) / peak : 1.0;
 }
 
-double pureLimit(SampleEncoding encoding) {
+PureLimits pureLimits(SampleEncoding encoding) {
     switch (encoding) {
-        case SampleEncoding::kPcm16: return 32767.0 / 32768.0;
-        case SampleEncoding::kPcm24: return 8388607.0 / 8388608.0;
-        default: return 1.0;
+        case SampleEncoding::kPcm16: return {32767.0 / 32768.0, 1.0};
+        case SampleEncoding::kPcm24: return {8388607.0 / 8388608.0, 1.0};
+        // 1.0 itself rounds to the top code, 2^-31 below it.
+        default: return {1.0, 1.0};
     }
 }
 
 int RenderPureToSink(RenderProgress& progress, RenderJob& job, const std::function<PureSourcePtr()>& makeSource,
-                     int64_t frames, std::optional<double> peakDbfs) {
+                     int64_t frames, std::optional<double> peakDbfs, bool limit) {
     progress.setText(0, job.caption);
     progress.setText(1, "Please wait...");
     progress.setProgress(0);
@@ -102,7 +107,7 @@ int RenderPureToSink(RenderProgress& progress, RenderJob& job, const std::functi
     // The sources and their blocks are allocated as they are made; a render
     // runs behind a window's messages, where no exception may pass.
     try {
-        return render(progress, job, *sink, makeSource, frames, peakDbfs);
+        return render(progress, job, *sink, makeSource, frames, peakDbfs, limit);
     } catch (const std::bad_alloc&) {
         return refuse(job, "there is not enough memory to render the sound");
     }

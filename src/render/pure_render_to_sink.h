@@ -13,9 +13,14 @@
 
 namespace zelvaro {
 
-// The largest sample magnitude at which a render in `encoding` is held
-// (the top code of a PCM width, 1.0 for float), at full scale 1.0.
-double pureLimit(SampleEncoding encoding);
+// The range a render in `encoding` is held within, at full scale 1.0: a PCM
+// width's top code above and its lowest code below (-1.0 exactly, so that
+// a file's most negative sample passes unchanged); +-1.0 for float.
+struct PureLimits {
+    double positive;
+    double negative;  // a magnitude
+};
+PureLimits pureLimits(SampleEncoding encoding);
 
 // The gain that puts a render whose largest sample is `peak` (full scale
 // 1.0) at `peakDbfs`; 1 for silence.
@@ -24,12 +29,13 @@ double gainForPeak(double peak, double peakDbfs);
 // Writes `frames` frames from the sources that `makeSource` builds into
 // job.sink, which must be a WideWavSink (job.source is not read). With
 // `peakDbfs`, a first source is read to find its peak and a second is
-// written scaled to that level; without it, one source is written through
-// the pure limiter. Refuses, before writing anything, an absent or failed
+// written scaled to that level (a plain gain: nothing is limited or
+// clipped before it); without it, one source is written through the pure
+// limiter, or as it is when `limit` is false (a float file holds any level). Refuses, before writing anything, an absent or failed
 // sink and a length the sink cannot hold; stops early on a write error or a
 // cancel, and refuses when memory runs out. Returns a RenderResult, with
 // job.failureReason for kRenderUnusable.
 int RenderPureToSink(RenderProgress& progress, RenderJob& job, const std::function<PureSourcePtr()>& makeSource,
-                     int64_t frames, std::optional<double> peakDbfs = std::nullopt);
+                     int64_t frames, std::optional<double> peakDbfs = std::nullopt, bool limit = true);
 
 }  // namespace zelvaro

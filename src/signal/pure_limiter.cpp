@@ -6,10 +6,11 @@
 
 namespace zelvaro {
 
-PureLimiter::PureLimiter(PureSourcePtr upstream, double limit)
+PureLimiter::PureLimiter(PureSourcePtr upstream, double limit, double negativeLimit)
     : PureSource(upstream->sampleRate, upstream->channels, upstream->lengthFrames),
       upstream_(std::move(upstream)),
       limit_(limit),
+      negativeLimit_(negativeLimit > 0 ? negativeLimit : limit),
       blockLength_(std::clamp(sampleRate / 35, 20, 8192)) {
     const size_t samples = static_cast<size_t>(blockLength_) * channels;
     current_.resize(samples);
@@ -24,9 +25,13 @@ PureLimiter::PureLimiter(PureSourcePtr upstream, double limit)
 }
 
 double PureLimiter::blockGain(const std::vector<double>& block) const {
-    double peak = 0;
-    for (double v : block) peak = std::max(peak, std::fabs(v));
-    return peak <= limit_ ? 1.0 : limit_ / peak;
+    // The gain of the sample furthest beyond its own side's limit.
+    double gain = 1.0;
+    for (double v : block) {
+        if (v > limit_) gain = std::min(gain, limit_ / v);
+        else if (v < -negativeLimit_) gain = std::min(gain, negativeLimit_ / -v);
+    }
+    return gain;
 }
 
 void PureLimiter::fill(std::vector<double>& block, double& gain) {

@@ -1,7 +1,9 @@
 // The peak limiter of the pure path: the program's limiter (one gain per
 // block of rate / 35 frames from the block's peak, three blocks of look-ahead,
 // a linear ramp from block to block that never rises above a block's own
-// gain) in double precision. Signals within the limit pass unchanged.
+// gain) in double precision. Signals within the limit pass unchanged. The
+// limits may differ by sign, as a PCM format's range does (-32768 to 32767):
+// a sample at a format's lowest code is within the limit and passes.
 #pragma once
 
 #include <vector>
@@ -12,7 +14,9 @@ namespace zelvaro {
 
 class PureLimiter final : public PureSource {
 public:
-    PureLimiter(PureSourcePtr upstream, double limit);
+    // Holds positive samples at or below `limit` and negative ones at or
+    // above -`negativeLimit` (by default the same magnitude).
+    PureLimiter(PureSourcePtr upstream, double limit, double negativeLimit = 0);
 
     void read(double* out, int frames) override;
 
@@ -23,6 +27,7 @@ private:
 
     PureSourcePtr upstream_;
     double limit_;
+    double negativeLimit_;
     int blockLength_;
     int blockPos_ = 0;
     std::vector<double> current_, next_, afterNext_;

@@ -19,6 +19,9 @@ struct WideWavFormat {
     SampleEncoding encoding = SampleEncoding::kPcm16;
     std::optional<uint64_t> ditherSeed;  // TPDF dither (16 and 24 bits) when set
     double gain = 1.0;                   // applied to every sample before it is stored
+    // The samples come from the double-precision path (for what the tools
+    // say they wrote; the writer itself does not read it).
+    bool doublePrecision = false;
 };
 
 class WideWavSink final : public WavFileSink {

@@ -67,12 +67,13 @@ def main():
             stat = subprocess.run(['sox', p('sf.wav'), '-n', 'stat'], capture_output=True, text=True).stderr
             peak = float([l for l in stat.splitlines() if l.startswith('Maximum amplitude')][0].split()[-1])
             check(abs(peak - 131070.8844 / 524288) < 1e-4, f'sox finds the float file at the program\'s level ({peak})')
-        # Without the new options the default bytes do not change; with a
-        # float file the default path's samples are the 16-bit file's.
-        render('render', sine, p('s16.wav'))
+        # A float file is made on the double-precision path, finer than the
+        # chain's 20 bits: its samples are those of --pure, to the 16-bit step.
+        render('render', sine, p('s16.wav'), '--pure')
         _, x16 = quality_analysis.read_wav(p('s16.wav'))
         _, xf = quality_analysis.read_wav(p('sf.wav'))
-        check(np.max(np.abs(np.round(xf[0] * 32768) - x16[0] * 32768)) <= 1, 'the float file holds the chain\'s samples')
+        check(np.max(np.abs(np.round(xf[0] * 32768) - x16[0] * 32768)) <= 1,
+              'the float file holds the double-precision path\'s samples')
 
         # --peak on both paths, within 0.01 dB of the level asked for.
         for tone, name in ((sine, 'one tone'), (mix, '16 tones'), (sweep, 'log sweep of a square')):

@@ -197,6 +197,46 @@ TEST(PureLimiter, PassesASignalWithinTheLimitUnchangedAndHoldsOneAboveIt) {
     EXPECT_GT(peak, 0.45);
 }
 
+// A PCM format's range is one code longer below than above: its lowest code
+// is within the limit and passes, and so do the samples around it.
+TEST(PureLimiter, LetsAFormatsLowestCodeThroughUnchanged) {
+    struct Row {
+        const char* name;
+        double top, sample;
+        bool passes;
+    } rows[] = {{"16-bit lowest code", 32767.0 / 32768, -1.0, true},
+                {"24-bit lowest code", 8388607.0 / 8388608, -1.0, true},
+                {"16-bit top code", 32767.0 / 32768, 32767.0 / 32768, true},
+                {"one step above the top code", 32767.0 / 32768, 1.0, false},
+                {"one step below the lowest code", 32767.0 / 32768, -32769.0 / 32768, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        // A quiet tone with the one sample in its middle.
+        std::vector<double> in = render(*createPureSource(toneOf(kWaveSine, {997.0}), 44100, 1, 0), 44100);
+        for (double& v : in) v *= 0.25;
+        in[22050] = r.sample;
+        class Samples final : public PureSource {
+        public:
+            explicit Samples(std::vector<double> x) : PureSource(44100, 1, 44100), x_(std::move(x)) {}
+            void read(double* out, int frames) override {
+                for (int i = 0; i < frames; ++i, ++at_) out[i] = at_ < x_.size() ? x_[at_] : 0.0;
+            }
+
+        private:
+            std::vector<double> x_;
+            size_t at_ = 0;
+        };
+        PureLimiter limiter(std::make_unique<Samples>(in), r.top, 1.0);
+        const std::vector<double> out = render(limiter, 44100);
+        if (r.passes) {
+            EXPECT_EQ(out, in);
+        } else {
+            EXPECT_LE(out[22050], r.top);
+            EXPECT_GE(out[22050], -1.0);
+        }
+    }
+}
+
 TEST(PureRateConverter, ResamplesASineToWithinTheStopBandsFloor) {
     struct Row {
         int32_t from, to;
