@@ -25,9 +25,13 @@ void LThread::startThread(int priority) {
     }
     if (stopEvent != nullptr)
         ResetEvent(stopEvent);
-    thread = CreateThread(nullptr, 0, &LThread::threadEntry, this, 0, nullptr);
-    if (thread != nullptr)
+    // Created suspended, so that not even the first pass of the body runs at
+    // the creator's priority.
+    thread = CreateThread(nullptr, 0, &LThread::threadEntry, this, CREATE_SUSPENDED, nullptr);
+    if (thread != nullptr) {
         SetThreadPriority(thread, priority);
+        ResumeThread(thread);
+    }
 }
 
 void LThread::stopThread(int timeoutMs) {

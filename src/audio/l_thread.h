@@ -16,8 +16,9 @@ public:
     LThread(const LThread&) = delete;
     LThread& operator=(const LThread&) = delete;
 
-    // Starts run on a new thread at the given priority, unless the previous
-    // thread is still active; a finished thread's handle is closed first.
+    // Starts run on a new thread at the given priority from its first
+    // instruction, unless the previous thread is still active; a finished
+    // thread's handle is closed first.
     void startThread(int priority);
     // Signals the stop event, waits at most timeoutMs, terminates the thread
     // when it has not ended by then, and closes its handle.

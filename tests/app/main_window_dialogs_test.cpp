@@ -151,7 +151,7 @@ TEST_F(MainWindowDialogsTest, PlaySettingsOkWritesTheKeysAndRestartsAPlayingTone
     ui.command(IDM_PLAY_SETTINGS);
     ASSERT_TRUE(dialog.wait().found);
     EXPECT_EQ(dialog.wait().owner, ui.window);
-    EXPECT_EQ(ui.focus(), ui.list()) << "the list has the keyboard again";
+    EXPECT_EQ(GetFocus(), ui.list()) << "the list has the keyboard again";
     ui.pump(200);
     EXPECT_EQ(ui.setting("playvolume"), "-20dB");
     EXPECT_EQ(ui.setting("autoplay"), "true");

@@ -122,19 +122,6 @@ public:
         main.reset();
     }
 
-    // The window with the keyboard once the main window is the active one.
-    // Another test's window opening beside this one (tests run side by side)
-    // can take the activation away; the dialog then keeps its focus control
-    // and gives it back when it is activated again.
-    HWND focus() {
-        if (GetActiveWindow() != window) {
-            SetForegroundWindow(window);
-            SetActiveWindow(window);
-            pump(50);
-        }
-        return GetFocus();
-    }
-
     // One pass of the program's loop over every waiting message, for `ms`.
     void pump(DWORD ms = 0) {
         const DWORD start = GetTickCount();

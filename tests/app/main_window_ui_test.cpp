@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultToneAndTheIdleStates) {
     }
 
     // The keyboard starts in the list; Tab goes on to the buttons.
-    EXPECT_EQ(ui.focus(), ui.list());
+    EXPECT_EQ(GetFocus(), ui.list());
     EXPECT_EQ(GetNextDlgTabItem(ui.window, ui.list(), FALSE), GetDlgItem(ui.window, IDC_PLAY));
 }
 

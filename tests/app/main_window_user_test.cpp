@@ -60,7 +60,7 @@ TEST_F(MainWindowUser, CancelledFileDialogsChangeNothing) {
         DialogDriver user({{title, "x.tdf", IDCANCEL, kFileNameBox}});
         ui.command(command);
         ASSERT_EQ(user.wait(), 1u);
-        EXPECT_EQ(ui.focus(), ui.list());
+        EXPECT_EQ(GetFocus(), ui.list());
     }
     EXPECT_EQ(ui.setting("file"), "");
     EXPECT_EQ(ui.setting("filedir"), "");
@@ -104,7 +104,7 @@ TEST_F(MainWindowUser, EditValueWalksTheSelectedRowsByEnterMenuAndDoubleClick) {
         ASSERT_EQ(user.wait(), 1u);
     }
     EXPECT_EQ(ui.rows()[2].second, "2500ms");
-    EXPECT_EQ(ui.focus(), ui.list()) << "the list has the keyboard after the dialogs";
+    EXPECT_EQ(GetFocus(), ui.list()) << "the list has the keyboard after the dialogs";
 
     // A double click on the amplitude row edits that row.
     RECT row = {LVIR_BOUNDS, 0, 0, 0};
@@ -139,7 +139,7 @@ TEST_F(MainWindowUser, ADeviceThatDoesNotExistGivesTheSoundPlayError) {
     EXPECT_EQ(ui.buttonPicture(IDC_PLAY), IDB_PLAY);
     EXPECT_EQ(ui.buttonPicture(IDC_STOP), IDB_STOP_GREY);
     EXPECT_TRUE(ui.menuEnabled(IDM_PLAY));
-    EXPECT_EQ(ui.focus(), ui.list());
+    EXPECT_EQ(GetFocus(), ui.list());
 }
 
 TEST_F(MainWindowUser, AboutBoxOpensAndClosesWithOk) {
@@ -150,7 +150,7 @@ TEST_F(MainWindowUser, AboutBoxOpensAndClosesWithOk) {
     ASSERT_TRUE(box.wait());
     EXPECT_NE(box.text.find("Zelvaro v 2.00"), std::string::npos) << box.text;
     EXPECT_TRUE(IsWindow(ui.window));
-    EXPECT_EQ(ui.focus(), ui.list());
+    EXPECT_EQ(GetFocus(), ui.list());
 }
 
 // A right click on the list opens the Tone menu at the cursor; Shift+F10,

@@ -409,7 +409,7 @@ TEST(SaveAsWav, CancelInTheMiddleKeepsTheWholeBlocksWrittenSoFar) {
         std::atomic<bool> done{false};
         std::thread user([&] {
             while (!done) {
-                HWND dialog = FindWindowA("#32770", "Saving Wave File");
+                HWND dialog = test::findOwnWindow("#32770", "Saving Wave File");
                 if (dialog && SendDlgItemMessageA(dialog, 102, PBM_GETPOS, 0, 0) >= 10) {
                     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
                     return;
@@ -516,7 +516,7 @@ public:
     FailingSink(bool failWrites, bool cancel) : SoundSink(44100, 524272, 1), failWrites(failWrites), cancel(cancel) {}
     void write(const int32_t*, int frames) override {
         framesWritten += frames;
-        if (cancel && ++writes == 1) PostMessageA(FindWindowA("#32770", "Saving Wave File"), WM_COMMAND, IDCANCEL, 0);
+        if (cancel && ++writes == 1) PostMessageA(test::findOwnWindow("#32770", "Saving Wave File"), WM_COMMAND, IDCANCEL, 0);
         if (failWrites && ++writes >= 2) status |= kStatusWriteError;
     }
     bool finish() override {

@@ -31,9 +31,14 @@ public:
     std::atomic<int> runs{0};
     std::atomic<int> ends{0};
     std::atomic<bool> orderKept{true};
+    // The priority the thread had when its first hook ran.
+    std::atomic<int> startPriority{THREAD_PRIORITY_ERROR_RETURN};
 
 protected:
-    void onThreadStart() override { ++starts; }
+    void onThreadStart() override {
+        startPriority = GetThreadPriority(GetCurrentThread());
+        ++starts;
+    }
     void run() override {
         orderKept = orderKept && starts.load() == runs.load() + 1;
         ++runs;
@@ -58,6 +63,7 @@ TEST(LThread, AStartWhileRunningStartsNothingAndKeepsThePriority) {
     const HANDLE first = t.handle();
     EXPECT_TRUE(t.isRunning());
     EXPECT_EQ(GetThreadPriority(first), THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(t.startPriority.load(), THREAD_PRIORITY_LOWEST);
     t.startThread(THREAD_PRIORITY_HIGHEST);
     EXPECT_EQ(t.handle(), first);
     EXPECT_EQ(GetThreadPriority(first), THREAD_PRIORITY_LOWEST);

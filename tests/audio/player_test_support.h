@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,38 +66,38 @@ public:
     size_t next = 0;
 };
 
-// A continuous source of silence whose reads on any thread but its creator's
-// wait at a gate while it is armed, so that a test can look at the worker in
-// the middle of a refill.
-class GateSource : public SoundSource {
+// A continuous source of silence that notes the priority of the thread
+// behind every read made on a thread other than its creator's (the worker's).
+// It never makes a read wait: the player reads under its lock, so a read held
+// back would hold back hold and seek on the creator's thread as well.
+class PrioritySource : public SoundSource {
 public:
-    GateSource() : SoundSource(44100, 524272, 1), owner_(GetCurrentThreadId()) {}
-    ~GateSource() override {
-        CloseHandle(gate_);
-        CloseHandle(entered);
+    PrioritySource() : SoundSource(44100, 524272, 1), owner_(GetCurrentThreadId()) {}
+
+    // Forgets what was noted so far.
+    void clear() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        priorities_.clear();
     }
-    // The next read on another thread sets `entered` and waits for open().
-    void arm() {
-        ResetEvent(entered);
-        ResetEvent(gate_);
+    std::vector<int> priorities() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return priorities_;
     }
-    void open() { SetEvent(gate_); }
 
     void read(int32_t* samples, int frames) override {
-        if (GetCurrentThreadId() != owner_ && WaitForSingleObject(gate_, 0) != WAIT_OBJECT_0) {
-            SetEvent(entered);
-            WaitForSingleObject(gate_, 10000);
+        if (GetCurrentThreadId() != owner_) {
+            std::lock_guard<std::mutex> guard(mutex_);
+            priorities_.push_back(GetThreadPriority(GetCurrentThread()));
         }
         std::fill(samples, samples + static_cast<size_t>(frames) * channels, 0);
     }
     int position() override { return 0; }
     int length() override { return sampleRate * 60; }
 
-    HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-
 private:
-    HANDLE gate_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     DWORD owner_;
+    std::mutex mutex_;
+    std::vector<int> priorities_;
 };
 
 struct ListenerEvent {

@@ -13,9 +13,9 @@
 namespace zelvaro {
 namespace {
 
-using test::GateSource;
 using test::ListenerEvent;
 using test::PatternSource;
+using test::PrioritySource;
 using test::pumpFor;
 using test::pumpUntil;
 using test::RampSource;
@@ -119,6 +119,9 @@ TEST_F(PlayerTest, TheTailWaitsWhileMoreThanThreeBuffersAreQueued) {
     ASSERT_TRUE(player.open(source, 0));
     ASSERT_TRUE(device.waitForWrites(4));
     ASSERT_EQ(quiet(), 4u);
+    // The worker goes round the rest of the ring without writing and waits
+    // at the first buffer; the first wait clears the raise request.
+    ASSERT_TRUE(pumpUntil([&] { return !(player.stateBits() & LSoundPlayer::RaisePriority); }));
     // A returned buffer lets exactly one more go out, into the ring slot the
     // worker comes to next, which is the one just returned.
     ASSERT_EQ(device.complete(1), 1);
@@ -170,8 +173,10 @@ TEST_F(PlayerTest, PrebufferingStartsTheDeviceWhenTheRingIndexReaches42) {
     ASSERT_NE(pause, log.end());
     ASSERT_NE(restart, log.end());
     EXPECT_EQ(std::count(pause, restart, "write"), 42);
-    // The worker has found its buffer queued: priority raised, start done.
-    EXPECT_EQ(player.stateBits(), LSoundPlayer::Open | LSoundPlayer::NoTailThrottle);
+    // The pass after the last write finds its buffer queued: priority raised,
+    // start done. It need not have come yet when the writes stop.
+    EXPECT_TRUE(pumpUntil([&] { return player.stateBits() == (LSoundPlayer::Open | LSoundPlayer::NoTailThrottle); }))
+        << player.stateBits();
 }
 
 TEST_F(PlayerTest, PrebufferingSendsTheTailWhole) {
@@ -180,9 +185,12 @@ TEST_F(PlayerTest, PrebufferingSendsTheTailWhole) {
     ASSERT_TRUE(device.waitForWrites(1));
     ASSERT_EQ(quiet(), 1u);
     EXPECT_EQ(framesOf(device.writes()[0], 1), 1000);
-    // The worker passes index 42 on its way round the empty ring and starts the device.
-    const std::vector<std::string> log = device.log();
-    EXPECT_NE(std::find(log.begin(), log.end(), "restart"), log.end());
+    // The worker passes index 42 on its way round the empty ring and starts
+    // the device, with no write to show for the passes before it.
+    EXPECT_TRUE(pumpUntil([&] {
+        const std::vector<std::string> log = device.log();
+        return std::find(log.begin(), log.end(), "restart") != log.end();
+    }));
 }
 
 TEST_F(PlayerTest, StartingPausedReportsPausedUntilResumed) {
@@ -319,32 +327,35 @@ TEST_F(PlayerTest, HoldAndSeekRestartAWorkerThatHasNotYetEnded) {
 
 // The worker fills the ring at the lowest priority and raises itself to the
 // highest once it is full; open, seek and hold each lower it for the refill.
+// Every read of the refill is made at the lowest priority: open and seek
+// refill all 70 buffers, hold the 69 behind the loop buffer it writes itself.
 TEST_F(PlayerTest, TheWorkerFillsAtTheLowestPriorityAndPlaysAtTheHighest) {
     ScriptedWaveOut scripted;
     ProbePlayer probe(scripted);
-    GateSource* gate = new GateSource();
-    SoundSourceRef source(gate);
+    PrioritySource* noted = new PrioritySource();
+    SoundSourceRef source(noted);
     struct Row {
         const char* name;
         void (*act)(LSoundPlayer&, const SoundSourceRef&);
+        size_t workerReads;
     };
     const Row rows[] = {
-        {"open", [](LSoundPlayer& p, const SoundSourceRef& s) { ASSERT_TRUE(p.open(s, 0)); }},
-        {"seek", [](LSoundPlayer& p, const SoundSourceRef&) { p.seek(0); }},
-        {"hold", [](LSoundPlayer& p, const SoundSourceRef&) { p.hold(); }},
+        {"open", [](LSoundPlayer& p, const SoundSourceRef& s) { ASSERT_TRUE(p.open(s, 0)); }, 70},
+        {"seek", [](LSoundPlayer& p, const SoundSourceRef&) { p.seek(0); }, 70},
+        {"hold", [](LSoundPlayer& p, const SoundSourceRef&) { p.hold(); }, 69},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        gate->arm();
-        row.act(probe, source);
-        ASSERT_EQ(WaitForSingleObject(gate->entered, 5000), WAIT_OBJECT_0);
-        EXPECT_EQ(probe.workerPriority(), THREAD_PRIORITY_LOWEST);
+        noted->clear();
         const size_t before = scripted.writeCount();
-        gate->open();
-        ASSERT_TRUE(scripted.waitForWrites(before + 69));
-        // The first pass that finds the ring full raises the worker.
-        SetEvent(scripted.event());
+        row.act(probe, source);
+        ASSERT_TRUE(scripted.waitForWrites(before + LSoundPlayer::BufferCount));
+        // The pass after the last write finds the ring full and raises the worker.
         ASSERT_TRUE(pumpUntil([&] { return probe.workerPriority() == THREAD_PRIORITY_HIGHEST; }, 2000));
+        const std::vector<int> priorities = noted->priorities();
+        EXPECT_EQ(priorities.size(), row.workerReads);
+        EXPECT_EQ(std::count(priorities.begin(), priorities.end(), THREAD_PRIORITY_LOWEST),
+                  static_cast<std::ptrdiff_t>(priorities.size()));
     }
     probe.resume();
     EXPECT_EQ(probe.workerPriority(), THREAD_PRIORITY_HIGHEST);
@@ -430,6 +441,50 @@ TEST_F(PlayerTest, HoldLoopsTheHeardBlockAndRefillsBehindIt) {
     EXPECT_EQ(writes[before].flags & kLoopFlags, 0u);
     EXPECT_EQ(writes[before].samples.front(), RampSource::valueAt(100000, 0, 2));
     EXPECT_EQ(writes[before + 69].buffer, 69);
+}
+
+// Requests that come at any point of the worker's loop, while the device
+// finishes buffers on a thread of its own, lose no wake-up and no buffer:
+// after each one a holding player has the loop buffer and the 69 behind it
+// queued, and a playing one keeps writing as buffers come back.
+TEST_F(PlayerTest, RequestsAtAnyPointOfTheWorkerLoopLoseNoBuffer) {
+    SoundSourceRef source(new PatternSource({100, -100}, 1));
+    ASSERT_TRUE(player.open(source, 0));
+    device.startClock(std::chrono::microseconds(200));
+    // h hold, r resume, s seek, p pause, o stop and open again.
+    const std::string script = "hrhhsrspprhphrsohsorphhrrsspoh";
+    for (int pass = 0; pass < 4; ++pass) {
+        for (size_t i = 0; i < script.size(); ++i) {
+            const char request = script[i];
+            SCOPED_TRACE(std::string("pass ") + std::to_string(pass) + ", request " +
+                         std::to_string(i) + " '" + request + "'");
+            switch (request) {
+            case 'h': player.hold(); break;
+            case 'r': player.resume(); break;
+            case 's': player.seek((static_cast<int>(i) * 997) % 44100); break;
+            case 'p': player.pause(); break;
+            case 'o':
+                player.stop();
+                ASSERT_TRUE(player.open(source, 0));
+                break;
+            }
+            const uint16_t state = player.stateBits();
+            ASSERT_TRUE(state & LSoundPlayer::Open);
+            if (state & LSoundPlayer::Paused)
+                continue;
+            if (state & LSoundPlayer::Holding) {
+                ASSERT_TRUE(pumpUntil([&] { return device.queued() == LSoundPlayer::BufferCount; }))
+                    << device.queued() << " queued";
+            } else {
+                const size_t written = device.writeCount();
+                ASSERT_TRUE(pumpUntil([&] { return device.writeCount() >= written + 10; }))
+                    << device.writeCount() - written << " written";
+            }
+        }
+    }
+    device.stopClock();
+    player.stop();
+    EXPECT_FALSE(player.isOpen());
 }
 
 TEST_F(PlayerTest, SeekWhileHoldingLoopsTheNewFrame) {

@@ -14,6 +14,20 @@
 
 namespace zelvaro::test {
 
+// A top-level window of this process with the given class and caption, or
+// null. Test programs run side by side, and another one may show a window of
+// the same class and caption at the same time.
+inline HWND findOwnWindow(const char* className, const char* caption) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, className, caption)) != nullptr) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId())
+            return window;
+    }
+    return nullptr;
+}
+
 struct SeenDialog {
     bool found = false;
     HWND window = nullptr;
