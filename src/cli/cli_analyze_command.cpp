@@ -86,6 +86,12 @@ int runAnalyze(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     const double rate = reader.sampleRate();
+    if (rate / 2 <= measure::AnalysisBand{}.lowHz) {
+        printError("cannot analyse " + path + ": at " + std::to_string(reader.sampleRate()) +
+                   " Hz no frequency lies within the THD+N band, which starts at " +
+                   hertz(measure::AnalysisBand{}.lowHz));
+        return kExitRefused;
+    }
     if (expectedHz && !(*expectedHz > 0 && *expectedHz < rate / 2)) {
         printError("--freq " + freqText + " lies outside the file's band: it must be above 0 Hz and below " +
                    hertz(rate / 2) + " (half the sample rate)");

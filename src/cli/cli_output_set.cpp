@@ -26,6 +26,21 @@ std::string normalised(const std::string& path) {
 #ifdef _WIN32
     std::replace(text.begin(), text.end(), '/', '\\');
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Windows drops the dots and blanks that end a name: "a.wav." and
+    // "a.wav " are a.wav.
+    std::string kept;
+    for (size_t at = 0; at <= text.size(); ++at) {
+        if (at == text.size() || text[at] == '\\') {
+            const size_t start = kept.rfind('\\') == std::string::npos ? 0 : kept.rfind('\\') + 1;
+            const std::string name = kept.substr(start);
+            if (name != "." && name != "..")
+                while (kept.size() > start && (kept.back() == '.' || kept.back() == ' ')) kept.pop_back();
+            if (at < text.size()) kept += '\\';
+        } else {
+            kept += text[at];
+        }
+    }
+    text = kept;
 #endif
     return text;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/little_endian.h"
+#include "wavefile/sample_quantiser.h"
 #include "wavefile/wav_double_reader.h"
 #include "wavefile/wav_header.h"
 
@@ -77,7 +78,7 @@ std::vector<uint8_t> floatWavBytes(const SampleFile& file) {
         for (const std::vector<double>& channel : file.channels) {
             // Beyond float's range a double has no float (the cast would be
             // undefined): the largest float stands for it.
-            const float v = static_cast<float>(std::clamp(channel[f], -double{FLT_MAX}, double{FLT_MAX}));
+            const float v = heldFloat(channel[f]);
             uint32_t bits;
             std::memcpy(&bits, &v, sizeof bits);
             putLe32(p, bits);

@@ -117,7 +117,7 @@ void PureRateConverter::read(double* out, int frames) {
         const int64_t rowNumerator = (numerator % outRate_) * phases_;
         const int64_t row = rowNumerator / outRate_;
         const double u = static_cast<double>(rowNumerator % outRate_) / outRate_;
-        const double* taps = rows_.data() + static_cast<size_t>(row) * width;
+        const double* taps = nullptr;
         if (rows_.empty()) {
             // Lagrange through the points before, at and two after.
             const double before = -u * (u - 1) * (u - 2) / 6;
@@ -129,6 +129,8 @@ void PureRateConverter::read(double* out, int frames) {
                 taps_[t] = before * point(at - 1) + at0 * point(at) + at1 * point(at + 1) + at2 * point(at + 2);
             }
             taps = taps_.data();
+        } else {
+            taps = rows_.data() + static_cast<size_t>(row) * width;
         }
         const double* frame = input_.data() + (first - bufferStart_) * channels;
         for (int c = 0; c < channels; ++c) {

@@ -1,5 +1,7 @@
 #include "wavefile/sample_quantiser.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +26,10 @@ SampleQuantiser::SampleQuantiser(SampleEncoding encoding, std::optional<uint64_t
         dither_.emplace(*ditherSeed);
 }
 
+float heldFloat(double value) {
+    return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
+
 int64_t SampleQuantiser::quantise(double scaled) {
     if (dither_) scaled += dither_->triangular();
     // NaN and values far out of range end at the nearer limit rather than in
@@ -37,7 +43,7 @@ void SampleQuantiser::convert(const double* samples, size_t count, double gain, 
     switch (encoding_) {
         case SampleEncoding::kFloat32:
             for (size_t i = 0; i < count; ++i) {
-                const float f = static_cast<float>(samples[i] * gain);
+                const float f = heldFloat(samples[i] * gain);
                 uint32_t bits;
                 std::memcpy(&bits, &f, 4);
                 for (int b = 0; b < 4; ++b) *out++ = static_cast<uint8_t>(bits >> (8 * b));

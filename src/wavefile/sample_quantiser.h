@@ -17,6 +17,10 @@ enum class SampleEncoding : uint8_t { kPcm16, kPcm24, kPcm32, kFloat32 };
 // Bytes one sample takes in the file.
 int encodingBytes(SampleEncoding encoding);
 
+// A double as a float sample: values beyond float's range are held at its
+// largest finite value instead of an undefined conversion.
+float heldFloat(double value);
+
 class SampleQuantiser {
 public:
     // Dither is added only for 16- and 24-bit PCM, and only with a seed.

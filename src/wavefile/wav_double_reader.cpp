@@ -12,6 +12,7 @@ namespace zelvaro {
 namespace {
 
 constexpr uint32_t kMaxSmallChunk = 4096;
+constexpr uint32_t kMaxSampleRate = 768000;
 
 }  // namespace
 
@@ -67,6 +68,12 @@ WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForRe
             }
             if (format_.channels == 0 || format_.samplesPerSec == 0) {
                 fail("its format record is empty");
+                return;
+            }
+            // The rate is kept as a signed count of frames per second.
+            if (format_.samplesPerSec > kMaxSampleRate) {
+                fail("its rate of " + std::to_string(format_.samplesPerSec) + " frames per second is beyond " +
+                     std::to_string(kMaxSampleRate));
                 return;
             }
             const uint64_t available = std::min<uint64_t>(size, fileSize - (at + 8));

@@ -55,7 +55,7 @@ def wav(path, rate, channels, samples, bits=16, fmt_tag=1, data_size=None, file_
     else:
         body = struct.pack('<%dh' % len(samples), *(max(-32768, min(32767, round(v * 32767))) for v in samples))
     align = channels * bits // 8
-    fmt = struct.pack('<HHIIHH', fmt_tag, channels, rate, rate * align, align, bits)
+    fmt = struct.pack('<HHIIHH', fmt_tag, channels, rate, (rate * align) & 0xFFFFFFFF, align, bits)
     claimed = len(body) if data_size is None else data_size
     head = b'WAVE' + b'fmt ' + struct.pack('<I', len(fmt)) + fmt + before_data + b'data' + struct.pack('<I', claimed)
     with open(path, 'wb') as f:
@@ -87,6 +87,8 @@ def make_fixtures():
     wav('near-nyquist.wav', 48000, 1, sine(23999.5, 48000, 48000))
     wav('near-zero.wav', 8000, 1, sine(3, 8000, 8000))
     wav('tone.wav', 8000, 1, sine(1000, 8000, 8000))
+    wav('rate-8.wav', 8, 1, sine(1, 8, 800))
+    wav('rate-huge.wav', 0x90000000, 1, sine(1000, 48000, 4800))
     wav('spur.wav', 8000, 1, sine(1000, 8000, 8000, spur=(1006, -60)), bits=32, fmt_tag=3)
     wav('prime.wav', 48000, 1, sine(1000, 48000, 100003))
     wav('odd.wav', 44100, 1, sine(997, 44100, 44101))
@@ -112,6 +114,8 @@ def make_fixtures():
 
 # (name, arguments, exit code, pattern the output must hold)
 CASES = [
+    ('a rate of 8 Hz: no bin in the band', ['analyze', 'rate-8.wav'], 2, r'no frequency lies within the THD\+N band'),
+    ('a rate past 2^31 Hz', ['analyze', 'rate-huge.wav'], 1, r'rate of 2415919104 frames per second is beyond'),
     ('silence', ['analyze', 'silence.wav'], 2, r'no tone found'),
     ('DC', ['analyze', 'dc.wav'], 2, r'no tone found'),
     ('noise', ['analyze', 'noise.wav'], 2, r'no tone found'),

@@ -195,6 +195,16 @@ def main():
             expect(abs(level + 6) < 0.001, '--peak -6 %s: the peak is at %.4f dBFS' % (options, level))
     checks.case('--peak scales a float file hotter than full scale without clipping', peak_is_a_gain_before_any_limit)
 
+    def float_output_stays_finite_past_floats_range():
+        # The rate converter overshoots a square wave at float's largest value.
+        top = 3.4028234663852886e38
+        write_wav('edge.wav', FLOAT, 1, 48000, 32, [top if (i // 24) % 2 else -top for i in range(4800)])
+        r = run('convert', 'edge.wav', 'held.wav', '--float', '--rate', '44100')
+        expect(r.returncode == 0, r.stderr)
+        values = read_wav('held.wav')[4]
+        expect(values and all(math.isfinite(v) for v in values), 'infinite samples written')
+    checks.case('float output is held within float range, never infinite', float_output_stays_finite_past_floats_range)
+
     def non_finite_samples_are_silence_and_said():
         write_wav('nan.wav', FLOAT, 1, 44100, 32, [float('nan'), float('inf'), -float('inf'), 0.5] * 50)
         r = run('convert', 'nan.wav', 'out.wav', '--float')

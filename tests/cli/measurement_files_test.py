@@ -145,6 +145,12 @@ def main():
             ('IR over the recording, other case', ['deconvolve', 'rec.wav', '--sweep', 's.wav', 'REC.WAV'], 2,
              'over the recording'),
             ('render onto its tone file, other case', ['render', tone, tone.upper()], 2, 'are the same file'),
+            # Windows drops the dots and blanks that end a name.
+            ('inverse over the sweep, a trailing dot', ['sweep', 'n.wav', '--from', '20', '--to', '20000',
+                                                        '--seconds', '1', '--inverse', 'N.WAV.'], 2,
+             'would be the same file'),
+            ('table over the IR, a trailing blank', ['deconvolve', 'rec.wav', '--sweep', 's.wav', 'x.csv '], 2,
+             'would be the same file'),
         ]
     else:
         os.symlink('rec.wav', 'link.wav')
