@@ -20,35 +20,21 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "impulse/exp_sweep.h"
 #include "impulse/sample_file.h"
 
 namespace {
 
-std::string scratchPath(const char* tag) {
-    static const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    return (dir / ("zelvaro-sample-fuzz-" + std::to_string(::getpid()) + "-" + tag + ".wav")).string();
-}
-
-bool writeInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
+using zelvaro::fuzz::check;
+using zelvaro::fuzz::scratchPath;
+using zelvaro::fuzz::writeInput;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string in = scratchPath("in");
-    static const std::string out = scratchPath("out");
+    static const std::string in = scratchPath("sample-in");
+    static const std::string out = scratchPath("sample-out");
     if (!writeInput(in, data, size)) return 0;
     zelvaro::SampleFileShape shape;
     std::string error;

@@ -20,37 +20,23 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "wavefile/wav_double_reader.h"
 
 namespace {
+
+using zelvaro::fuzz::check;
+using zelvaro::fuzz::scratchPath;
+using zelvaro::fuzz::writeInput;
 
 // Samples read from one input: enough to pass the end of any small file,
 // never so many that a header claiming 65,535 channels keeps one input busy.
 constexpr int64_t kSampleBudget = int64_t{1} << 18;
 
-std::string scratchPath() {
-    static const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    return (dir / ("zelvaro-fuzz-double-" + std::to_string(::getpid()) + ".wav")).string();
-}
-
-bool writeInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = scratchPath();
+    static const std::string path = scratchPath("double");
     if (!writeInput(path, data, size)) return 0;
     zelvaro::WavDoubleReader reader(path.c_str());
     if (!reader.ok()) {

@@ -18,33 +18,19 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_file_source.h"
 
 namespace {
 
+using zelvaro::fuzz::check;
+using zelvaro::fuzz::scratchPath;
+using zelvaro::fuzz::writeInput;
+
 // Enough to walk well past the end of any small file, never so much that a
 // claimed length of 2^31 frames keeps one input busy.
 constexpr int64_t kFrameBudget = 1 << 17;
-
-std::string scratchPath(const char* tag) {
-    static const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    return (dir / ("zelvaro-fuzz-" + std::to_string(::getpid()) + "-" + tag + ".wav")).string();
-}
-
-bool writeInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
 
 // Writes one block through a sink of the source's width and reads it back.
 void roundTrip(zelvaro::SoundSource& source, const std::vector<int32_t>& block, int frames) {
