@@ -59,6 +59,14 @@ bool readSweepRequest(const ParsedArgs& parsed, SweepRequest& request) {
         printError("cannot make that sweep: " + why);
         return false;
     }
+    // A sweep that no recording of it could be deconvolved with would cost
+    // the user a recording session before deconvolve refused it.
+    const ExpSweep sweep(request);
+    if (SweepDeconvolver::bytesNeeded(sweep, static_cast<uint64_t>(sweep.frames()), 1, 1) > kMaxDeconvolutionBytes) {
+        printError("cannot make that sweep: deconvolving even a mono recording of its own length would take more "
+                   "than the " + std::to_string(kMaxDeconvolutionBytes >> 30) + " GiB allowed; make it shorter");
+        return false;
+    }
     return true;
 }
 

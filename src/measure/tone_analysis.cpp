@@ -225,7 +225,9 @@ double fitSine(const std::vector<double>& x, double rate, double startHz, double
     return f;
 }
 
-ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optional<double> hint, AnalysisBand band) {
+namespace {
+
+ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::optional<double> hint, AnalysisBand band) {
     ToneAnalysis result;
     const size_t n = x.size();
     const double nyquistHz = rate / 2;
@@ -331,6 +333,23 @@ ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optiona
     result.nonHarmonicDb = other < 0 ? -999 : 10 * std::log10(std::max(lobePower(other), 1e-300) / tonePower);
     result.nonHarmonicHz = other < 0 ? 0 : other * binHz;
     if (result.sfdrDb < kMinToneSfdrDb) result.refusal = ToneRefusal::kNoTone;
+    return result;
+}
+
+}  // namespace
+
+ToneAnalysis analyzeTone(const std::vector<double>& x, double rate, std::optional<double> hint, AnalysisBand band) {
+    ToneAnalysis result = analyzeToneNear(x, rate, hint, band);
+    // Nothing stands out near the frequency asked for, or a fit started on
+    // the band's rounding noise wandered off: if the file holds a tone
+    // elsewhere, that tone is what the refusal names.
+    if (hint && (result.refusal == ToneRefusal::kNoTone || result.refusal == ToneRefusal::kFarFromExpected)) {
+        const ToneAnalysis whole = analyzeToneNear(x, rate, std::nullopt, band);
+        if (whole.refusal == ToneRefusal::kNone) {
+            result.refusal = ToneRefusal::kFarFromExpected;
+            result.frequencyHz = whole.frequencyHz;
+        }
+    }
     return result;
 }
 

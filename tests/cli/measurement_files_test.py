@@ -190,6 +190,8 @@ def main():
         ('4.7 hours after rounding', ['--from', '0.001', '--to', '20000', '--seconds', '10'], 'the limit is 600 s'),
         ('past the frame limit', ['--from', '20', '--to', '20000', '--seconds', '300', '--rate', '192000'],
          'the limit is 8388608'),
+        ('too long to deconvolve', ['--from', '20', '--to', '20000', '--seconds', '170', '--rate', '48000'],
+         'deconvolving even a mono recording of its own length'),
     ]:
         before = snapshot()
         code, out, err, _ = run('sweep', 'new.wav', *args)
