@@ -55,13 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (file.hasSweep) {
         // What sweepOfFile asks of a record before it makes the sweep.
-        zelvaro::SweepRequest request;
-        request.fromHz = file.sweep.fromHz;
-        request.toHz = file.sweep.toHz;
-        request.seconds = file.sweep.seconds;
-        request.peakDbfs = file.sweep.peakDbfs;
-        request.fadeMs = file.sweep.fadeMs;
-        request.rateHz = file.rateHz;
+        const zelvaro::SweepRequest request = zelvaro::sweepRequestOf(file);
         std::string why;
         if (zelvaro::validSweepRequest(request, &why)) {
             check(zelvaro::sweepLengthSeconds(request) <= zelvaro::kMaxSweepSeconds * 1.01, "a bounded sweep");

@@ -164,12 +164,7 @@ bool sweepOfFile(const SampleFile& file, const std::string& path, SweepRequest& 
         printError(path + " does not name the sweep it holds: make it with zelvaro-render sweep");
         return false;
     }
-    request.fromHz = file.sweep.fromHz;
-    request.toHz = file.sweep.toHz;
-    request.seconds = file.sweep.seconds;
-    request.peakDbfs = file.sweep.peakDbfs;
-    request.fadeMs = file.sweep.fadeMs;
-    request.rateHz = file.rateHz;
+    request = sweepRequestOf(file);
     std::string why;
     if (!validSweepRequest(request, &why)) {
         printError(path + " names a sweep that cannot be made: " + why);

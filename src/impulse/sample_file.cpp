@@ -129,6 +129,17 @@ bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::strin
     return true;
 }
 
+SweepRequest sweepRequestOf(const SampleFile& file) {
+    SweepRequest request;
+    request.fromHz = file.sweep.fromHz;
+    request.toHz = file.sweep.toHz;
+    request.seconds = file.sweep.seconds;
+    request.peakDbfs = file.sweep.peakDbfs;
+    request.fadeMs = file.sweep.fadeMs;
+    request.rateHz = file.rateHz;
+    return request;
+}
+
 bool readSampleFile(const std::string& path, SampleFile& file, std::string& error) {
     file = SampleFile();
     WavDoubleReader reader(path.c_str());

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "impulse/exp_sweep.h"
+
 namespace zelvaro {
 
 // What a sweep file records of its sweep, so that a recording of it can be
@@ -46,6 +48,9 @@ constexpr uint64_t kMaxSampleFileBytes = 3ull << 30;
 
 // Reads `path`'s header; false with `error` set as readSampleFile.
 bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::string& error);
+
+// The sweep a sweep file's record names, at the file's rate.
+SweepRequest sweepRequestOf(const SampleFile& file);
 
 // Reads `path`; false with `error` set when it is missing, unreadable, not a
 // WAV file, compressed, of a width or a size this reader does not take.
