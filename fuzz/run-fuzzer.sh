@@ -6,7 +6,7 @@
 #
 #   fuzz/run-fuzzer.sh [SECONDS] [extra libFuzzer flags...]
 # ZELVARO_FUZZ_TARGET=acm runs the codec buffering target on fuzz/acm-corpus instead;
-# ZELVARO_FUZZ_TARGET=double the double reader on fuzz/double-corpus;
+# ZELVARO_FUZZ_TARGET=pure the pure reader on fuzz/pure-corpus;
 # ZELVARO_FUZZ_TARGET=sample the sweep-file reader on fuzz/sample-file-corpus.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +18,7 @@ mkdir -p "$out"
 target=${ZELVARO_FUZZ_TARGET:-wav}
 case "$target" in
   wav) fuzzer=wav_source_fuzzer; seeds=$root/fuzz/corpus; extra=() ;;
-  double) fuzzer=wav_double_reader_fuzzer; seeds=$root/fuzz/double-corpus; extra=() ;;
+  pure) fuzzer=pure_wav_reader_fuzzer; seeds=$root/fuzz/pure-corpus; extra=() ;;
   acm) fuzzer=acm_source_fuzzer; seeds=$root/fuzz/acm-corpus; extra=("$root/tests/wavefile/scripted_acm.cpp") ;;
   sample) fuzzer=sample_file_fuzzer; seeds=$root/fuzz/sample-file-corpus
           extra=("$root/src/impulse/sample_file.cpp" "$root/src/impulse/exp_sweep.cpp" "$root/src/impulse/fft.cpp"

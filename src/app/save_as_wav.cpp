@@ -5,14 +5,14 @@
 
 #include "app/file_dialog.h"
 #include "app/play_settings_dialog.h"
-#include "render/parallel_pure_source.h"
+#include "render/pure_parallel_source.h"
 #include "render/pure_render_to_sink.h"
 #include "render/render_source.h"
 #include "render/tone_length.h"
 #include "signal/random_generator.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"
-#include "wavefile/wide_wav_sink.h"
+#include "wavefile/pure_wav_sink.h"
 
 namespace zelvaro {
 
@@ -112,12 +112,12 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
     const char* written = temp.empty() ? path : temp.c_str();
     SoundSinkRef sink;
     if (pure) {
-        WideWavFormat format;
+        PureWavFormat format;
         format.sampleRate = rate;
         format.channels = channels;
         format.encoding = SampleEncoding::kPcm16;
         format.ditherSeed = kDitherSeed;
-        sink = createWideWavSink(written, format);
+        sink = createPureWavSink(written, format);
     } else {
         sink = createWavSink(written, rate, 0, 16, channels);
     }

@@ -10,7 +10,7 @@
 #include "cli/cli_options.h"
 #include "measure/levels.h"
 #include "measure/tone_analysis.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 
 namespace zelvaro::cli {
 
@@ -80,7 +80,7 @@ int runAnalyze(const std::vector<std::string>& args) {
         }
     }
     const std::string& path = parsed.positional[0];
-    WavDoubleReader reader(path.c_str());
+    PureWavReader reader(path.c_str());
     if (!reader.ok()) {
         printError("cannot analyse " + path + ": " + reader.error());
         return kExitFailed;

@@ -11,7 +11,7 @@
 #include "cli/cli_render_to_file.h"
 #include "cli/cli_wav_input.h"
 #include "wavefile/pure_wav_source.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 #include "wavefile/wav_file.h"
 
 namespace zelvaro::cli {
@@ -61,19 +61,19 @@ int runConvert(const std::vector<std::string>& args) {
     QualityOptions quality;
     if (int refused = applyQualityOptions(parsed, format, quality)) return refused;
     if (needsPurePath(quality, format)) {
-        auto reader = std::make_shared<WavDoubleReader>(inPath.c_str());
+        auto reader = std::make_shared<PureWavReader>(inPath.c_str());
         if (reader->ok()) {
             usePurePath(format, quality);
             const int32_t rate = format.sampleRate;
             const uint8_t channels = format.channels;
             const int64_t frames = reader->frames() * rate / reader->sampleRate();
             // A float file holds any level: convert writes its samples as they are.
-            const bool limit = format.wide->encoding != SampleEncoding::kFloat32;
+            const bool limit = format.pure->encoding != SampleEncoding::kFloat32;
             // The reader of the last pass, which counts the samples it could not take.
-            auto lastReader = std::make_shared<std::shared_ptr<WavDoubleReader>>();
+            auto lastReader = std::make_shared<std::shared_ptr<PureWavReader>>();
             const int result = renderToWavFile(pureFiller(
                                                    [inPath, rate, channels, lastReader] {
-                                                       *lastReader = std::make_shared<WavDoubleReader>(inPath.c_str());
+                                                       *lastReader = std::make_shared<PureWavReader>(inPath.c_str());
                                                        return createPureWavSource(*lastReader, rate, channels);
                                                    },
                                                    frames, quality.peakDbfs, limit),

@@ -10,7 +10,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_wav_input.h"
 #include "measure/levels.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 
 namespace zelvaro::cli {
 
@@ -18,7 +18,7 @@ namespace {
 
 // Levels of a file of any length in constant memory: blocks of a bounded
 // number of samples whatever the channel count.
-std::vector<measure::ChannelLevels> streamLevels(WavDoubleReader& reader) {
+std::vector<measure::ChannelLevels> streamLevels(PureWavReader& reader) {
     const int channels = reader.channels();
     std::vector<measure::LevelAccumulator> accumulators(static_cast<size_t>(channels));
     const int blockFrames = std::max(1, 65536 / channels);
@@ -56,7 +56,7 @@ int runInfo(const std::vector<std::string>& args) {
     std::printf("bits per sample: %u\n", format.bitsPerSample);
     // The count of an uncompressed file comes from the double reader, in 64
     // bits: the source's own length stops at 2^31 - 1 frames.
-    WavDoubleReader reader(path.c_str());
+    PureWavReader reader(path.c_str());
     if (source->failed() && layout.kind != SampleLayout::kCompressed) {
         std::printf("length:          unknown (samples of this width cannot be read)\n");
     } else if (source->failed()) {

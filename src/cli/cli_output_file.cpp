@@ -59,10 +59,10 @@ SoundSinkRef OutputFile::createSink(int32_t sampleRate, uint16_t bitsPerSample, 
     return createWavSink(where.c_str(), sampleRate, 0, bitsPerSample, channels);
 }
 
-SoundSinkRef OutputFile::createSink(const WideWavFormat& format) {
-    if (standardOutput_) return createWideWavSink(FileStream::openStandardOutput(), format);
+SoundSinkRef OutputFile::createSink(const PureWavFormat& format) {
+    if (standardOutput_) return createPureWavSink(FileStream::openStandardOutput(), format);
     const std::string& where = temp_.empty() ? path_ : temp_;
-    return createWideWavSink(where.c_str(), format);
+    return createPureWavSink(where.c_str(), format);
 }
 
 SoundSinkRef OutputFile::createSink(const WaveFormat& compressed) {

@@ -34,7 +34,7 @@ SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames,
 
 SinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs) {
     return [makeSource, expectedFrames, peakDbfs](RenderProgress& progress, RenderJob& job) -> int {
-        auto* sink = static_cast<WideWavSink*>(job.sink.get());
+        auto* sink = static_cast<PureWavSink*>(job.sink.get());
         RenderJob measure;
         measure.caption = job.caption;
         measure.source = makeSource();

@@ -1,5 +1,5 @@
 // The renders behind --pure and --peak: the double-precision path into a
-// wide WAV writer (the loop the program's Save As Wav shares), and the two
+// pure WAV writer (the loop the program's Save As Wav shares), and the two
 // passes that set a render's peak level on the chain (one to find the
 // largest sample, one to write the render scaled to the level).
 #pragma once
@@ -14,7 +14,7 @@
 
 namespace zelvaro::cli {
 
-// Fills a WideWavSink with `frames` frames from the pure sources that
+// Fills a PureWavSink with `frames` frames from the pure sources that
 // `makeSource` builds (see RenderPureToSink).
 SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
                       bool limit = true);

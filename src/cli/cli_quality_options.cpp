@@ -28,14 +28,14 @@ bool parseDither(const std::string& text, uint64_t& seed) {
     return true;
 }
 
-WideWavFormat wideFormatFor(const OutputFormat& format, const QualityOptions& options) {
-    WideWavFormat wide;
-    wide.encoding = format.bitsPerSample == 16   ? SampleEncoding::kPcm16
+PureWavFormat pureFormatFor(const OutputFormat& format, const QualityOptions& options) {
+    PureWavFormat pure;
+    pure.encoding = format.bitsPerSample == 16   ? SampleEncoding::kPcm16
                     : format.bitsPerSample == 24 ? SampleEncoding::kPcm24
                     : options.floatSamples       ? SampleEncoding::kFloat32
                                                  : SampleEncoding::kPcm32;
-    wide.ditherSeed = options.ditherSeed;
-    return wide;
+    pure.ditherSeed = options.ditherSeed;
+    return pure;
 }
 
 }  // namespace
@@ -67,9 +67,9 @@ int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityO
         if (bitsGiven && format.bitsPerSample != 32) return refuse("--float writes 32-bit samples; --bits must be 32");
         format.bitsPerSample = 32;
     }
-    const bool wide = options.pure || options.floatSamples || options.ditherSeed || options.peakDbfs ||
+    const bool pureWriter = options.pure || options.floatSamples || options.ditherSeed || options.peakDbfs ||
                       format.bitsPerSample == 24;
-    if (!wide) return 0;
+    if (!pureWriter) return 0;
     if (format.compressed.formatTag != 0)
         return refuse("--bits 24, --float, --dither, --peak and --pure write PCM or float files, not --format " +
                       parsed.word("format").value_or(""));
@@ -77,26 +77,26 @@ int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityO
     if (options.ditherSeed && format.bitsPerSample == 32)
         return refuse("--dither is for 16- and 24-bit files");
 
-    format.wide = wideFormatFor(format, options);
+    format.pure = pureFormatFor(format, options);
     return 0;
 }
 
 bool needsPurePath(const QualityOptions& options, const OutputFormat& format) {
     if (options.pure || options.peakDbfs) return true;
-    return format.wide &&
-           (format.wide->encoding == SampleEncoding::kPcm24 || format.wide->encoding == SampleEncoding::kFloat32);
+    return format.pure &&
+           (format.pure->encoding == SampleEncoding::kPcm24 || format.pure->encoding == SampleEncoding::kFloat32);
 }
 
 void usePurePath(OutputFormat& format, const QualityOptions& options) {
-    if (!format.wide) format.wide = wideFormatFor(format, options);
-    format.wide->doublePrecision = true;
+    if (!format.pure) format.pure = pureFormatFor(format, options);
+    format.pure->fromPureSources = true;
 }
 
-std::string describeEncoding(const WideWavFormat& format) {
+std::string describeEncoding(const PureWavFormat& format) {
     std::string text = format.encoding == SampleEncoding::kFloat32 ? "32-bit float"
                        : std::to_string(encodingBytes(format.encoding) * 8) + "-bit";
     if (format.ditherSeed) text += ", TPDF dither";
-    if (format.doublePrecision) text += ", double precision";
+    if (format.fromPureSources) text += ", double precision";
     return text;
 }
 

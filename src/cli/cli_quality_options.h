@@ -22,8 +22,8 @@ struct QualityOptions {
 // --float, --dither tpdf[:SEED], --peak DBFS and, when `withPure`, --pure.
 std::vector<OptionSpec> qualityOptionSpecs(bool withPure);
 
-// Reads the options into `options` and sets format.wide when the output
-// needs the wide writer. A combination that cannot be written is refused
+// Reads the options into `options` and sets format.pure when the output
+// needs the pure writer. A combination that cannot be written is refused
 // with a message: the result is then kExitRefused, else 0.
 int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityOptions& options);
 
@@ -33,12 +33,12 @@ int applyQualityOptions(const ParsedArgs& parsed, OutputFormat& format, QualityO
 // 20 bits (24-bit or float).
 bool needsPurePath(const QualityOptions& options, const OutputFormat& format);
 
-// Marks `format` as written from the double-precision path, with the wide
+// Marks `format` as written from the double-precision path, with the pure
 // writer at its own width when no option has set one.
 void usePurePath(OutputFormat& format, const QualityOptions& options);
 
 // "24-bit", "32-bit float", "16-bit, TPDF dither" for the closing line, with
 // ", double precision" for samples from the double-precision path.
-std::string describeEncoding(const WideWavFormat& format);
+std::string describeEncoding(const PureWavFormat& format);
 
 }  // namespace zelvaro::cli

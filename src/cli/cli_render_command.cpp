@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "render/parallel_pure_source.h"
+#include "render/pure_parallel_source.h"
 #include "render/render_source.h"
 #include "render/tone_length.h"
 #include "cli/cli_codec.h"

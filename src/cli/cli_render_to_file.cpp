@@ -60,11 +60,11 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
     SoundSinkRef sink;
     if (compressed) {
         sink = out.createSink(format.compressed);
-    } else if (format.wide) {
-        WideWavFormat wide = *format.wide;
-        wide.sampleRate = format.sampleRate;
-        wide.channels = format.channels;
-        sink = out.createSink(wide);
+    } else if (format.pure) {
+        PureWavFormat pure = *format.pure;
+        pure.sampleRate = format.sampleRate;
+        pure.channels = format.channels;
+        sink = out.createSink(pure);
     } else {
         sink = out.createSink(format.sampleRate, format.bitsPerSample, format.channels);
     }
@@ -108,7 +108,7 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
         return kExitFailed;
     }
     const std::string encoding = compressed    ? formatTagName(format.compressed.formatTag)
-                                 : format.wide ? describeEncoding(*format.wide)
+                                 : format.pure ? describeEncoding(*format.pure)
                                                : std::to_string(format.bitsPerSample <= 8    ? 8
                                                                 : format.bitsPerSample <= 16 ? 16
                                                                                              : 32) + "-bit";

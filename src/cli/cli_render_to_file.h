@@ -11,7 +11,7 @@
 #include "render/render_to_sink.h"
 #include "signal/sound_source.h"
 #include "wavefile/wav_header.h"
-#include "wavefile/wide_wav_sink.h"
+#include "wavefile/pure_wav_sink.h"
 
 namespace zelvaro::cli {
 
@@ -22,9 +22,9 @@ struct OutputFormat {
     // A compressed format to write instead of PCM when its tag is not 0;
     // never with standard output, which applyFormatOption refuses.
     WaveFormat compressed = {};
-    // 24-bit or float samples, dither or a gain: written by a WideWavSink
+    // 24-bit or float samples, dither or a gain: written by a PureWavSink
     // when set (its rate and channels are taken from the fields above).
-    std::optional<WideWavFormat> wide = {};
+    std::optional<PureWavFormat> pure = {};
 };
 
 // Fills the job's sink (set before the call) and returns a RenderResult,

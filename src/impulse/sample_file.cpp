@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "base/little_endian.h"
-#include "wavefile/sample_quantiser.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_quantiser.h"
+#include "wavefile/pure_wav_reader.h"
 #include "wavefile/wav_header.h"
 
 namespace zelvaro {
@@ -103,7 +103,7 @@ std::vector<uint8_t> floatWavBytes(const SampleFile& file, std::string& error) {
 namespace {
 
 // The reader opened on `path` with its shape checked; false with `error` set.
-bool openChecked(WavDoubleReader& reader, const std::string& path, std::string& error) {
+bool openChecked(PureWavReader& reader, const std::string& path, std::string& error) {
     if (!reader.ok()) {
         error = path + ": " + reader.error();
         return false;
@@ -123,7 +123,7 @@ bool openChecked(WavDoubleReader& reader, const std::string& path, std::string& 
 }  // namespace
 
 bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::string& error) {
-    WavDoubleReader reader(path.c_str());
+    PureWavReader reader(path.c_str());
     if (!openChecked(reader, path, error)) return false;
     shape = {reader.sampleRate(), reader.channels(), reader.frames()};
     return true;
@@ -142,7 +142,7 @@ SweepRequest sweepRequestOf(const SampleFile& file) {
 
 bool readSampleFile(const std::string& path, SampleFile& file, std::string& error) {
     file = SampleFile();
-    WavDoubleReader reader(path.c_str());
+    PureWavReader reader(path.c_str());
     if (!openChecked(reader, path, error)) return false;
     file.rateHz = reader.sampleRate();
     file.bitsPerSample = reader.format().bitsPerSample;

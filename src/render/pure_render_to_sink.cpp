@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "signal/pure_limiter.h"
-#include "wavefile/wide_wav_sink.h"
+#include "wavefile/pure_wav_sink.h"
 
 namespace zelvaro {
 
@@ -41,7 +41,7 @@ bool pull(PureSource& source, int64_t frames, RenderProgress& progress, double p
     return true;
 }
 
-int render(RenderProgress& progress, RenderJob& job, WideWavSink& sink,
+int render(RenderProgress& progress, RenderJob& job, PureWavSink& sink,
            const std::function<PureSourcePtr()>& makeSource, int64_t frames, std::optional<double> peakDbfs,
            bool limit) {
     const bool twoPasses = peakDbfs.has_value();
@@ -68,7 +68,7 @@ int render(RenderProgress& progress, RenderJob& job, WideWavSink& sink,
         source = std::make_unique<PureLimiter>(std::move(source), limits.positive, limits.negative);
     }
     if (!pull(*source, frames, progress, twoPasses ? 0.5 : 0.0, 1.0, [&](const double* x, int n) {
-            sink.writeDouble(x, n);
+            sink.writePure(x, n);
             return !sink.writeError();
         }))
         return kRenderCancelled;
@@ -97,7 +97,7 @@ int RenderPureToSink(RenderProgress& progress, RenderJob& job, const std::functi
     progress.setText(1, "Please wait...");
     progress.setProgress(0);
     job.failureReason.clear();
-    auto* sink = static_cast<WideWavSink*>(job.sink.get());
+    auto* sink = static_cast<PureWavSink*>(job.sink.get());
     if (!job.sink.usable()) return refuse(job, "the output file cannot be created");
     if (frames > sink->framesLeft())
         return refuse(job, "the sound is too long for a WAV file: " + std::to_string(frames) +

@@ -1,5 +1,5 @@
 // The render loop of the pure path, shared by the program's Save As Wav and
-// zelvaro-render: double samples from pure sources into a WideWavSink,
+// zelvaro-render: double samples from pure sources into a PureWavSink,
 // through the pure limiter, or in two passes that set the render's peak.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 #include "render/render_to_sink.h"
 #include "signal/pure_source.h"
-#include "wavefile/sample_quantiser.h"
+#include "wavefile/pure_quantiser.h"
 
 namespace zelvaro {
 
@@ -27,7 +27,7 @@ PureLimits pureLimits(SampleEncoding encoding);
 double gainForPeak(double peak, double peakDbfs);
 
 // Writes `frames` frames from the sources that `makeSource` builds into
-// job.sink, which must be a WideWavSink (job.source is not read). With
+// job.sink, which must be a PureWavSink (job.source is not read). With
 // `peakDbfs`, a first source is read to find its peak and a second is
 // written scaled to that level (a plain gain: nothing is limited or
 // clipped before it); without it, one source is written through the pure

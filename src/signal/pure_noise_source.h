@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "signal/pure_random.h"
+#include "base/pure_random.h"
 #include "signal/pure_source.h"
 
 namespace zelvaro {

@@ -11,7 +11,7 @@ namespace {
 
 class PureWavSource final : public PureSource {
 public:
-    PureWavSource(std::shared_ptr<WavDoubleReader> reader, uint8_t channels)
+    PureWavSource(std::shared_ptr<PureWavReader> reader, uint8_t channels)
         : PureSource(reader->sampleRate(), channels, reader->frames()), reader_(std::move(reader)) {}
 
     // Past the end of the data the file gives silence.
@@ -27,13 +27,13 @@ public:
     }
 
 private:
-    std::shared_ptr<WavDoubleReader> reader_;
+    std::shared_ptr<PureWavReader> reader_;
     std::vector<double> block_;
 };
 
 }  // namespace
 
-PureSourcePtr createPureWavSource(std::shared_ptr<WavDoubleReader> reader, int32_t sampleRate, uint8_t channels) {
+PureSourcePtr createPureWavSource(std::shared_ptr<PureWavReader> reader, int32_t sampleRate, uint8_t channels) {
     if (!reader->ok()) return nullptr;
     PureSourcePtr source = std::make_unique<PureWavSource>(reader, channels);
     if (sampleRate == reader->sampleRate()) return source;

@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "signal/pure_source.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 
 namespace zelvaro {
 
 // Empty when the file cannot be read (reader->error() says why).
-PureSourcePtr createPureWavSource(std::shared_ptr<WavDoubleReader> reader, int32_t sampleRate, uint8_t channels);
+PureSourcePtr createPureWavSource(std::shared_ptr<PureWavReader> reader, int32_t sampleRate, uint8_t channels);
 
 }  // namespace zelvaro

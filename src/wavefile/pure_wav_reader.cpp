@@ -1,4 +1,4 @@
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,13 +16,13 @@ constexpr uint32_t kMaxSampleRate = 768000;
 
 }  // namespace
 
-bool WavDoubleReader::fail(const std::string& why) {
+bool PureWavReader::fail(const std::string& why) {
     error_ = why;
     file_.close();
     return false;
 }
 
-WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForReading(path)) {
+PureWavReader::PureWavReader(const char* path) : file_(FileStream::openForReading(path)) {
     if (!file_.isOpen()) {
         fail("cannot open it: " + FileStream::describeError(file_.lastError()));
         return;
@@ -85,7 +85,7 @@ WavDoubleReader::WavDoubleReader(const char* path) : file_(FileStream::openForRe
     fail(haveFormat ? "it has no data chunk" : "it has no format chunk");
 }
 
-int WavDoubleReader::read(double* out, int frames) {
+int PureWavReader::read(double* out, int frames) {
     if (!ok()) return 0;
     const int n = static_cast<int>(std::min<int64_t>(frames, frames_ - framesRead_));
     if (n <= 0) return 0;
@@ -132,12 +132,12 @@ int WavDoubleReader::read(double* out, int frames) {
     return n;
 }
 
-const std::vector<uint8_t>* WavDoubleReader::chunk(const char (&id)[5]) const {
+const std::vector<uint8_t>* PureWavReader::chunk(const char (&id)[5]) const {
     const auto found = smallChunks_.find(std::string(id, 4));
     return found == smallChunks_.end() ? nullptr : &found->second;
 }
 
-std::vector<std::vector<double>> WavDoubleReader::readAll(int64_t maxFrames) {
+std::vector<std::vector<double>> PureWavReader::readAll(int64_t maxFrames) {
     std::vector<std::vector<double>> channels(format_.channels);
     if (!ok()) return channels;
     const int64_t wanted = std::min(maxFrames, frames_ - framesRead_);

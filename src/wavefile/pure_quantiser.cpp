@@ -1,4 +1,4 @@
-#include "wavefile/sample_quantiser.h"
+#include "wavefile/pure_quantiser.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -17,7 +17,7 @@ int encodingBytes(SampleEncoding encoding) {
     return 2;
 }
 
-SampleQuantiser::SampleQuantiser(SampleEncoding encoding, std::optional<uint64_t> ditherSeed) : encoding_(encoding) {
+PureQuantiser::PureQuantiser(SampleEncoding encoding, std::optional<uint64_t> ditherSeed) : encoding_(encoding) {
     const int bits = encodingBytes(encoding) * 8;
     scale_ = std::ldexp(1.0, bits - 1);
     highest_ = (int64_t{1} << (bits - 1)) - 1;
@@ -30,7 +30,7 @@ float heldFloat(double value) {
     return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
-int64_t SampleQuantiser::quantise(double scaled) {
+int64_t PureQuantiser::quantise(double scaled) {
     if (dither_) scaled += dither_->triangular();
     // NaN and values far out of range end at the nearer limit rather than in
     // an undefined conversion.
@@ -39,7 +39,7 @@ int64_t SampleQuantiser::quantise(double scaled) {
     return static_cast<int64_t>(std::floor(scaled + 0.5));
 }
 
-void SampleQuantiser::convert(const double* samples, size_t count, double gain, uint8_t* out) {
+void PureQuantiser::convert(const double* samples, size_t count, double gain, uint8_t* out) {
     switch (encoding_) {
         case SampleEncoding::kFloat32:
             for (size_t i = 0; i < count; ++i) {

@@ -14,7 +14,7 @@
 
 namespace zelvaro {
 
-class ParallelPureSource final : public PureSource {
+class PureParallelSource final : public PureSource {
 public:
     // Moves a copy on by `frames` frames as reading them would.
     using SkipFunction = void (*)(PureSource& copy, uint64_t frames);
@@ -22,8 +22,8 @@ public:
     // `copies`, all alike, each get a thread, started by the first read;
     // when no thread or memory can be had, the first is read in the
     // caller's thread.
-    ParallelPureSource(std::vector<PureSourcePtr> copies, SkipFunction skip);
-    ~ParallelPureSource() override;
+    PureParallelSource(std::vector<PureSourcePtr> copies, SkipFunction skip);
+    ~PureParallelSource() override;
 
     void read(double* out, int frames) override;
 

@@ -8,7 +8,7 @@
 // Long run (clang, libFuzzer, ASan + UBSan; builds into build-fuzz/):
 //     ZELVARO_FUZZ_TARGET=double fuzz/run-fuzzer.sh 600
 // Replay of the committed corpora (any compiler; a CTest test of the native
-// build): wav_double_fuzz_replay fuzz/corpus fuzz/double-corpus
+// build): pure_wav_fuzz_replay fuzz/corpus fuzz/pure-corpus
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "wavefile/wav_double_reader.h"
+#include "wavefile/pure_wav_reader.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ constexpr int64_t kSampleBudget = int64_t{1} << 18;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = scratchPath("double");
     if (!writeInput(path, data, size)) return 0;
-    zelvaro::WavDoubleReader reader(path.c_str());
+    zelvaro::PureWavReader reader(path.c_str());
     if (!reader.ok()) {
         check(!reader.error().empty(), "a failure says why");
         return 0;
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (pcm) check(v >= -1.0 && v <= 1.0, "PCM within full scale");
     }
 
-    zelvaro::WavDoubleReader whole(path.c_str());
+    zelvaro::PureWavReader whole(path.c_str());
     check(whole.ok() && whole.frames() == reader.frames(), "a second reader sees the same file");
     const std::vector<std::vector<double>> split = whole.readAll(frames);
     check(static_cast<int>(split.size()) == channels, "one vector per channel");

@@ -1,4 +1,4 @@
-#include "render/parallel_pure_source.h"
+#include "render/pure_parallel_source.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 namespace zelvaro {
 
-ParallelPureSource::ParallelPureSource(std::vector<PureSourcePtr> sources, SkipFunction skipFunction)
+PureParallelSource::PureParallelSource(std::vector<PureSourcePtr> sources, SkipFunction skipFunction)
     : PureSource(sources.empty() ? 44100 : sources.front()->sampleRate,
                  sources.empty() ? 1 : sources.front()->channels, sources.empty() ? 0 : sources.front()->lengthFrames),
       skip(skipFunction),
@@ -27,11 +27,11 @@ ParallelPureSource::ParallelPureSource(std::vector<PureSourcePtr> sources, SkipF
     }
 }
 
-ParallelPureSource::~ParallelPureSource() {
+PureParallelSource::~PureParallelSource() {
     renderers.stop();
 }
 
-void ParallelPureSource::renderBlock(size_t index, int block, double* samples) {
+void PureParallelSource::renderBlock(size_t index, int block, double* samples) {
     Copy& copy = copies[index];
     if (copy.nextBlock < block)
         skip(*copy.source, static_cast<uint64_t>(block - copy.nextBlock) * kBlockFrames);
@@ -39,7 +39,7 @@ void ParallelPureSource::renderBlock(size_t index, int block, double* samples) {
     copy.nextBlock = block + 1;
 }
 
-void ParallelPureSource::read(double* out, int frames) {
+void PureParallelSource::read(double* out, int frames) {
     if (frames <= 0)
         return;
     if (copies.empty()) {
@@ -65,7 +65,7 @@ PureSourcePtr createPureRenderSource(const ToneSettings& tone, int32_t sampleRat
     std::vector<PureSourcePtr> copies;
     for (int i = 0; i < threads; ++i)
         copies.push_back(std::make_unique<PureToneSource>(tone, sampleRate, channels));
-    return std::make_unique<ParallelPureSource>(std::move(copies), [](PureSource& copy, uint64_t frames) {
+    return std::make_unique<PureParallelSource>(std::move(copies), [](PureSource& copy, uint64_t frames) {
         static_cast<PureToneSource&>(copy).skip(frames);
     });
 }

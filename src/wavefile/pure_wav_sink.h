@@ -8,12 +8,12 @@
 #include <optional>
 #include <vector>
 
-#include "wavefile/sample_quantiser.h"
+#include "wavefile/pure_quantiser.h"
 #include "wavefile/wav_file_sink.h"
 
 namespace zelvaro {
 
-struct WideWavFormat {
+struct PureWavFormat {
     int32_t sampleRate = 44100;
     uint8_t channels = 1;
     SampleEncoding encoding = SampleEncoding::kPcm16;
@@ -21,32 +21,32 @@ struct WideWavFormat {
     double gain = 1.0;                   // applied to every sample before it is stored
     // The samples come from the double-precision path (for what the tools
     // say they wrote; the writer itself does not read it).
-    bool doublePrecision = false;
+    bool fromPureSources = false;
 };
 
-class WideWavSink final : public WavFileSink {
+class PureWavSink final : public WavFileSink {
 public:
-    WideWavSink(const char* path, const WideWavFormat& format);
-    WideWavSink(FileStream output, const WideWavFormat& format);
+    PureWavSink(const char* path, const PureWavFormat& format);
+    PureWavSink(FileStream output, const PureWavFormat& format);
 
     // Appends frames of double samples at full scale 1.0.
-    void writeDouble(const double* samples, int frames);
+    void writePure(const double* samples, int frames);
 
-    const WideWavFormat& format() const { return format_; }
+    const PureWavFormat& format() const { return format_; }
     // Changes the gain for the samples written from now on.
     void setGain(double gain) { format_.gain = gain; }
 
 private:
     void convert(const int32_t* samples, size_t count) override;
 
-    WideWavFormat format_;
-    SampleQuantiser quantiser_;
-    std::vector<double> widened_;
-    const double* pending_ = nullptr;  // the block writeDouble is handing to write()
+    PureWavFormat format_;
+    PureQuantiser quantiser_;
+    std::vector<double> chainSamples_;
+    const double* pending_ = nullptr;  // the block writePure is handing to write()
 };
 
-// A handle to a new WideWavSink; empty only when it cannot be allocated.
-SoundSinkRef createWideWavSink(const char* path, const WideWavFormat& format);
-SoundSinkRef createWideWavSink(FileStream output, const WideWavFormat& format);
+// A handle to a new PureWavSink; empty only when it cannot be allocated.
+SoundSinkRef createPureWavSink(const char* path, const PureWavFormat& format);
+SoundSinkRef createPureWavSink(FileStream output, const PureWavFormat& format);
 
 }  // namespace zelvaro

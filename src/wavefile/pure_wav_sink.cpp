@@ -1,4 +1,4 @@
-#include "wavefile/wide_wav_sink.h"
+#include "wavefile/pure_wav_sink.h"
 
 #include <algorithm>
 #include <new>
@@ -12,33 +12,33 @@ namespace {
 
 // The chain's limit for 16-bit output, kept for every width: the limiter
 // then treats a render the same whatever it is written as.
-constexpr int32_t kWidePeakLevel = 524272;
+constexpr int32_t kPurePeakLevel = 524272;
 
 }  // namespace
 
-WideWavSink::WideWavSink(const char* path, const WideWavFormat& format)
-    : WideWavSink(FileStream::openForWriting(path), format) {}
+PureWavSink::PureWavSink(const char* path, const PureWavFormat& format)
+    : PureWavSink(FileStream::openForWriting(path), format) {}
 
-WideWavSink::WideWavSink(FileStream output, const WideWavFormat& format)
-    : WavFileSink(std::move(output), format.sampleRate, 0, encodingBytes(format.encoding), kWidePeakLevel,
+PureWavSink::PureWavSink(FileStream output, const PureWavFormat& format)
+    : WavFileSink(std::move(output), format.sampleRate, 0, encodingBytes(format.encoding), kPurePeakLevel,
                   format.channels,
                   format.encoding == SampleEncoding::kFloat32 ? kWaveFormatFloat : kWaveFormatPcm),
       format_(format),
       quantiser_(format.encoding, format.ditherSeed) {
     conversionBuffer.resize(static_cast<size_t>(channels) * kMaxBlockFrames * bytesPerSample);
-    widened_.resize(static_cast<size_t>(channels) * kMaxBlockFrames);
+    chainSamples_.resize(static_cast<size_t>(channels) * kMaxBlockFrames);
 }
 
-void WideWavSink::convert(const int32_t* samples, size_t count) {
+void PureWavSink::convert(const int32_t* samples, size_t count) {
     const double* source = pending_;
     if (!source) {
-        for (size_t i = 0; i < count; ++i) widened_[i] = samples[i] / kChainFullScale;
-        source = widened_.data();
+        for (size_t i = 0; i < count; ++i) chainSamples_[i] = samples[i] / kChainFullScale;
+        source = chainSamples_.data();
     }
     quantiser_.convert(source, count, format_.gain, conversionBuffer.data());
 }
 
-void WideWavSink::writeDouble(const double* samples, int frames) {
+void PureWavSink::writePure(const double* samples, int frames) {
     for (int done = 0; done < frames;) {
         const int n = std::min(kMaxBlockFrames, frames - done);
         pending_ = samples + static_cast<size_t>(done) * channels;
@@ -50,12 +50,12 @@ void WideWavSink::writeDouble(const double* samples, int frames) {
     }
 }
 
-SoundSinkRef createWideWavSink(const char* path, const WideWavFormat& format) {
-    return SoundSinkRef(new (std::nothrow) WideWavSink(path, format));
+SoundSinkRef createPureWavSink(const char* path, const PureWavFormat& format) {
+    return SoundSinkRef(new (std::nothrow) PureWavSink(path, format));
 }
 
-SoundSinkRef createWideWavSink(FileStream output, const WideWavFormat& format) {
-    return SoundSinkRef(new (std::nothrow) WideWavSink(std::move(output), format));
+SoundSinkRef createPureWavSink(FileStream output, const PureWavFormat& format) {
+    return SoundSinkRef(new (std::nothrow) PureWavSink(std::move(output), format));
 }
 
 }  // namespace zelvaro

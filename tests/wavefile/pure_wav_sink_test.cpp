@@ -1,6 +1,6 @@
 // The measurement formats: rounding and limits per encoding, TPDF dither's
 // statistics and its absence when not asked for, and the files read back.
-#include "wavefile/wide_wav_sink.h"
+#include "wavefile/pure_wav_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "signal/pure_random.h"
+#include "base/pure_random.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/wav_test_support.h"
 
@@ -28,7 +28,7 @@ int64_t storedSample(const uint8_t* bytes, int width) {
 
 std::vector<int64_t> quantise(SampleEncoding encoding, const std::vector<double>& in,
                               std::optional<uint64_t> seed = std::nullopt, double gain = 1.0) {
-    SampleQuantiser q(encoding, seed);
+    PureQuantiser q(encoding, seed);
     const int width = encodingBytes(encoding);
     std::vector<uint8_t> bytes(in.size() * width);
     q.convert(in.data(), in.size(), gain, bytes.data());
@@ -37,7 +37,7 @@ std::vector<int64_t> quantise(SampleEncoding encoding, const std::vector<double>
     return out;
 }
 
-TEST(SampleQuantiser, RoundsToNearestStepWithHalvesUpAndHoldsTheRange) {
+TEST(PureQuantiser, RoundsToNearestStepWithHalvesUpAndHoldsTheRange) {
     struct Row {
         SampleEncoding encoding;
         double in;
@@ -64,10 +64,10 @@ TEST(SampleQuantiser, RoundsToNearestStepWithHalvesUpAndHoldsTheRange) {
     }
 }
 
-TEST(SampleQuantiser, FloatStoresTheSampleTimesTheGain) {
+TEST(PureQuantiser, FloatStoresTheSampleTimesTheGain) {
     const double in[] = {0.1, -1.5, 1e-30};
     std::vector<uint8_t> bytes(sizeof(in) / sizeof(in[0]) * 4);
-    SampleQuantiser q(SampleEncoding::kFloat32, 5);  // a seed: float is never dithered
+    PureQuantiser q(SampleEncoding::kFloat32, 5);  // a seed: float is never dithered
     q.convert(in, 3, 0.5, bytes.data());
     for (int i = 0; i < 3; ++i) {
         float f;
@@ -77,7 +77,7 @@ TEST(SampleQuantiser, FloatStoresTheSampleTimesTheGain) {
     EXPECT_FALSE(q.dithered());
 }
 
-TEST(SampleQuantiser, TpdfDitherIsTriangularWithinOneStepAndUnbiased) {
+TEST(PureQuantiser, TpdfDitherIsTriangularWithinOneStepAndUnbiased) {
     // The dither alone: two uniforms' difference.
     PureRandom random(42);
     const int n = 1000000;
@@ -117,21 +117,21 @@ TEST(SampleQuantiser, TpdfDitherIsTriangularWithinOneStepAndUnbiased) {
     }
 }
 
-TEST(SampleQuantiser, NothingIsAddedWithoutDither) {
+TEST(PureQuantiser, NothingIsAddedWithoutDither) {
     std::vector<double> in(1000, (100 + 0.3) / 32768);
     for (int64_t v : quantise(SampleEncoding::kPcm16, in)) ASSERT_EQ(v, 100);
 }
 
-class WideWavSinkTest : public ::testing::Test {
+class PureWavSinkTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string path(const char* name = "out.wav") const { return dir.path(name); }
     Bytes writeChain(SampleEncoding encoding, const std::vector<int32_t>& samples, uint8_t channels = 1) {
-        WideWavFormat format;
+        PureWavFormat format;
         format.encoding = encoding;
         format.channels = channels;
         {
-            SoundSinkRef sink = createWideWavSink(path().c_str(), format);
+            SoundSinkRef sink = createPureWavSink(path().c_str(), format);
             sink->write(samples.data(), static_cast<int>(samples.size() / channels));
             EXPECT_TRUE(sink->finish());
         }
@@ -139,17 +139,17 @@ protected:
     }
 };
 
-TEST_F(WideWavSinkTest, Sixteen_BitChainSamplesComeOutAsTheProgramsOwnWriterPutsThem) {
+TEST_F(PureWavSinkTest, Sixteen_BitChainSamplesComeOutAsTheProgramsOwnWriterPutsThem) {
     const std::vector<int32_t> chain = {0, 7, 8, -8, -9, 524272, -524288, 16000, -16001, 123457};
-    Bytes wide = writeChain(SampleEncoding::kPcm16, chain);
+    Bytes pure = writeChain(SampleEncoding::kPcm16, chain);
     {
         SoundSinkRef sink = createWavSink(path("own.wav").c_str(), 44100, 0, 16, 1);
         sink->write(chain.data(), static_cast<int>(chain.size()));
     }
-    EXPECT_EQ(wide, test::readFile(path("own.wav")));
+    EXPECT_EQ(pure, test::readFile(path("own.wav")));
 }
 
-TEST_F(WideWavSinkTest, HeadersNameTheFormatAndOurReaderGetsTheChainSamplesBack) {
+TEST_F(PureWavSinkTest, HeadersNameTheFormatAndOurReaderGetsTheChainSamplesBack) {
     // Within the limiter's range: the float reader holds -1.0 at -524,272.
     const std::vector<int32_t> chain = {0, 1, -1, 524272, -524272, 262144, -99999, 12345};
     struct Row {
@@ -178,15 +178,15 @@ TEST_F(WideWavSinkTest, HeadersNameTheFormatAndOurReaderGetsTheChainSamplesBack)
     }
 }
 
-TEST_F(WideWavSinkTest, DoubleSamplesAreWrittenInBlocksOfAnySize) {
-    WideWavFormat format;
+TEST_F(PureWavSinkTest, DoubleSamplesAreWrittenInBlocksOfAnySize) {
+    PureWavFormat format;
     format.encoding = SampleEncoding::kPcm24;
     format.gain = 0.5;
     std::vector<double> ramp(20000);
     for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<double>(i) / 8388608.0 * 2;
     {
-        SoundSinkRef sink = createWideWavSink(path().c_str(), format);
-        static_cast<WideWavSink*>(sink.get())->writeDouble(ramp.data(), static_cast<int>(ramp.size()));
+        SoundSinkRef sink = createPureWavSink(path().c_str(), format);
+        static_cast<PureWavSink*>(sink.get())->writePure(ramp.data(), static_cast<int>(ramp.size()));
         EXPECT_EQ(sink->framesWritten, 20000);
     }
     Bytes file = test::readFile(path());

@@ -1,4 +1,4 @@
-#include "render/parallel_pure_source.h"
+#include "render/pure_parallel_source.h"
 
 #include <gtest/gtest.h>
 
@@ -35,14 +35,14 @@ std::vector<double> readAll(PureSource& source, int frames, int block) {
 
 // Whatever the threads and the reader's blocks, the samples are those of one
 // copy read directly, bit for bit.
-TEST(ParallelPureSource, GivesTheSamplesOfOneCopyWithAnyNumberOfThreads) {
-    constexpr int kFrames = 5 * ParallelPureSource::kBlockFrames + 123;
+TEST(PureParallelSource, GivesTheSamplesOfOneCopyWithAnyNumberOfThreads) {
+    constexpr int kFrames = 5 * PureParallelSource::kBlockFrames + 123;
     for (int waveform : {kWaveSine, kWaveSquare, kWaveSawTooth}) {
         const ToneSettings tone = sixteenStereo(waveform);
         PureSourcePtr plain = createPureSource(tone, 48000, 2, 0);
         const std::vector<double> expected = readAll(*plain, kFrames, kFrames);
         for (int threads : {1, 2, 3, 4})
-            for (int block : {1, 999, ParallelPureSource::kBlockFrames, 10000}) {
+            for (int block : {1, 999, PureParallelSource::kBlockFrames, 10000}) {
                 if (block == 1 && threads != 2)
                     continue;  // one frame at a time is slow; one thread count shows it
                 PureSourcePtr parallel = createPureRenderSource(tone, 48000, 2, 0, threads);
@@ -53,7 +53,7 @@ TEST(ParallelPureSource, GivesTheSamplesOfOneCopyWithAnyNumberOfThreads) {
     }
 }
 
-TEST(ParallelPureSource, RunsThreadsForConstantTonesOnly) {
+TEST(PureParallelSource, RunsThreadsForConstantTonesOnly) {
     struct Case {
         const char* name;
         ToneSettings tone;
@@ -68,7 +68,7 @@ TEST(ParallelPureSource, RunsThreadsForConstantTonesOnly) {
         PureSourcePtr source = createPureRenderSource(c.tone, 44100, 2, 7, c.threads == 0 ? 1 : 2);
         double block[2 * 64];
         source->read(block, 64);
-        auto* parallel = dynamic_cast<ParallelPureSource*>(source.get());
+        auto* parallel = dynamic_cast<PureParallelSource*>(source.get());
         if (c.threads < 0)
             EXPECT_EQ(parallel, nullptr) << c.name;
         else if (parallel)
@@ -79,7 +79,7 @@ TEST(ParallelPureSource, RunsThreadsForConstantTonesOnly) {
 }
 
 // Dropped at any point, with its threads waiting on a full queue or not yet started.
-TEST(ParallelPureSource, CanBeDroppedAtAnyTime) {
+TEST(PureParallelSource, CanBeDroppedAtAnyTime) {
     for (int reads : {0, 1, 40}) {
         PureSourcePtr source = createPureRenderSource(sixteenStereo(kWaveSine), 44100, 2, 0, 3);
         std::vector<double> block(2 * 3000);

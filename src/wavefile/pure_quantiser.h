@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "signal/pure_random.h"
+#include "base/pure_random.h"
 
 namespace zelvaro {
 
@@ -21,10 +21,10 @@ int encodingBytes(SampleEncoding encoding);
 // largest finite value instead of an undefined conversion.
 float heldFloat(double value);
 
-class SampleQuantiser {
+class PureQuantiser {
 public:
     // Dither is added only for 16- and 24-bit PCM, and only with a seed.
-    SampleQuantiser(SampleEncoding encoding, std::optional<uint64_t> ditherSeed);
+    PureQuantiser(SampleEncoding encoding, std::optional<uint64_t> ditherSeed);
 
     // Writes `count` samples, each multiplied by `gain`, to `out`
     // (count * encodingBytes bytes, little-endian).

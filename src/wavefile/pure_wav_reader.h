@@ -14,10 +14,10 @@
 
 namespace zelvaro {
 
-class WavDoubleReader {
+class PureWavReader {
 public:
     // Opens `path` and finds its format and data; see error() on failure.
-    explicit WavDoubleReader(const char* path);
+    explicit PureWavReader(const char* path);
 
     bool ok() const { return error_.empty(); }
     // Why the file cannot be read, for a message; empty when it can.
