@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/product_version.h"
 #include "cli/cli_command.h"
 
 namespace zelvaro::cli {
@@ -52,7 +53,7 @@ const Command kCommands[] = {
 void printHelp(std::FILE* out) {
     std::fprintf(out, "usage:\n");
     for (const Command& c : kCommands) std::fprintf(out, "  zelvaro-render %s %s\n", c.name, c.usage);
-    std::fprintf(out, "  zelvaro-render --help\n\n");
+    std::fprintf(out, "  zelvaro-render --help\n  zelvaro-render --version\n\n");
     for (const Command& c : kCommands) std::fprintf(out, "%-10s %s\n", c.name, c.summary);
     std::fprintf(out,
                  "\n--rate is 1 to 192000 frames per second; --seed (0 to 4294967295) fixes the noise of a noise "
@@ -148,6 +149,11 @@ int run(int argc, char** argv) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (std::strcmp(argv[i], "--help") == 0 || (i == 1 && (name == "-h" || name == "help"))) {
             printHelp(stdout);
+            return kExitOk;
+        }
+        if (i == 1 && name == "--version") {
+            std::printf("zelvaro-render %s (%s, distributed by %s)\n", ZELVARO_VERSION_TEXT, ZELVARO_PRODUCT_NAME,
+                        ZELVARO_DISTRIBUTOR);
             return kExitOk;
         }
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "installer/execution_level.h"
 #include "installer/licence_terms_dialog.h"
 #include "installer/payload_table.h"
 #include "installer/setup_layout.h"
@@ -162,7 +163,13 @@ void InstallDialog::FinishInstall() {
                   "Zelvaro");
     ProgmanCommand(command);
     CreateShortcut(program.c_str(), ShortcutPath());
+    // The program came out of the setup file with the setup file's raised
+    // execution level; installed, it runs with the rights of whoever starts
+    // it, and only the uninstaller asks for more. A copy that cannot be
+    // changed still works, asking for rights it does not need.
+    setFileExecutionLevel(program, ExecutionLevel::kAsInvoker);
     CopyFileA(program.c_str(), uninstaller.c_str(), FALSE);
+    setFileExecutionLevel(uninstaller, ExecutionLevel::kRequireAdministrator);
     AddUninstallEntry(uninstaller.c_str());
     AppendMarker(program.c_str(), kSetupMarkerApplication);
     AppendMarker(uninstaller.c_str(), kSetupMarkerUninstall);

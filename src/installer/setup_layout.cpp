@@ -1,5 +1,7 @@
 #include "installer/setup_layout.h"
 
+#include "installer/execution_level.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -47,8 +49,20 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Appends one payload file to out; its size and byte sum come back.
-bool CopyPayload(const std::string& path, FILE* out, uint32_t& size, uint32_t& sum,
+bool WriteBlock(const uint8_t* bytes, size_t count, FILE* out, uint32_t& sum, std::string& error) {
+    sum = AddPayloadBytes(sum, bytes, count);
+    if (std::fwrite(bytes, 1, count, out) != count) {
+        error = "write error";
+        return false;
+    }
+    return true;
+}
+
+// Appends one payload file to out; its size and byte sum come back. The
+// program, which is also the setup file's own executable, goes in with its
+// execution level raised: whoever runs the setup file is asked for the
+// rights it needs (the install lowers it again in the copy it installs).
+bool CopyPayload(const std::string& path, bool isProgram, FILE* out, uint32_t& size, uint32_t& sum,
                  std::string& error) {
     File in(std::fopen(path.c_str(), "rb"));
     if (!in) {
@@ -56,6 +70,7 @@ bool CopyPayload(const std::string& path, FILE* out, uint32_t& size, uint32_t& s
         return false;
     }
     uint64_t copied = 0;
+    std::vector<uint8_t> program;
     uint8_t buffer[65536];
     for (;;) {
         const size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
@@ -66,15 +81,22 @@ bool CopyPayload(const std::string& path, FILE* out, uint32_t& size, uint32_t& s
             error = path + " is too large for a payload (4 GiB at most)";
             return false;
         }
-        sum = AddPayloadBytes(sum, buffer, got);
-        if (std::fwrite(buffer, 1, got, out) != got) {
-            error = "write error";
+        if (isProgram)
+            program.insert(program.end(), buffer, buffer + got);
+        else if (!WriteBlock(buffer, got, out, sum, error))
             return false;
-        }
     }
     if (std::ferror(in.get())) {
         error = "read error in " + path;
         return false;
+    }
+    if (isProgram) {
+        if (!setExecutionLevel(program, ExecutionLevel::kRequireAdministrator)) {
+            error = path + " carries no manifest whose execution level can be raised";
+            return false;
+        }
+        if (!WriteBlock(program.data(), program.size(), out, sum, error))
+            return false;
     }
     size = static_cast<uint32_t>(copied);
     return true;
@@ -91,7 +113,7 @@ bool WriteAll(const std::string& output, const std::vector<std::string>& payload
     uint32_t sum = 0;
     for (const std::string& payload : payloads) {
         uint32_t size = 0;
-        if (!CopyPayload(payload, out.get(), size, sum, error))
+        if (!CopyPayload(payload, sizes.empty(), out.get(), size, sum, error))
             return false;
         sizes.push_back(size);
     }

@@ -1,5 +1,6 @@
 #include "ui/l_splash_screen.h"
 
+#include "base/product_version.h"
 #include "ui/l_dialog.h"
 
 namespace zelvaro {
@@ -74,13 +75,13 @@ void LSplashScreen::Paint(HDC dc, const RECT& client) {
     const LONG top = text.top;
     HFONT bold = makeFont(FW_BOLD);
     HGDIOBJ previousFont = SelectObject(dc, bold);
-    text.top += DrawTextA(dc, "Zelvaro", -1, &text, format);
+    text.top += DrawTextA(dc, ZELVARO_PRODUCT_NAME, -1, &text, format);
     HFONT normal = makeFont(FW_NORMAL);
     SelectObject(dc, normal);
     DeleteObject(bold);
-    text.top += DrawTextA(dc, "Zelvaro v 2.00", -1, &text, format);
+    text.top += DrawTextA(dc, ZELVARO_PRODUCT_NAME " v " ZELVARO_VERSION_TEXT, -1, &text, format);
     text.top = top;
-    DrawTextA(dc, "Distributed by:\nQuorrel", -1, &text, format | DT_RIGHT);
+    DrawTextA(dc, "Distributed by:\n" ZELVARO_DISTRIBUTOR, -1, &text, format | DT_RIGHT);
     SelectObject(dc, previousFont);
     DeleteObject(normal);
 }

@@ -9,6 +9,7 @@ Without sox only the exit-code and message checks run, and a clean such run
 exits 77 (skipped)."""
 
 import os
+import re
 import resource
 import shutil
 import signal
@@ -19,6 +20,7 @@ import tempfile
 import wave
 
 RENDER = os.path.abspath(sys.argv[1])
+SOURCE_ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..')
 FLAG_SWEEP, FLAG_LOG, FLAG_STEREO, FLAG_FIXED = 1, 2, 4, 8
 SINE, SQUARE, PINK = 0, 1, 6
 NO_DURATION_TEXT = ("Tones can only be saved as wav files if they are a fixed duration tone.\n\n"
@@ -145,6 +147,12 @@ def checks_without_sox(checks, tmp, p, sine):
         expect(os.path.getsize(p('same.wav')) == 46 + 88200, 'converting a file onto itself damaged it')
         r = run('--help')
         expect(r.returncode == 0 and 'zelvaro-render render' in r.stdout, 'no help')
+        # The version the splash and the file properties show.
+        header = open(os.path.join(SOURCE_ROOT, 'src', 'base', 'product_version.h')).read()
+        version = re.search(r'ZELVARO_VERSION_TEXT "([^"]+)"', header).group(1)
+        r = run('--version')
+        expect(r.returncode == 0 and r.stdout == 'zelvaro-render %s (Zelvaro, distributed by Quorrel)\n' % version,
+               '--version: %d %r' % (r.returncode, r.stdout))
     checks.case('bad input ends in a message and a non-zero exit', failures_are_reported)
 
     def write_failures_are_reported():

@@ -2,6 +2,7 @@
 // sum and the install marker.
 #include "base/little_endian.h"
 #include "installer/setup_layout.h"
+#include "installer/executable_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -32,27 +33,52 @@ bool Exists(const std::string& path) {
     return static_cast<bool>(std::ifstream(path, std::ios::binary));
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// A program as the build makes it: its manifest names its execution level
+// with blanks to spare.
+const std::string kProgram = test::executable("", std::string("<requestedExecutionLevel ") + test::kInvoker + "/>");
+const std::string kRaisedProgram =
+    test::executable("", std::string("<requestedExecutionLevel ") + test::kAdministrator + "/>");
+
 TEST(SetupFile, LaysOutPayloadsSizesSumAndMarker) {
     const std::string program = TempPath("program.bin");
     const std::string help = TempPath("help.bin");
     const std::string empty = TempPath("empty.bin");
     const std::string output = TempPath("out.exe");
-    WriteBytes(program, {'M', 'Z', 0x90});
+    WriteBytes(program, Bytes(kProgram));
     WriteBytes(help, {0xFF, 0x01});
     WriteBytes(empty, {});
     std::string error;
     ASSERT_TRUE(WriteSetupFile(output, {program, help, empty}, error)) << error;
 
-    const std::vector<uint8_t> expected = {
-        'M', 'Z', 0x90,          // payload 1
+    // Payload 1 is the program with its level raised, the same length.
+    std::vector<uint8_t> expected = Bytes(kRaisedProgram);
+    ASSERT_EQ(expected.size(), 0x28Fu);  // headers 0x200, resource table 0x58, manifest 55
+    uint32_t sum = 0;
+    for (uint8_t byte : expected)
+        sum += byte;
+    const std::vector<uint8_t> rest = {
         0xFF, 0x01,              // payload 2 (payload 3 is empty)
-        3, 0, 0, 0,              // size 1
+        0x8F, 0x02, 0, 0,        // size 1
         2, 0, 0, 0,              // size 2
         0, 0, 0, 0,              // size 3
-        0x37, 0x02, 0, 0,        // sum 0x4D + 0x5A + 0x90 + 0xFF + 0x01 = 0x237
+        0, 0, 0, 0,              // sum of every payload byte, below
         0xF0, 0xF0, 0x0F, 0x0F,  // install marker 0x0F0FF0F0
     };
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    putLe32(&expected[expected.size() - 8], sum + 0xFF + 0x01);
     EXPECT_EQ(ReadBytes(output), expected);
+    EXPECT_EQ(ReadBytes(program), Bytes(kProgram)) << "the program is left as built";
+
+    // A program without that manifest would give a setup file that runs
+    // without the rights it needs: refused.
+    WriteBytes(program, {'M', 'Z', 0x90});
+    EXPECT_FALSE(WriteSetupFile(output, {program, help}, error));
+    EXPECT_NE(error.find("execution level"), std::string::npos) << error;
+    EXPECT_FALSE(Exists(output));
     for (const std::string& path : {program, help, empty, output})
         std::remove(path.c_str());
 }
@@ -99,14 +125,14 @@ TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
 TEST(SetupFile, FailuresLeaveNoOutputAndNeverTouchThePayload) {
     const std::string program = TempPath("keep.bin");
     const std::string output = TempPath("failed.exe");
-    WriteBytes(program, {1, 2, 3});
+    WriteBytes(program, Bytes(kProgram));
     std::string error;
     EXPECT_FALSE(WriteSetupFile(output, {program, TempPath("missing.bin")}, error));
     EXPECT_NE(error.find("missing.bin"), std::string::npos) << error;
     EXPECT_FALSE(Exists(output)) << "a half-written setup file is removed";
 
     EXPECT_FALSE(WriteSetupFile(program, {program}, error));
-    EXPECT_EQ(ReadBytes(program), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ReadBytes(program), Bytes(kProgram));
     std::remove(program.c_str());
 }
 
