@@ -12,7 +12,6 @@
 #include <iterator>
 #include <string>
 
-#include "installer/library_search.h"
 #include "installer/shell_entries.h"
 #include "installer/user_file_security.h"
 
@@ -175,30 +174,6 @@ TEST(SetupDialog, UsersMayWriteTheToneAndTheSettingsButNotReplaceThem) {
     DeleteFileA(made.c_str());
     DeleteFileA(kept.c_str());
     RemoveDirectoryA(folder.c_str());
-}
-
-// Runs last: the search stays limited for the rest of the process.
-TEST(SetupDialog, ZZ_LibrariesAreLoadedFromTheSystemFolderOnly) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder = self;
-    folder.resize(folder.find_last_of('\\') + 1);
-    const std::string marker = folder + "zelvaro_planted.dll.loaded";
-    DeleteFileA(marker.c_str());
-    // Found beside the program before...
-    HMODULE planted = LoadLibraryA("zelvaro_planted.dll");
-    ASSERT_NE(planted, nullptr) << "the planted library is not beside the test";
-    FreeLibrary(planted);
-    EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
-    DeleteFileA(marker.c_str());
-    // ...and no longer after the call, while the system's libraries still are.
-    LoadLibrariesFromSystemFolderOnly();
-    EXPECT_EQ(LoadLibraryA("zelvaro_planted.dll"), nullptr);
-    EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
-    HMODULE system = LoadLibraryA("msacm32.dll");
-    EXPECT_NE(system, nullptr);
-    if (system)
-        FreeLibrary(system);
 }
 
 }  // namespace
