@@ -99,10 +99,11 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
     SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
     char programFiles[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles);
+    const ProtectedFolders machine = ProtectedFoldersOfThisMachine();
     for (const std::string& refused :
          {std::string(""), std::string("C:\\"), std::string("C:"), windows, system, temporary,
           temporary + "zelvaro", std::string(documents), std::string(programFiles), std::string("zelvaro-relative")})
-        EXPECT_FALSE(RemoveProgramFiles(refused)) << "\"" << refused << "\"";
+        EXPECT_FALSE(RemoveProgramFiles(refused, machine)) << "\"" << refused << "\"";
 
     // Outside the temporary folder, which is one of the user's.
     const std::string folder = std::string(programFiles) + "\\zelvaro-guard-test";
@@ -115,10 +116,10 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     for (const char* name : users)
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_FALSE(RemoveProgramFiles("\\\\?\\" + folder)) << "the same folder in its device form";
-    EXPECT_FALSE(RemoveProgramFiles(folder + "."));
+    EXPECT_FALSE(RemoveProgramFiles("\\\\?\\" + folder, machine)) << "the same folder in its device form";
+    EXPECT_FALSE(RemoveProgramFiles(folder + ".", machine));
     EXPECT_NE(GetFileAttributesA((folder + "\\tone.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     for (const char* name : programs)
         EXPECT_EQ(GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
     for (const char* name : users)
@@ -126,10 +127,10 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
 
     for (const char* name : users)
         DeleteFileA((folder + name).c_str());
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "a subfolder keeps the folder";
     RemoveDirectoryA((folder + "\\kept").c_str());
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "an emptied folder is removed";
 }
 
