@@ -8,7 +8,7 @@
 #include "app/program_role.h"
 #include "app/resource.h"
 #include "app/settings/settings_path.h"
-#include "installer/library_search.h"
+#include "startup/library_search.h"
 
 namespace {
 

@@ -39,7 +39,7 @@ bool ReadSetupTrailer(const uint8_t* tail, size_t entries, uint64_t fileSize,
         total += fields.sizes.back();
     }
     fields.payloadSum = getLe32(tail + entries * 4);
-    return total <= fileSize - trailerSize;
+    return total == fileSize - trailerSize;
 }
 
 namespace {

@@ -28,8 +28,9 @@ struct SetupTrailerFields {
     std::vector<uint32_t> sizes;
     uint32_t payloadSum = 0;
 };
-// False when the file is too short to hold the trailer or when the sizes add
-// up to more than the bytes in front of the trailer.
+// False when the file is too short to hold the trailer or when the sizes do
+// not add up to exactly the bytes in front of it: the payload starts the file
+// and the trailer follows it at once, so a byte more or less is damage.
 bool ReadSetupTrailer(const uint8_t* tail, size_t entries, uint64_t fileSize,
                       SetupTrailerFields& fields);
 

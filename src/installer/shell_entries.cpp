@@ -168,8 +168,7 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
     return folders;
 }
 
-bool RemoveProgramFiles(const std::string& folder) {
-    const ProtectedFolders protectedFolders = ProtectedFoldersOfThisMachine();
+bool RemoveProgramFiles(const std::string& folder, const ProtectedFolders& protectedFolders) {
     if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, protectedFolders))
         return false;
     // Held without delete sharing while the files go, so that the folder

@@ -37,13 +37,14 @@ void RemoveUninstallEntry();
 // Appends the 4-byte little-endian role marker to the file.
 bool AppendMarker(const char* path, uint32_t marker);
 
-// The folders the uninstaller must keep out of, as this machine has them.
+// The folders the uninstaller must keep out of, as this machine has them
+// (some 25 questions to the shell: asked once per uninstall).
 ProtectedFolders ProtectedFoldersOfThisMachine();
 // Deletes the program's own files (MayDeleteFile) at the top of `folder`,
 // then the folder when nothing else is left in it; a user's files and
 // subfolders stay, and the folder with them. False, with nothing deleted,
 // when the folder is protected, is a junction or link, or is reached through
 // one (MayRemoveFrom).
-bool RemoveProgramFiles(const std::string& folder);
+bool RemoveProgramFiles(const std::string& folder, const ProtectedFolders& protectedFolders);
 
 }  // namespace zelvaro

@@ -58,8 +58,9 @@ void UninstallDialog::RemoveInstallation() {
     ProgmanCommand("[DeleteGroup(\"Zelvaro\")]");
     // A folder value that is empty, relative, a drive, or a system folder is
     // refused and left alone; in the others only the program's files go.
+    const ProtectedFolders protectedFolders = ProtectedFoldersOfThisMachine();
     for (const char* value : {"DataFiles", "ProgramFiles"})
-        RemoveProgramFiles(ReadFolderValue(value));
+        RemoveProgramFiles(ReadFolderValue(value), protectedFolders);
 }
 
 }  // namespace zelvaro

@@ -12,7 +12,6 @@
 #include <iterator>
 #include <string>
 
-#include "installer/library_search.h"
 #include "installer/shell_entries.h"
 #include "installer/user_file_security.h"
 
@@ -100,10 +99,11 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
     SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
     char programFiles[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles);
+    const ProtectedFolders machine = ProtectedFoldersOfThisMachine();
     for (const std::string& refused :
          {std::string(""), std::string("C:\\"), std::string("C:"), windows, system, temporary,
           temporary + "zelvaro", std::string(documents), std::string(programFiles), std::string("zelvaro-relative")})
-        EXPECT_FALSE(RemoveProgramFiles(refused)) << "\"" << refused << "\"";
+        EXPECT_FALSE(RemoveProgramFiles(refused, machine)) << "\"" << refused << "\"";
 
     // Outside the temporary folder, which is one of the user's.
     const std::string folder = std::string(programFiles) + "\\zelvaro-guard-test";
@@ -116,10 +116,10 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     for (const char* name : users)
         CloseHandle(CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_FALSE(RemoveProgramFiles("\\\\?\\" + folder)) << "the same folder in its device form";
-    EXPECT_FALSE(RemoveProgramFiles(folder + "."));
+    EXPECT_FALSE(RemoveProgramFiles("\\\\?\\" + folder, machine)) << "the same folder in its device form";
+    EXPECT_FALSE(RemoveProgramFiles(folder + ".", machine));
     EXPECT_NE(GetFileAttributesA((folder + "\\tone.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     for (const char* name : programs)
         EXPECT_EQ(GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
     for (const char* name : users)
@@ -127,10 +127,10 @@ TEST(SetupDialog, UninstallerRemovesOnlyTheProgramsOwnFiles) {
 
     for (const char* name : users)
         DeleteFileA((folder + name).c_str());
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "a subfolder keeps the folder";
     RemoveDirectoryA((folder + "\\kept").c_str());
-    EXPECT_TRUE(RemoveProgramFiles(folder));
+    EXPECT_TRUE(RemoveProgramFiles(folder, machine));
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "an emptied folder is removed";
 }
 
@@ -175,30 +175,6 @@ TEST(SetupDialog, UsersMayWriteTheToneAndTheSettingsButNotReplaceThem) {
     DeleteFileA(made.c_str());
     DeleteFileA(kept.c_str());
     RemoveDirectoryA(folder.c_str());
-}
-
-// Runs last: the search stays limited for the rest of the process.
-TEST(SetupDialog, ZZ_LibrariesAreLoadedFromTheSystemFolderOnly) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder = self;
-    folder.resize(folder.find_last_of('\\') + 1);
-    const std::string marker = folder + "zelvaro_planted.dll.loaded";
-    DeleteFileA(marker.c_str());
-    // Found beside the program before...
-    HMODULE planted = LoadLibraryA("zelvaro_planted.dll");
-    ASSERT_NE(planted, nullptr) << "the planted library is not beside the test";
-    FreeLibrary(planted);
-    EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
-    DeleteFileA(marker.c_str());
-    // ...and no longer after the call, while the system's libraries still are.
-    LoadLibrariesFromSystemFolderOnly();
-    EXPECT_EQ(LoadLibraryA("zelvaro_planted.dll"), nullptr);
-    EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
-    HMODULE system = LoadLibraryA("msacm32.dll");
-    EXPECT_NE(system, nullptr);
-    if (system)
-        FreeLibrary(system);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST(SetupFile, PayloadSumWrapsAt32Bits) {
         EXPECT_EQ(AddPayloadBytes(c.start, bytes.data(), bytes.size()), c.expected) << c.start;
 }
 
-TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
+TEST(SetupFile, TrailerReadsBackAndRefusesSizesThatDoNotFillTheFile) {
     const std::vector<uint8_t> trailer = SetupTrailer({217088, 20000}, 0x12345678u);
     ASSERT_EQ(trailer.size(), 16u);
     EXPECT_EQ(getLe32(&trailer[12]), kSetupMarkerInstall);
@@ -108,7 +108,8 @@ TEST(SetupFile, TrailerReadsBackAndRefusesImpossibleSizes) {
         bool ok;
     } cases[] = {
         {"exact", 217088 + 20000 + 16, true},
-        {"with bytes in front", 217088 + 20000 + 16 + 5, true},
+        {"5 bytes between the payload and the trailer", 217088 + 20000 + 5 + 16, false},
+        {"1 byte between the payload and the trailer", 217088 + 20000 + 1 + 16, false},
         {"one payload byte short", 217088 + 20000 + 15, false},
         {"shorter than the trailer", 15, false},
     };

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -235,14 +236,17 @@ TEST_F(SetupRun, A_DecliningTheTermsInstallsNothing) {
     ExpectNoShellEntries();
 }
 
-// A copy of the setup file with one payload byte changed, as a damaged
-// download would have it; the setup process comes back, answered.
-HANDLE RunDamagedSetup(const std::string& setup, size_t changedByte, std::string& copy) {
+std::vector<uint8_t> WithByteChanged(std::vector<uint8_t> bytes, size_t changedByte) {
+    bytes[changedByte] ^= 0x01;
+    return bytes;
+}
+
+// A setup file of these bytes, as a damaged download would have them; the
+// setup process comes back, answered.
+HANDLE RunDamagedSetup(const std::vector<uint8_t>& bytes, std::string& copy) {
     char temporary[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temporary);
     copy = std::string(temporary) + "zelvaro-setup-damaged.exe";
-    std::vector<uint8_t> bytes = ReadBytes(setup);
-    bytes[changedByte] ^= 0x01;
     std::ofstream(copy, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
     return StartSetupAndAnswerTerms(copy, IDOK);
@@ -289,7 +293,8 @@ TEST_F(SetupRun, A2_LibrariesBesideTheSetupFileAreNotLoaded) {
 
 TEST_F(SetupRun, B_AChangedPayloadByteShowsTheCorruptFileMessageAndWritesNothing) {
     std::string corrupt;
-    HANDLE process = RunDamagedSetup(setup, payload.size() + 100, corrupt);  // a byte of the help file
+    const size_t helpByte = payload.size() + 100;
+    HANDLE process = RunDamagedSetup(WithByteChanged(ReadBytes(setup), helpByte), corrupt);
     ASSERT_NE(process, nullptr);
     CloseCorruptFileMessage();
     EXPECT_EQ(WaitExit(process), 0u);
@@ -363,10 +368,23 @@ TEST_F(SetupRun, E_ADamagedSetupFileLeavesTheInstalledFilesAsTheyWere) {
     for (const char* name : installed)
         before.push_back(ReadBytes(folder + name));
     ASSERT_FALSE(before[0].empty());
-    for (size_t changedByte : {size_t{100}, payload.size() + help.size() - 1}) {
-        SCOPED_TRACE(changedByte);
+    const std::vector<uint8_t> intact = ReadBytes(setup);
+    const size_t payloadEnd = payload.size() + help.size();
+    // Zero bytes leave the byte sum as it was: only the sizes tell.
+    std::vector<uint8_t> padded = intact;
+    padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(payloadEnd), {0, 0, 0, 0});
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } damaged[] = {
+        {"a byte of the program changed", WithByteChanged(intact, 100)},
+        {"the help file's last byte changed", WithByteChanged(intact, payloadEnd - 1)},
+        {"4 zero bytes between the payload and the trailer", padded},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.name);
         std::string corrupt;
-        HANDLE process = RunDamagedSetup(setup, changedByte, corrupt);
+        HANDLE process = RunDamagedSetup(d.bytes, corrupt);
         ASSERT_NE(process, nullptr);
         CloseCorruptFileMessage();
         EXPECT_EQ(WaitExit(process), 0u);

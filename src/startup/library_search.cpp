@@ -1,4 +1,4 @@
-#include "installer/library_search.h"
+#include "startup/library_search.h"
 
 #include <windows.h>
 
