@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "base/product_version.h"
+#include "tests/support/program_manifest.h"
 
 namespace {
 
@@ -34,18 +35,6 @@ const char* const kSupportedSystems[] = {
     "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
 };
 
-std::string manifestOf(const std::string& path) {
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (!module) return {};
-    std::string text;
-    if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
-        const void* bytes = LockResource(LoadResource(module, found));
-        if (bytes) text.assign(static_cast<const char*>(bytes), SizeofResource(module, found));
-    }
-    FreeLibrary(module);
-    return text;
-}
-
 std::string versionString(const std::vector<char>& block, const char* name) {
     char* value = nullptr;
     UINT length = 0;
@@ -61,7 +50,7 @@ TEST(ProgramIdentity, ManifestsAndVersionBlocksReadBackFromTheBuiltPrograms) {
         const char* path = std::getenv(program.variable);
         ASSERT_NE(path, nullptr) << "the test is given each program's path";
 
-        const std::string manifest = manifestOf(path);
+        const std::string manifest = zelvaro::test::ManifestOf(path);
         ASSERT_FALSE(manifest.empty()) << "no manifest resource in " << path;
         EXPECT_NE(manifest.find(std::string("level=\"") + program.level + "\""), std::string::npos) << manifest;
         EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "installer/execution_level.h"
 #include "installer/setup_dialog.h"
+#include "tests/support/program_manifest.h"
 
 namespace zelvaro {
 namespace {
@@ -314,8 +316,16 @@ TEST_F(SetupRun, C_InstallsFilesEntriesShortcutGroupAndStartsTheProgram) {
     EXPECT_TRUE(WaitGone("#32770", "Zelvaro"));
     CloseFolderWindows();
 
+    // The setup file's own copy of the program asks for administrator
+    // rights; the installed program is the program as built again, and only
+    // the uninstaller keeps the raised level.
+    std::vector<uint8_t> raised = payload;
+    ASSERT_TRUE(setExecutionLevel(raised, ExecutionLevel::kRequireAdministrator));
     EXPECT_EQ(ReadBytes(folder + "\\tone.exe"), WithMarker(payload, 0)) << "the payload and a zero trailer";
-    EXPECT_EQ(ReadBytes(folder + "\\uninst.exe"), WithMarker(payload, 0xF0F00F0Fu));
+    EXPECT_EQ(ReadBytes(folder + "\\uninst.exe"), WithMarker(raised, 0xF0F00F0Fu));
+    EXPECT_NE(test::ManifestOf(setup).find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(test::ManifestOf(folder + "\\tone.exe").find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(test::ManifestOf(folder + "\\uninst.exe").find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_EQ(ReadBytes(folder + "\\tone.hlp"), help);
 
     // Users may write the tone and the settings, and nothing else of the
