@@ -5,7 +5,7 @@
 #include <complex>
 #include <cstdio>
 
-#include "impulse/fft.h"
+#include "fft/fft.h"
 
 namespace zelvaro {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <complex>
 
-#include "impulse/fft.h"
+#include "fft/fft.h"
 #include "measure/levels.h"
 
 namespace zelvaro::measure {

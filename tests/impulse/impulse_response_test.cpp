@@ -6,7 +6,7 @@
 #include <cmath>
 #include <complex>
 
-#include "impulse/fft.h"
+#include "fft/fft.h"
 #include "impulse/frequency_response.h"
 #include "impulse/impulse_measurement.h"
 #include "impulse/sweep_requests.h"
