@@ -5,15 +5,10 @@
 #include <complex>
 #include <cstdio>
 
+#include "base/pi.h"
 #include "fft/fft.h"
 
 namespace zelvaro {
-
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-}  // namespace
 
 namespace {
 
