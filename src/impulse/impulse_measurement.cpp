@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/decibel_floor.h"
+
 namespace zelvaro {
 
 double fullScaleOf(int bitsPerSample) {
@@ -49,7 +51,7 @@ ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::ve
     out.delayFrames = static_cast<double>(ir.delayFrames) - playbackOffsetFrames;
     const size_t peakAt = static_cast<size_t>(ir.zeroFrame + ir.delayFrames);
     const double peak = peakAt < ir.linear.size() ? std::fabs(ir.linear[peakAt]) : 0.0;
-    out.peakDb = 20.0 * std::log10(peak + 1e-300);
+    out.peakDb = 20.0 * std::log10(peak + kLogFloor);
     const double low = sweep.flatLowHz(), high = sweep.flatHighHz();
     const double fundamental = bandLevelDb(ir.linear, rate, low, high);
     for (size_t h = 0; h < ir.harmonics.size(); ++h) {

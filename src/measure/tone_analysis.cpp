@@ -4,6 +4,8 @@
 #include <cmath>
 #include <complex>
 
+#include "base/decibel_floor.h"
+#include "base/pi.h"
 #include "fft/fft.h"
 #include "measure/levels.h"
 
@@ -11,7 +13,6 @@ namespace zelvaro::measure {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Bins on either side of a component that its window's main lobe covers.
 constexpr int kLobeBins = 5;
 // The fit's passes take cos and sin exactly at the start of each block of
@@ -166,8 +167,8 @@ double strongestFrequency(const std::vector<double>& x, const std::vector<double
         if (std::abs(spectrum[k]) > std::abs(spectrum[best])) best = k;
     double k = static_cast<double>(best);
     if (best > 0 && best + 1 < spectrum.size()) {
-        const double l = std::log(std::abs(spectrum[best - 1]) + 1e-300), m = std::log(std::abs(spectrum[best]) + 1e-300),
-                     r = std::log(std::abs(spectrum[best + 1]) + 1e-300);
+        const double l = std::log(std::abs(spectrum[best - 1]) + kLogFloor), m = std::log(std::abs(spectrum[best]) + kLogFloor),
+                     r = std::log(std::abs(spectrum[best + 1]) + kLogFloor);
         const double d = l - 2 * m + r;
         if (d != 0) k += 0.5 * (l - r) / d;
     }
@@ -306,7 +307,7 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
         const double f = static_cast<double>(k) * binHz;
         if (f >= result.thdnBand.lowHz && f <= result.thdnBand.highHz) bandPower += power[k];
     }
-    result.thdnDb = 10 * std::log10(std::max(bandPower, 1e-300) / tonePower);
+    result.thdnDb = 10 * std::log10(std::max(bandPower, kLogFloor) / tonePower);
 
     // Components: the power of a main lobe around a local peak, in bins of
     // the padded spectrum. DC's lobe and the tone's own are left out.
@@ -328,9 +329,9 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
         if (spur < 0 || power[k] > power[spur]) spur = k;
         if (!nearHarmonic(k) && (other < 0 || power[k] > power[other])) other = k;
     }
-    result.sfdrDb = spur < 0 ? 999 : 10 * std::log10(tonePower / std::max(lobePower(spur), 1e-300));
+    result.sfdrDb = spur < 0 ? -kNoLevelDb : 10 * std::log10(tonePower / std::max(lobePower(spur), kLogFloor));
     result.spurHz = spur < 0 ? 0 : spur * binHz;
-    result.nonHarmonicDb = other < 0 ? -999 : 10 * std::log10(std::max(lobePower(other), 1e-300) / tonePower);
+    result.nonHarmonicDb = other < 0 ? kNoLevelDb : 10 * std::log10(std::max(lobePower(other), kLogFloor) / tonePower);
     result.nonHarmonicHz = other < 0 ? 0 : other * binHz;
     if (result.sfdrDb < kMinToneSfdrDb) result.refusal = ToneRefusal::kNoTone;
     return result;
