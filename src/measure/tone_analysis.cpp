@@ -207,7 +207,9 @@ std::vector<double> blackmanHarris(size_t size) {
     return w;
 }
 
-double fitSine(const std::vector<double>& x, double rate, double startHz, double& a, double& b, double& c) {
+double SineFit::amplitude() const { return std::hypot(cosAmplitude, sinAmplitude); }
+
+SineFit fitSine(const std::vector<double>& x, double rate, double startHz) {
     double f = startHz;
     long double p3[3] = {};
     for (int iteration = 0; iteration < kMaxFitIterations; ++iteration) {
@@ -220,10 +222,12 @@ double fitSine(const std::vector<double>& x, double rate, double startHz, double
         if (std::fabs(step) < 1e-13 * std::max(f, 1.0)) break;
     }
     if (!fitThree(fitSums(x, 2 * kPi * f / rate), p3)) p3[0] = p3[1] = p3[2] = 0;
-    a = static_cast<double>(p3[0]);
-    b = static_cast<double>(p3[1]);
-    c = static_cast<double>(p3[2]);
-    return f;
+    SineFit fit;
+    fit.frequencyHz = f;
+    fit.cosAmplitude = static_cast<double>(p3[0]);
+    fit.sinAmplitude = static_cast<double>(p3[1]);
+    fit.dc = static_cast<double>(p3[2]);
+    return fit;
 }
 
 namespace {
@@ -265,11 +269,12 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
                               : strongestFrequency(x, window, rate, 0, nyquistHz);
     result.frequencyHz = start;
     if ((result.refusal = edgeRefusal(start)) != ToneRefusal::kNone) return result;
-    double a = 0, b = 0, c = 0;
-    result.frequencyHz = fitSine(x, rate, start, a, b, c);
+    const SineFit fit = fitSine(x, rate, start);
+    result.frequencyHz = fit.frequencyHz;
     if ((result.refusal = edgeRefusal(result.frequencyHz)) != ToneRefusal::kNone) return result;
-    result.amplitude = std::hypot(a, b);
-    result.dc = c;
+    result.amplitude = fit.amplitude();
+    result.dc = fit.dc;
+    const double a = fit.cosAmplitude, b = fit.sinAmplitude, c = fit.dc;
     const double tonePower = result.amplitude * result.amplitude / 2;
 
     // The remainder after the sine and DC, in the same centred time as the fit.
