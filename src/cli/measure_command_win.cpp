@@ -177,7 +177,7 @@ int runMeasure(const std::vector<std::string>& args) {
     std::vector<OptionSpec> specs = sweepOptionSpecs();
     specs.push_back({"device", 0, 255, {}});
     specs.push_back({"input", 0, 255, {}});
-    specs.push_back({"harmonics", 1, 16, {}});
+    specs.push_back({"harmonics", 1, kMaxHarmonicOrder, {}});
     const ParsedArgs parsed = parseArgs(args, specs, 1);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
