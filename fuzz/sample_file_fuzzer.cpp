@@ -56,12 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file.hasSweep) {
         // What sweepOfFile asks of a record before it makes the sweep.
         const zelvaro::SweepRequest request = zelvaro::sweepRequestOf(file);
-        std::string why;
-        if (zelvaro::validSweepRequest(request, &why)) {
+        const zelvaro::SweepRequestCheck made = zelvaro::checkSweepRequest(request);
+        if (made.ok()) {
             check(zelvaro::sweepLengthSeconds(request) <= zelvaro::kMaxSweepSeconds * 1.01, "a bounded sweep");
             check(std::isfinite(zelvaro::sweepLengthSeconds(request)), "a finite sweep length");
         } else {
-            check(!why.empty(), "a refused sweep says why");
+            check(!made.error.empty(), "a refused sweep says why");
         }
     }
     if (file.frames() * file.channels.size() > (1u << 20)) return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "cli/cli_command.h"
 #include "impulse/frequency_response.h"
@@ -23,6 +24,41 @@ std::string besidePath(const std::string& path, const std::string& suffix) {
 void warn(const std::string& message) { printError("warning: " + message); }
 
 std::vector<uint8_t> textBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+const char* doubtName(ImpulseDoubt doubt) {
+    switch (doubt) {
+        case ImpulseDoubt::kSilent: return "silent";
+        case ImpulseDoubt::kClipped: return "clipped";
+        case ImpulseDoubt::kShorterThanSweep: return "shorter than the sweep";
+        case ImpulseDoubt::kResponseOutsideCut: return "response outside the cut";
+    }
+    return "";
+}
+
+// Each channel's delay, peak and harmonic levels, marked with its doubts,
+// and a warning where its response lies outside the cut.
+void printChannelFigures(const ImpulseReport& report, int rateHz) {
+    for (size_t c = 0; c < report.channels.size(); ++c) {
+        const ChannelImpulse& channel = report.channels[c];
+        std::string mark;
+        for (ImpulseDoubt doubt : channel.doubts) {
+            mark += std::string(mark.empty() ? " [unreliable: " : ", ") + doubtName(doubt);
+            if (doubt != ImpulseDoubt::kResponseOutsideCut) continue;
+            char text[300];
+            std::snprintf(text, sizeof text,
+                          "channel %zu: the strongest part of the response lies %.3f s from time zero, outside the "
+                          "response kept: the sweep started too late in the recording, or it is not a recording of "
+                          "this sweep",
+                          c + 1, static_cast<double>(channel.responses.strongestFromZeroFrames) / rateHz);
+            warn(text);
+        }
+        if (!mark.empty()) mark += "]";
+        std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB%s\n", c + 1, channel.delayFrames,
+                    1000.0 * channel.delayFrames / rateHz, channel.peakDb, mark.c_str());
+        for (const HarmonicLevel& h : channel.harmonics)
+            std::printf("  harmonic %d: %.1f dB relative to the fundamental%s\n", h.order, h.relativeDb, mark.c_str());
+    }
+}
 
 }  // namespace
 
@@ -85,46 +121,25 @@ int refuseOrWarn(const RecordingCheck& check, const std::string& name, const Exp
 
 int writeImpulseResponses(OutputSet& outputs, const SampleFile& recording, const RecordingCheck& check,
                           const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames) {
+    ImpulseReport report = measureImpulse(recording.channels, check, sweep, highestOrder, playbackOffsetFrames);
+    printChannelFigures(report, recording.rateHz);
+    // The responses move into the files' samples: a long one is held once.
     SampleFile linear;
     linear.rateHz = recording.rateHz;
     std::vector<SampleFile> harmonics(static_cast<size_t>(std::max(0, highestOrder - 1)));
     std::vector<std::vector<ResponsePoint>> responses;
-    const SweepDeconvolver deconvolver(sweep);
     int64_t zeroFrame = 0;
     std::vector<int64_t> harmonicZeroFrames;
-    for (size_t c = 0; c < recording.channels.size(); ++c) {
-        ChannelImpulse result =
-            measureChannel(deconvolver, recording.channels[c], sweep, highestOrder, playbackOffsetFrames);
-        const ImpulseResponses& ir = result.responses;
-        std::vector<std::string> doubts;
-        if (check.silentChannels[c]) doubts.push_back("silent");
-        if (check.clippedSamples[c] > 0) doubts.push_back("clipped");
-        if (check.shorterThanSweep) doubts.push_back("shorter than the sweep");
-        if (ir.strongestOutsideCut) {
-            doubts.push_back("response outside the cut");
-            char text[300];
-            std::snprintf(text, sizeof text,
-                          "channel %zu: the strongest part of the response lies %.3f s from time zero, outside the "
-                          "response kept: the sweep started too late in the recording, or it is not a recording of "
-                          "this sweep",
-                          c + 1, static_cast<double>(ir.strongestFromZeroFrames) / recording.rateHz);
-            warn(text);
-        }
-        std::string mark;
-        for (const std::string& d : doubts) mark += (mark.empty() ? " [unreliable: " : ", ") + d;
-        if (!mark.empty()) mark += "]";
-        std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB%s\n", c + 1, result.delayFrames,
-                    1000.0 * result.delayFrames / recording.rateHz, result.peakDb, mark.c_str());
-        for (const HarmonicLevel& h : result.harmonics)
-            std::printf("  harmonic %d: %.1f dB relative to the fundamental%s\n", h.order, h.relativeDb, mark.c_str());
+    for (ChannelImpulse& channel : report.channels) {
+        ImpulseResponses& ir = channel.responses;
         for (size_t h = 0; h < ir.harmonics.size(); ++h) {
             harmonics[h].rateHz = recording.rateHz;
-            harmonics[h].channels.push_back(ir.harmonics[h]);
+            harmonics[h].channels.push_back(std::move(ir.harmonics[h]));
         }
         zeroFrame = ir.zeroFrame;
         harmonicZeroFrames = ir.harmonicZeroFrames;
-        responses.push_back(std::move(result.response));
-        linear.channels.push_back(ir.linear);
+        responses.push_back(std::move(channel.response));
+        linear.channels.push_back(std::move(ir.linear));
     }
     std::string error;
     size_t index = 0;
@@ -142,7 +157,7 @@ int writeImpulseResponses(OutputSet& outputs, const SampleFile& recording, const
     char title[160];
     std::snprintf(title, sizeof title, "Frequency response, %g to %g Hz sweep of %.2f s at %d Hz", sweep.fromHz(),
                   sweep.toHz(), sweep.lengthSeconds(), recording.rateHz);
-    const FlatBand flat{sweep.flatLowHz(), sweep.flatHighHz()};
+    const FlatBand& flat = report.flat;
     if (!put(textBytes(responseCsv(responses, flat))) || !put(textBytes(responseSvg(responses, title, flat))))
         return kExitFailed;
     if (!outputs.commit(error)) {
@@ -165,9 +180,8 @@ bool sweepOfFile(const SampleFile& file, const std::string& path, SweepRequest& 
         return false;
     }
     request = sweepRequestOf(file);
-    std::string why;
-    if (!validSweepRequest(request, &why)) {
-        printError(path + " names a sweep that cannot be made: " + why);
+    if (const SweepRequestCheck made = checkSweepRequest(request); !made.ok()) {
+        printError(path + " names a sweep that cannot be made: " + made.error);
         return false;
     }
     const ExpSweep sweep(request);

@@ -14,6 +14,10 @@
 
 namespace zelvaro::cli {
 
+// The highest harmonic whose response deconvolve and measure write
+// (--harmonics).
+constexpr int kMaxHarmonicOrder = 16;
+
 // --from, --to, --seconds, --peak, --fade and --rate, as sweep and measure
 // take them.
 std::vector<OptionSpec> sweepOptionSpecs();

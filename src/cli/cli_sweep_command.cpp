@@ -15,6 +15,11 @@ namespace zelvaro::cli {
 
 namespace {
 
+// What --from and --to read as numbers at all; the sweep's own limits
+// (checkSweepRequest) then hold them below half the rate.
+constexpr double kLowestSweepOptionHz = 0.001;
+constexpr double kHighestSweepOptionHz = 1e6;
+
 // One decimal option; false with a message printed when it is missing (and
 // required) or out of range.
 bool readDecimal(const ParsedArgs& parsed, const char* name, double low, double high, double& value, bool required) {
@@ -41,22 +46,21 @@ std::vector<OptionSpec> sweepOptionSpecs() {
     std::vector<OptionSpec> specs;
     for (const char* name : {"from", "to", "seconds", "peak", "fade"})
         specs.push_back({name, 0, 0, {}, {}, false, true});
-    specs.push_back({"rate", 8000, 384000, {}});
+    specs.push_back({"rate", kMinSweepRateHz, kMaxSweepRateHz, {}});
     return specs;
 }
 
 bool readSweepRequest(const ParsedArgs& parsed, SweepRequest& request) {
-    if (!readDecimal(parsed, "from", 0.001, 1e6, request.fromHz, true) ||
-        !readDecimal(parsed, "to", 0.001, 1e6, request.toHz, true) ||
-        !readDecimal(parsed, "seconds", 0.1, kMaxSweepSeconds, request.seconds, true) ||
-        !readDecimal(parsed, "peak", -120.0, 0.0, request.peakDbfs, false) ||
-        !readDecimal(parsed, "fade", 0.0, 60000.0, request.fadeMs, false))
+    if (!readDecimal(parsed, "from", kLowestSweepOptionHz, kHighestSweepOptionHz, request.fromHz, true) ||
+        !readDecimal(parsed, "to", kLowestSweepOptionHz, kHighestSweepOptionHz, request.toHz, true) ||
+        !readDecimal(parsed, "seconds", kMinSweepSeconds, kMaxSweepSeconds, request.seconds, true) ||
+        !readDecimal(parsed, "peak", kMinSweepPeakDbfs, 0.0, request.peakDbfs, false) ||
+        !readDecimal(parsed, "fade", 0.0, kMaxSweepFadeMs, request.fadeMs, false))
         return false;
     if (std::optional<uint64_t> rate = parsed.value("rate"))
         request.rateHz = static_cast<int>(*rate);
-    std::string why;
-    if (!validSweepRequest(request, &why)) {
-        printError("cannot make that sweep: " + why);
+    if (const SweepRequestCheck made = checkSweepRequest(request); !made.ok()) {
+        printError("cannot make that sweep: " + made.error);
         return false;
     }
     // A sweep that no recording of it could be deconvolved with would cost
@@ -124,7 +128,7 @@ int runSweep(const std::vector<std::string>& args) {
                  parsed.positional[0].c_str(), request.fromHz, request.toHz, sweep.lengthSeconds(),
                  static_cast<long long>(sweep.frames()), request.rateHz, request.peakDbfs,
                  1000.0 * sweep.fadeInSeconds(), 1000.0 * sweep.fadeOutSeconds());
-    std::fprintf(report, "flat band %.1f to %.1f Hz\n", sweep.flatLowHz(), sweep.flatHighHz());
+    std::fprintf(report, "flat band %.1f to %.1f Hz\n", sweep.flatBand().lowHz, sweep.flatBand().highHz);
     std::fprintf(report,
                  "harmonics lie before the fundamental's response by L*ln(k), L = %.6f s: 2nd %.3f ms, 3rd %.3f ms\n",
                  sweep.rateConstantSeconds(), 1000.0 * sweep.harmonicOffsetSeconds(2),
@@ -133,7 +137,7 @@ int runSweep(const std::vector<std::string>& args) {
 }
 
 int runDeconvolve(const std::vector<std::string>& args) {
-    std::vector<OptionSpec> specs = {{"sweep", 0, 0, {}, {}, false, true}, {"harmonics", 1, 16, {}}};
+    std::vector<OptionSpec> specs = {{"sweep", 0, 0, {}, {}, false, true}, {"harmonics", 1, kMaxHarmonicOrder, {}}};
     const ParsedArgs parsed = parseArgs(args, specs, 2);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "impulse/exp_sweep.h"
 #include "impulse/impulse_measurement.h"
 #include "impulse/sample_file.h"
+#include "wavefile/pure_quantiser.h"
 
 namespace zelvaro::cli {
 
@@ -36,16 +36,20 @@ constexpr double kSilenceBeforeSweepSeconds = 1.0;
 // of its last buffer has passed the sweep's end through.
 constexpr double kSilenceAfterSweepSeconds = 0.5;
 
-// The sweep in 16-bit samples with triangular dither of ±1 step (the same
-// on every run), after `leadFrames` and before `tailFrames` of silence.
+// The 16-bit steps in full scale 1.0, both ways: the quantiser plays the
+// sweep at this scale and the recording is read back at it, so that a loop
+// of gain 1 measures 0 dB.
+constexpr double kPcm16StepsPerFullScale = 32768.0;
+// The dither's seed: the same noise on every run and every build.
+constexpr uint64_t kDitherSeed = 1;
+
+// The sweep in 16-bit samples with triangular dither of ±1 step, after
+// `leadFrames` and before `tailFrames` of silence.
 std::vector<int16_t> toPcm16(const std::vector<double>& samples, size_t leadFrames, size_t tailFrames) {
     std::vector<int16_t> out(leadFrames + samples.size() + tailFrames, 0);
-    std::mt19937 random(1);
-    std::uniform_real_distribution<double> step(-0.5, 0.5);
-    for (size_t n = 0; n < samples.size(); ++n) {
-        const double v = std::round(samples[n] * 32767.0 + step(random) + step(random));
-        out[leadFrames + n] = static_cast<int16_t>(v > 32767.0 ? 32767.0 : v < -32768.0 ? -32768.0 : v);
-    }
+    // The quantiser writes little-endian 16-bit samples, as waveOut takes them.
+    PureQuantiser(SampleEncoding::kPcm16, kDitherSeed)
+        .convert(samples.data(), samples.size(), 1.0, reinterpret_cast<uint8_t*>(out.data() + leadFrames));
     return out;
 }
 
@@ -177,7 +181,7 @@ int runMeasure(const std::vector<std::string>& args) {
     std::vector<OptionSpec> specs = sweepOptionSpecs();
     specs.push_back({"device", 0, 255, {}});
     specs.push_back({"input", 0, 255, {}});
-    specs.push_back({"harmonics", 1, 16, {}});
+    specs.push_back({"harmonics", 1, kMaxHarmonicOrder, {}});
     const ParsedArgs parsed = parseArgs(args, specs, 1);
     if (!parsed.error.empty()) {
         printError(parsed.error + " (see zelvaro-render --help)");
@@ -218,7 +222,7 @@ int runMeasure(const std::vector<std::string>& args) {
     recording.rateHz = request.rateHz;
     recording.channels.emplace_back(recorded.size());
     for (size_t n = 0; n < recorded.size(); ++n)
-        recording.channels[0][n] = recorded[n] / 32768.0;
+        recording.channels[0][n] = recorded[n] / kPcm16StepsPerFullScale;
     std::printf("playback started at frame %.0f of the recording; the delay below runs from there to the sweep's\n"
                 "arrival, less the %.0f ms of silence played before it\n",
                 startFrame, 1000.0 * kSilenceBeforeSweepSeconds);

@@ -5,15 +5,10 @@
 #include <complex>
 #include <cstdio>
 
-#include "impulse/fft.h"
+#include "base/pi.h"
+#include "fft/fft.h"
 
 namespace zelvaro {
-
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-}  // namespace
 
 namespace {
 
@@ -34,23 +29,24 @@ double sweepLengthSeconds(const SweepRequest& r) {
     return wholeCycles(r) / r.fromHz * std::log(r.toHz / r.fromHz);
 }
 
-bool validSweepRequest(const SweepRequest& r, std::string* why) {
+SweepRequestCheck checkSweepRequest(const SweepRequest& r) {
     std::string reason;
-    if (!(r.rateHz >= 8000 && r.rateHz <= 384000))
-        reason = "the rate must be 8000 to 384000 Hz";
+    const FlatBand flat = r.flatBand();
+    if (!(r.rateHz >= kMinSweepRateHz && r.rateHz <= kMaxSweepRateHz))
+        reason = figure("the rate must be %.0f to %.0f Hz", kMinSweepRateHz, kMaxSweepRateHz);
     else if (!(r.fromHz > 0.0 && r.fromHz < r.toHz))
         reason = "the sweep must go up from a frequency above 0 Hz";
     else if (!(r.toHz < r.rateHz / 2.0))
         reason = "the sweep must end below half the rate";
-    else if (!(r.fromHz * kFlatLowRatio < r.toHz / kFlatHighRatio))
+    else if (flat.empty())
         reason = figure("the band has no flat part: sqrt(2)*from (%g Hz) must be below to/2^(1/6) (%g Hz)",
-                        r.fromHz * kFlatLowRatio, r.toHz / kFlatHighRatio);
-    else if (!(r.seconds >= 0.1 && r.seconds <= kMaxSweepSeconds))
-        reason = figure("the sweep must last 0.1 to %g seconds", kMaxSweepSeconds);
-    else if (!(r.peakDbfs <= 0.0 && r.peakDbfs >= -120.0))
-        reason = "the peak must be -120 to 0 dBFS";
-    else if (!(r.fadeMs >= 0.0 && r.fadeMs <= 60000.0))
-        reason = "the fade must be 0 to 60000 ms";
+                        flat.lowHz, flat.highHz);
+    else if (!(r.seconds >= kMinSweepSeconds && r.seconds <= kMaxSweepSeconds))
+        reason = figure("the sweep must last %g to %g seconds", kMinSweepSeconds, kMaxSweepSeconds);
+    else if (!(r.peakDbfs <= 0.0 && r.peakDbfs >= kMinSweepPeakDbfs))
+        reason = figure("the peak must be %g to 0 dBFS", kMinSweepPeakDbfs);
+    else if (!(r.fadeMs >= 0.0 && r.fadeMs <= kMaxSweepFadeMs))
+        reason = figure("the fade must be 0 to %g ms", kMaxSweepFadeMs);
     // The rounding to whole cycles may take a request at the limit a little
     // past it, never by more than the length's reported tolerance.
     else if (const double length = sweepLengthSeconds(r);
@@ -60,9 +56,7 @@ bool validSweepRequest(const SweepRequest& r, std::string* why) {
     else if (const double frames = std::floor(length * r.rateHz) + 1; frames > static_cast<double>(kMaxSweepFrames))
         reason = figure("the sweep would take %.0f frames; the limit is %.0f (%.0f s at this rate)", frames,
                         static_cast<double>(kMaxSweepFrames), static_cast<double>(kMaxSweepFrames) / r.rateHz);
-    if (why)
-        *why = reason;
-    return reason.empty();
+    return {reason};
 }
 
 ExpSweep::ExpSweep(const SweepRequest& r) : request(r) {
@@ -73,6 +67,7 @@ ExpSweep::ExpSweep(const SweepRequest& r) : request(r) {
     frameCount = static_cast<int64_t>(std::floor(lengthSeconds() * r.rateHz)) + 1;
     const double requested = r.fadeMs / 1000.0;
     fadeIn = std::min(requested, rateConstant * std::log(kFlatLowRatio));
+    // ln 2 / 6 is ln kFlatHighRatio, taken exactly.
     fadeOut = std::min(requested, rateConstant * std::log(2.0) / 6.0);
 }
 
@@ -119,8 +114,8 @@ double ExpSweep::passGain(double hz) const {
     // cosine (over log frequency) to `from` and `to`: the sweep has energy
     // wherever the band asks for any, and a smooth edge keeps the impulse's
     // ringing short.
-    const double low = flatLowHz();
-    const double high = flatHighHz();
+    const double low = flatBand().lowHz;
+    const double high = flatBand().highHz;
     if (hz <= request.fromHz || hz >= request.toHz)
         return 0.0;
     if (hz < low)

@@ -5,13 +5,13 @@
 #include <complex>
 #include <cstdio>
 
-#include "impulse/fft.h"
+#include "base/decibel_floor.h"
+#include "base/pi.h"
+#include "fft/fft.h"
 
 namespace zelvaro {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 struct Spectrum {
     std::vector<std::complex<double>> bins;
@@ -33,12 +33,12 @@ double meanPowerDb(const Spectrum& s, double lowHz, double highHz) {
     if (first > last) {
         // Narrower than a bin: the nearest one.
         const size_t nearest = std::min(s.bins.size() - 1, static_cast<size_t>(std::lround(0.5 * (lowHz + highHz) / s.binHz)));
-        return 10.0 * std::log10(std::norm(s.bins[nearest]) + 1e-300);
+        return 10.0 * std::log10(std::norm(s.bins[nearest]) + kLogFloor);
     }
     double sum = 0.0;
     for (size_t k = first; k <= last; ++k)
         sum += std::norm(s.bins[k]);
-    return 10.0 * std::log10(sum / static_cast<double>(last - first + 1) + 1e-300);
+    return 10.0 * std::log10(sum / static_cast<double>(last - first + 1) + kLogFloor);
 }
 
 }  // namespace
@@ -68,7 +68,7 @@ std::vector<ResponsePoint> frequencyResponse(const std::vector<double>& response
 
 double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz, double highHz) {
     if (response.empty())
-        return -3000.0;
+        return 10.0 * std::log10(kLogFloor);  // as a response of zeros reads
     return meanPowerDb(spectrumOf(response, rateHz), lowHz, highHz);
 }
 

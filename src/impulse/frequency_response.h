@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "impulse/exp_sweep.h"
+
 namespace zelvaro {
 
 struct ResponsePoint {
@@ -25,17 +27,11 @@ std::vector<ResponsePoint> frequencyResponse(const std::vector<double>& response
 // highHz, in dB.
 double bandLevelDb(const std::vector<double>& response, int rateHz, double lowHz, double highHz);
 
-// The band a measurement holds flat (ExpSweep::flatLowHz to flatHighHz);
-// outside it the figures show the sweep's own roll-off.
-struct FlatBand {
-    double lowHz = 0.0;
-    double highHz = 0.0;
-    bool contains(double hz) const { return hz >= lowHz && hz <= highHz; }
-};
-
-// "Hz,dB,degrees,flat" and a line a point, flat 1 within the flat band and 0
-// outside it; for more than one channel (all at the same frequencies) a pair
-// of columns each, "dB 1,degrees 1,dB 2,...", before "flat".
+// "Hz,dB,degrees,flat" and a line a point, flat 1 within the sweep's flat
+// band (SweepRequest::flatBand) and 0 outside it, where the figures show the
+// sweep's own roll-off; for more than one channel (all at the same
+// frequencies) a pair of columns each, "dB 1,degrees 1,dB 2,...", before
+// "flat".
 std::string responseCsv(const std::vector<std::vector<ResponsePoint>>& channels, const FlatBand& flat);
 
 // Magnitude against frequency, a line per channel, the frequency axis

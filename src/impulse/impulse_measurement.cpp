@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+
+#include "base/decibel_floor.h"
 
 namespace zelvaro {
 
@@ -49,8 +52,8 @@ ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::ve
     out.delayFrames = static_cast<double>(ir.delayFrames) - playbackOffsetFrames;
     const size_t peakAt = static_cast<size_t>(ir.zeroFrame + ir.delayFrames);
     const double peak = peakAt < ir.linear.size() ? std::fabs(ir.linear[peakAt]) : 0.0;
-    out.peakDb = 20.0 * std::log10(peak + 1e-300);
-    const double low = sweep.flatLowHz(), high = sweep.flatHighHz();
+    out.peakDb = 20.0 * std::log10(peak + kLogFloor);
+    const double low = sweep.flatBand().lowHz, high = sweep.flatBand().highHz;
     const double fundamental = bandLevelDb(ir.linear, rate, low, high);
     for (size_t h = 0; h < ir.harmonics.size(); ++h) {
         const int order = static_cast<int>(h) + 2;
@@ -62,6 +65,24 @@ ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::ve
     out.response = frequencyResponse(ir.linear, static_cast<int>(ir.zeroFrame + ir.delayFrames), rate, sweep.fromHz(),
                                      sweep.toHz());
     return out;
+}
+
+ImpulseReport measureImpulse(const std::vector<std::vector<double>>& channels, const RecordingCheck& check,
+                             const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames) {
+    ImpulseReport report;
+    report.flat = sweep.flatBand();
+    const SweepDeconvolver deconvolver(sweep);
+    for (size_t c = 0; c < channels.size(); ++c) {
+        ChannelImpulse channel = measureChannel(deconvolver, channels[c], sweep, highestOrder, playbackOffsetFrames);
+        if (c < check.silentChannels.size() && check.silentChannels[c])
+            channel.doubts.push_back(ImpulseDoubt::kSilent);
+        if (c < check.clippedSamples.size() && check.clippedSamples[c] > 0)
+            channel.doubts.push_back(ImpulseDoubt::kClipped);
+        if (check.shorterThanSweep) channel.doubts.push_back(ImpulseDoubt::kShorterThanSweep);
+        if (channel.responses.strongestOutsideCut) channel.doubts.push_back(ImpulseDoubt::kResponseOutsideCut);
+        report.channels.push_back(std::move(channel));
+    }
+    return report;
 }
 
 }  // namespace zelvaro

@@ -45,6 +45,16 @@ struct HarmonicLevel {
     double relativeDb = 0.0;  // the harmonic's level in the flat band, relative to the fundamental's
 };
 
+// Why a channel's figures may not be the loop's, in the order a report
+// names them.
+enum class ImpulseDoubt {
+    kSilent,              // the channel's peak is below kSilentPeakDbfs
+    kClipped,             // it clips (RecordingCheck::clippedSamples)
+    kShorterThanSweep,    // the recording ends before the sweep did
+    kResponseOutsideCut,  // the strongest part lies outside the response kept
+                          // (ImpulseResponses::strongestFromZeroFrames)
+};
+
 struct ChannelImpulse {
     ImpulseResponses responses;
     double delayFrames = 0.0;  // with the playback offset taken off
@@ -52,11 +62,24 @@ struct ChannelImpulse {
     // Only the orders whose band (order·√2·from to to/2^(1/6)) is not empty.
     std::vector<HarmonicLevel> harmonics;
     std::vector<ResponsePoint> response;
+    std::vector<ImpulseDoubt> doubts;  // empty for a channel to be trusted
 };
 
-// One channel's responses and figures. `playbackOffsetFrames` is how much
-// later the sweep started than the recording, taken off the delay.
+// One channel's responses and figures, without doubts. `playbackOffsetFrames`
+// is how much later the sweep started than the recording, taken off the delay.
 ChannelImpulse measureChannel(const SweepDeconvolver& deconvolver, const std::vector<double>& recorded,
                               const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames);
+
+// A whole measurement: each channel's responses, figures and doubts, and the
+// band they hold flat. Every channel's responses share their time zeros.
+struct ImpulseReport {
+    std::vector<ChannelImpulse> channels;
+    FlatBand flat;
+};
+
+// Deconvolves each channel of a recording that `check` (checkRecording) did
+// not refuse, and marks the doubts it and the responses raise.
+ImpulseReport measureImpulse(const std::vector<std::vector<double>>& channels, const RecordingCheck& check,
+                             const ExpSweep& sweep, int highestOrder, double playbackOffsetFrames);
 
 }  // namespace zelvaro

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "impulse/fft.h"
+#include "fft/fft.h"
 
 namespace zelvaro {
 

@@ -2,9 +2,11 @@
 
 #include <cmath>
 
+#include "base/decibel_floor.h"
+
 namespace zelvaro::measure {
 
-double toDecibels(double amplitudeRatio) { return amplitudeRatio > 0 ? 20.0 * std::log10(amplitudeRatio) : -999.0; }
+double toDecibels(double amplitudeRatio) { return amplitudeRatio > 0 ? 20.0 * std::log10(amplitudeRatio) : kNoLevelDb; }
 
 double ChannelLevels::peakDbfs() const { return toDecibels(peak); }
 double ChannelLevels::rmsDbfs() const { return toDecibels(rms); }

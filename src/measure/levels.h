@@ -30,7 +30,7 @@ private:
     uint64_t count_ = 0;
 };
 
-// 20 log10(ratio), or -999 for 0.
+// 20 log10(ratio), or kNoLevelDb (base/decibel_floor.h) for 0.
 double toDecibels(double amplitudeRatio);
 
 }  // namespace zelvaro::measure

@@ -4,14 +4,15 @@
 #include <cmath>
 #include <complex>
 
-#include "impulse/fft.h"
+#include "base/decibel_floor.h"
+#include "base/pi.h"
+#include "fft/fft.h"
 #include "measure/levels.h"
 
 namespace zelvaro::measure {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Bins on either side of a component that its window's main lobe covers.
 constexpr int kLobeBins = 5;
 // The fit's passes take cos and sin exactly at the start of each block of
@@ -166,8 +167,8 @@ double strongestFrequency(const std::vector<double>& x, const std::vector<double
         if (std::abs(spectrum[k]) > std::abs(spectrum[best])) best = k;
     double k = static_cast<double>(best);
     if (best > 0 && best + 1 < spectrum.size()) {
-        const double l = std::log(std::abs(spectrum[best - 1]) + 1e-300), m = std::log(std::abs(spectrum[best]) + 1e-300),
-                     r = std::log(std::abs(spectrum[best + 1]) + 1e-300);
+        const double l = std::log(std::abs(spectrum[best - 1]) + kLogFloor), m = std::log(std::abs(spectrum[best]) + kLogFloor),
+                     r = std::log(std::abs(spectrum[best + 1]) + kLogFloor);
         const double d = l - 2 * m + r;
         if (d != 0) k += 0.5 * (l - r) / d;
     }
@@ -206,7 +207,9 @@ std::vector<double> blackmanHarris(size_t size) {
     return w;
 }
 
-double fitSine(const std::vector<double>& x, double rate, double startHz, double& a, double& b, double& c) {
+double SineFit::amplitude() const { return std::hypot(cosAmplitude, sinAmplitude); }
+
+SineFit fitSine(const std::vector<double>& x, double rate, double startHz) {
     double f = startHz;
     long double p3[3] = {};
     for (int iteration = 0; iteration < kMaxFitIterations; ++iteration) {
@@ -219,10 +222,12 @@ double fitSine(const std::vector<double>& x, double rate, double startHz, double
         if (std::fabs(step) < 1e-13 * std::max(f, 1.0)) break;
     }
     if (!fitThree(fitSums(x, 2 * kPi * f / rate), p3)) p3[0] = p3[1] = p3[2] = 0;
-    a = static_cast<double>(p3[0]);
-    b = static_cast<double>(p3[1]);
-    c = static_cast<double>(p3[2]);
-    return f;
+    SineFit fit;
+    fit.frequencyHz = f;
+    fit.cosAmplitude = static_cast<double>(p3[0]);
+    fit.sinAmplitude = static_cast<double>(p3[1]);
+    fit.dc = static_cast<double>(p3[2]);
+    return fit;
 }
 
 namespace {
@@ -264,11 +269,12 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
                               : strongestFrequency(x, window, rate, 0, nyquistHz);
     result.frequencyHz = start;
     if ((result.refusal = edgeRefusal(start)) != ToneRefusal::kNone) return result;
-    double a = 0, b = 0, c = 0;
-    result.frequencyHz = fitSine(x, rate, start, a, b, c);
+    const SineFit fit = fitSine(x, rate, start);
+    result.frequencyHz = fit.frequencyHz;
     if ((result.refusal = edgeRefusal(result.frequencyHz)) != ToneRefusal::kNone) return result;
-    result.amplitude = std::hypot(a, b);
-    result.dc = c;
+    result.amplitude = fit.amplitude();
+    result.dc = fit.dc;
+    const double a = fit.cosAmplitude, b = fit.sinAmplitude, c = fit.dc;
     const double tonePower = result.amplitude * result.amplitude / 2;
 
     // The remainder after the sine and DC, in the same centred time as the fit.
@@ -306,7 +312,7 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
         const double f = static_cast<double>(k) * binHz;
         if (f >= result.thdnBand.lowHz && f <= result.thdnBand.highHz) bandPower += power[k];
     }
-    result.thdnDb = 10 * std::log10(std::max(bandPower, 1e-300) / tonePower);
+    result.thdnDb = 10 * std::log10(std::max(bandPower, kLogFloor) / tonePower);
 
     // Components: the power of a main lobe around a local peak, in bins of
     // the padded spectrum. DC's lobe and the tone's own are left out.
@@ -328,9 +334,9 @@ ToneAnalysis analyzeToneNear(const std::vector<double>& x, double rate, std::opt
         if (spur < 0 || power[k] > power[spur]) spur = k;
         if (!nearHarmonic(k) && (other < 0 || power[k] > power[other])) other = k;
     }
-    result.sfdrDb = spur < 0 ? 999 : 10 * std::log10(tonePower / std::max(lobePower(spur), 1e-300));
+    result.sfdrDb = spur < 0 ? -kNoLevelDb : 10 * std::log10(tonePower / std::max(lobePower(spur), kLogFloor));
     result.spurHz = spur < 0 ? 0 : spur * binHz;
-    result.nonHarmonicDb = other < 0 ? -999 : 10 * std::log10(std::max(lobePower(other), 1e-300) / tonePower);
+    result.nonHarmonicDb = other < 0 ? kNoLevelDb : 10 * std::log10(std::max(lobePower(other), kLogFloor) / tonePower);
     result.nonHarmonicHz = other < 0 ? 0 : other * binHz;
     if (result.sfdrDb < kMinToneSfdrDb) result.refusal = ToneRefusal::kNoTone;
     return result;

@@ -72,11 +72,18 @@ std::string describeRefusal(ToneRefusal refusal);
 ToneAnalysis analyzeTone(const std::vector<double>& samples, double sampleRate,
                          std::optional<double> frequencyHint = std::nullopt, AnalysisBand band = {});
 
-// The four-parameter fit alone, from a starting frequency: returns the
-// frequency and sets a, b and c of a cos(wt) + b sin(wt) + c, t counted from
-// the middle of the signal.
-double fitSine(const std::vector<double>& samples, double sampleRate, double startHz, double& a, double& b,
-               double& c);
+// a cos(wt) + b sin(wt) + c, w = 2π·frequencyHz / rate, t in samples
+// counted from the middle of the signal.
+struct SineFit {
+    double frequencyHz = 0;
+    double cosAmplitude = 0;  // a
+    double sinAmplitude = 0;  // b
+    double dc = 0;            // c
+    double amplitude() const;  // of the sine, sqrt(a² + b²)
+};
+
+// The four-parameter fit alone, from a starting frequency.
+SineFit fitSine(const std::vector<double>& samples, double sampleRate, double startHz);
 
 // Blackman-Harris (four terms) window of `size` points.
 std::vector<double> blackmanHarris(size_t size);

@@ -2,11 +2,12 @@
 
 #include <cmath>
 
+#include "base/pi.h"
+
 namespace zelvaro {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // The program's ranges at full scale 1.0: white noise within +-262,144 and
 // the pink filter's input within +-18,350 of 524,288.
 constexpr double kWhiteRange = 0.5;

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/pi.h"
 #include "tone/tone_settings.h"
 
 namespace zelvaro {
 
 namespace {
 
-constexpr long double kTwoPi = 6.283185307179586476925286766559L;
-constexpr double kPi = 3.14159265358979323846;
+constexpr long double kTwoPi = 2 * kPiExtended;
 
 // The angle of a phase in (-pi, pi], in extended precision.
 long double phaseAngle(uint64_t phase) {

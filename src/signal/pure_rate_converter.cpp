@@ -4,11 +4,12 @@
 #include <cmath>
 #include <numeric>
 
+#include "base/pi.h"
+
 namespace zelvaro {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Kaiser's estimate of the length is a little short at this depth: the
 // design aims 5 dB below the promise.
 constexpr double kDesignStopBandDb = PureRateConverter::kStopBandDb + 5.0;

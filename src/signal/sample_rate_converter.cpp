@@ -7,13 +7,12 @@
 #include <new>
 #include <vector>
 
+#include "base/pi.h"
 #include "signal/block_level.h"
 
 namespace zelvaro {
 
 namespace {
-
-const long double kPi = 3.141592653589793238462643383279502884L;
 
 int32_t clampToInt32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -93,7 +92,7 @@ void designConverterFilter(int32_t upstreamRate, int32_t targetRate, int32_t pha
             const long double x = static_cast<long double>(k - kFilterHalf) - static_cast<long double>(j) / phaseCount;
             long double v = fc * 65536;
             if (x != 0) {
-                const long double a = kPi * fc * x;
+                const long double a = kPiExtended * fc * x;
                 const long double window = besselI0(beta * std::sqrt(1 - x * x / 1024));
                 v = std::sin(a) / a * scale * window;
             }

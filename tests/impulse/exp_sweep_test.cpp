@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
+#include "impulse/frequency_response.h"
 #include "impulse/sweep_requests.h"
 
 namespace zelvaro {
@@ -88,40 +91,76 @@ TEST(ExpSweep, FadesLeaveTheBandUntouched) {
     }
 }
 
+// Each limit from both sides, at the constants the commands check against.
 TEST(ExpSweep, RefusesRequestsItCannotSweep) {
+    const double longestAt48k = static_cast<double>(kMaxSweepFrames) / 48000;
     struct Case {
+        const char* name;
         SweepRequest request;
         bool valid;
     } cases[] = {
-        {Request(20, 20000, 10, 48000), true},
-        {Request(0, 20000, 10, 48000), false},
-        {Request(2000, 1000, 10, 48000), false},
-        {Request(20, 24000, 10, 48000), false},
-        {Request(20, 20000, 0.01, 48000), false},
-        {Request(20, 20000, 10, 1000), false},
-        {Request(20, 20000, 10, 48000, -1), false},
-        {Request(20, 20000, 10, 48000, 0, 0.5), false},
-        {Request(NAN, 20000, 10, 48000), false},
+        {"20 Hz to 20 kHz, 10 s", Request(20, 20000, 10, 48000), true},
+        {"from 0 Hz", Request(0, 20000, 10, 48000), false},
+        {"downwards", Request(2000, 1000, 10, 48000), false},
+        {"to Nyquist", Request(20, 24000, 10, 48000), false},
+        {"from NaN", Request(NAN, 20000, 10, 48000), false},
+        {"shortest", Request(20, 20000, kMinSweepSeconds, 48000), true},
+        {"shorter than the shortest", Request(20, 20000, kMinSweepSeconds * 0.99, 48000), false},
+        {"lowest rate", Request(20, 3000, 10, kMinSweepRateHz), true},
+        {"below the lowest rate", Request(20, 3000, 10, kMinSweepRateHz - 1), false},
+        {"highest rate", Request(20, 20000, 10, kMaxSweepRateHz), true},
+        {"above the highest rate", Request(20, 20000, 10, kMaxSweepRateHz + 1), false},
+        {"peak 0 dBFS", Request(20, 20000, 10, 48000, 0, 0.0), true},
+        {"peak above 0 dBFS", Request(20, 20000, 10, 48000, 0, 0.5), false},
+        {"quietest peak", Request(20, 20000, 10, 48000, 0, kMinSweepPeakDbfs), true},
+        {"below the quietest peak", Request(20, 20000, 10, 48000, 0, kMinSweepPeakDbfs - 1), false},
+        {"negative fade", Request(20, 20000, 10, 48000, -1), false},
+        {"longest fade", Request(20, 20000, 10, 48000, kMaxSweepFadeMs), true},
+        {"past the longest fade", Request(20, 20000, 10, 48000, kMaxSweepFadeMs + 1), false},
         // The flat band: from·√2 must lie below to/2^(1/6).
-        {Request(1000, 1500, 10, 48000), false},
-        {Request(19999, 20000, 10, 48000), false},
-        {Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 1.001, 1, 48000), true},
-        {Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 0.999, 1, 48000), false},
+        {"1000 to 1500 Hz", Request(1000, 1500, 10, 48000), false},
+        {"19999 to 20000 Hz", Request(19999, 20000, 10, 48000), false},
+        {"a flat band just wide", Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 1.001, 1, 48000), true},
+        {"a flat band just empty", Request(1000, 1000 * kFlatLowRatio * kFlatHighRatio * 0.999, 1, 48000), false},
         // The length limits: one cycle of 0.001 Hz makes a 4.7-hour sweep;
         // ten minutes at the lowest rate fit, an hour at 192 kHz does not.
-        {Request(0.001, 20000, 10, 48000), false},
-        {Request(20, 3000, kMaxSweepSeconds, 8000), true},
-        {Request(20, 3000, kMaxSweepSeconds + 1, 8000), false},
-        {Request(20, 20000, 3600, 192000), false},
-        {Request(20, 20000, static_cast<double>(kMaxSweepFrames) / 48000 + 1, 48000), false},
-        {Request(20, 20000, static_cast<double>(kMaxSweepFrames) / 48000 - 1, 48000), true},
+        {"one cycle of 0.001 Hz", Request(0.001, 20000, 10, 48000), false},
+        {"longest at the lowest rate", Request(20, 3000, kMaxSweepSeconds, kMinSweepRateHz), true},
+        {"past the longest", Request(20, 3000, kMaxSweepSeconds + 1, kMinSweepRateHz), false},
+        {"an hour at 192 kHz", Request(20, 20000, 3600, 192000), false},
+        {"past the most frames", Request(20, 20000, longestAt48k + 1, 48000), false},
+        {"within the most frames", Request(20, 20000, longestAt48k - 1, 48000), true},
     };
     for (const Case& c : cases) {
-        std::string why;
-        EXPECT_EQ(validSweepRequest(c.request, &why), c.valid)
-            << c.request.fromHz << " " << c.request.toHz << " " << c.request.seconds << ": " << why;
-        EXPECT_EQ(why.empty(), c.valid);
+        const SweepRequestCheck check = checkSweepRequest(c.request);
+        EXPECT_EQ(check.ok(), c.valid) << c.name << ": " << check.error;
+        EXPECT_EQ(check.error.empty(), c.valid) << c.name;
     }
+}
+
+// The band the inverse holds flat is √2·from to to/2^(1/6): the sweep's
+// inverse passes it whole and rolls off outside it, and the response table
+// marks exactly its points.
+TEST(ExpSweep, OneFlatBandForTheInverseAndTheTable) {
+    const ExpSweep sweep(Request(50, 16000, 1, 44100));
+    const FlatBand flat = sweep.flatBand();
+    EXPECT_DOUBLE_EQ(flat.lowHz, 50 * std::sqrt(2.0));
+    EXPECT_DOUBLE_EQ(flat.highHz, 16000 / std::pow(2.0, 1.0 / 6));
+    for (double edge : {flat.lowHz, flat.highHz}) EXPECT_EQ(sweep.passGain(edge), 1.0) << edge;
+    EXPECT_LT(sweep.passGain(flat.lowHz * 0.99), 1.0);
+    EXPECT_LT(sweep.passGain(flat.highHz * 1.01), 1.0);
+
+    std::vector<ResponsePoint> points;
+    for (double hz : {50.0, flat.lowHz * 0.999, flat.lowHz * 1.001, 1000.0, flat.highHz * 0.999, flat.highHz * 1.001})
+        points.push_back({hz, 0.0, 0.0});
+    const std::string csv = responseCsv({points}, flat);
+    EXPECT_EQ(csv, "Hz,dB,degrees,flat\n"
+                   "50.000,0.000,0.00,0\n"
+                   "70.640,0.000,0.00,0\n"
+                   "70.781,0.000,0.00,1\n"
+                   "1000.000,0.000,0.00,1\n"
+                   "14240.125,0.000,0.00,1\n"
+                   "14268.634,0.000,0.00,0\n");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <complex>
 
-#include "impulse/fft.h"
+#include "fft/fft.h"
 #include "impulse/frequency_response.h"
 #include "impulse/impulse_measurement.h"
 #include "impulse/sweep_requests.h"
@@ -192,6 +192,25 @@ TEST(RecordingCheck, FindsWhatCannotBeMeasured) {
         EXPECT_EQ(check.nonFiniteSamples, c.nonFinite) << c.name;
         EXPECT_EQ(check.clippedSamples.empty() ? 0 : check.clippedSamples[0], c.clipped) << c.name;
     }
+}
+
+// Each channel's doubts are its own: a clipped channel beside a silent one
+// and a clean one, the report's band the sweep's.
+TEST(ImpulseReport, MarksEachChannelWithItsOwnDoubts) {
+    const ExpSweep sweep(Request(50, 15000, 0.3, 32000));
+    const std::vector<double> x = sweep.samples();
+    std::vector<double> clipped = x;
+    for (size_t n = 100; n < 100 + kClippedRunFrames; ++n) clipped[n] = 1.0;
+    const std::vector<std::vector<double>> channels = {x, std::vector<double>(x.size(), 0.0), clipped};
+    const RecordingCheck check = checkRecording(channels, 0, fullScaleOf(16), sweep);
+    const ImpulseReport report = measureImpulse(channels, check, sweep, 2, 0.0);
+    ASSERT_EQ(report.channels.size(), 3u);
+    EXPECT_TRUE(report.channels[0].doubts.empty());
+    EXPECT_EQ(report.channels[1].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kSilent});
+    EXPECT_EQ(report.channels[2].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kClipped});
+    EXPECT_EQ(report.channels[0].delayFrames, 0.0);
+    EXPECT_EQ(report.flat.lowHz, sweep.flatBand().lowHz);
+    EXPECT_EQ(report.flat.highHz, sweep.flatBand().highHz);
 }
 
 }  // namespace

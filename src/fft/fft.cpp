@@ -1,15 +1,14 @@
-#include "impulse/fft.h"
+#include "fft/fft.h"
 
 #include <cmath>
 #include <cstdint>
 
+#include "base/pi.h"
 #include "kissfft.hh"
 
 namespace zelvaro {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // The library's transform is fast for small prime factors; a larger one it
 // takes by its generic butterfly, whose cost grows with the factor itself

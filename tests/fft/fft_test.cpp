@@ -1,4 +1,4 @@
-#include "impulse/fft.h"
+#include "fft/fft.h"
 
 #include <gtest/gtest.h>
 
