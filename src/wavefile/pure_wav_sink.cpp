@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "signal/pure_source.h"
+#include "base/full_scale.h"
 
 namespace zelvaro {
 
