@@ -21,8 +21,7 @@ case "$target" in
   pure) fuzzer=pure_wav_reader_fuzzer; seeds=$root/fuzz/pure-corpus; extra=() ;;
   acm) fuzzer=acm_source_fuzzer; seeds=$root/fuzz/acm-corpus; extra=("$root/tests/wavefile/scripted_acm.cpp") ;;
   sample) fuzzer=sample_file_fuzzer; seeds=$root/fuzz/sample-file-corpus
-          extra=("$root/src/impulse/sample_file.cpp" "$root/src/impulse/exp_sweep.cpp" "$root/src/fft/fft.cpp"
-                 -I/usr/include/kissfft) ;;
+          extra=("$root/src/impulse/exp_sweep.cpp" "$root/src/fft/fft.cpp" -I/usr/include/kissfft) ;;
   *) echo "unknown ZELVARO_FUZZ_TARGET $target" >&2; exit 2 ;;
 esac
 # The wave file code and the portable code it builds on (the readers of the

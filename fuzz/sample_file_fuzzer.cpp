@@ -20,9 +20,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cli/cli_sweep_record.h"
 #include "fuzz_support.h"
 #include "impulse/exp_sweep.h"
-#include "impulse/sample_file.h"
+#include "wavefile/sample_file.h"
 
 namespace {
 
@@ -36,16 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string in = scratchPath("sample-in");
     static const std::string out = scratchPath("sample-out");
     if (!writeInput(in, data, size)) return 0;
-    zelvaro::SampleFileShape shape;
-    std::string error;
-    const bool probed = zelvaro::probeSampleFile(in, shape, error);
-    zelvaro::SampleFile file;
-    const bool read = zelvaro::readSampleFile(in, file, error);
-    check(probed == read, "the probe and the read agree on what they take");
-    if (!read) {
-        check(!error.empty(), "a refusal says why");
-        return 0;
-    }
+    const zelvaro::SampleFileShape shape = zelvaro::probeSampleFile(in);
+    const zelvaro::SampleFile file = zelvaro::readSampleFile(in);
+    check(shape.error == file.error, "the probe and the read agree on what they take");
+    if (!file.error.empty()) return 0;
     check(file.channels.size() >= 1 && file.channels.size() <= 16, "one to 16 channels");
     check(static_cast<int64_t>(file.frames()) == shape.frames, "the frames the probe counted");
     check(static_cast<uint64_t>(shape.frames) <= size, "no more frames than the file has bytes");
@@ -55,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (file.hasSweep) {
         // What sweepOfFile asks of a record before it makes the sweep.
-        const zelvaro::SweepRequest request = zelvaro::sweepRequestOf(file);
+        const zelvaro::SweepRequest request = zelvaro::cli::sweepRequestOf(file);
         const zelvaro::SweepRequestCheck made = zelvaro::checkSweepRequest(request);
         if (made.ok()) {
             check(zelvaro::sweepLengthSeconds(request) <= zelvaro::kMaxSweepSeconds * 1.01, "a bounded sweep");
@@ -65,11 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     if (file.frames() * file.channels.size() > (1u << 20)) return 0;
-    const std::vector<uint8_t> bytes = zelvaro::floatWavBytes(file, error);
+    const std::vector<uint8_t> bytes = zelvaro::floatWavFile(file).bytes;
     if (bytes.empty()) return 0;
     check(writeInput(out, bytes.data(), bytes.size()), "the float file is written");
-    zelvaro::SampleFile back;
-    check(zelvaro::readSampleFile(out, back, error), "the float file reads back");
+    const zelvaro::SampleFile back = zelvaro::readSampleFile(out);
+    check(back.error.empty(), "the float file reads back");
     check(back.channels.size() == file.channels.size() && back.frames() == file.frames(), "the same shape back");
     for (size_t c = 0; c < file.channels.size(); ++c)
         for (size_t n = 0; n < file.frames(); ++n)

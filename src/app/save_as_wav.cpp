@@ -10,6 +10,7 @@
 #include "render/render_source.h"
 #include "render/tone_length.h"
 #include "signal/random_generator.h"
+#include "signal/signal_source.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/wav_file.h"
 #include "wavefile/pure_wav_sink.h"
@@ -34,13 +35,6 @@ constexpr int32_t kRate = 44100;
 // the pure path is the file that render --pure --dither tpdf writes.
 constexpr uint64_t kDitherSeed = 1;
 
-// The channels the chain's sources have: noise is mono, a tone has two
-// channels when it is stereo.
-uint8_t savedChannels(const ToneSettings& tone) {
-    if (tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise) return 1;
-    return tone.stereo() ? 2 : 1;
-}
-
 // An empty file of a new name in `path`'s folder, or "" when none can be made.
 std::string temporaryFileBeside(const char* path) {
     std::string folder = folderOf(path);
@@ -53,15 +47,29 @@ std::string temporaryFileBeside(const char* path) {
 }  // namespace
 
 SaveWavProgress::SaveWavProgress(RenderJob* job, const char* path, const char* written)
-    : LProgressDialog(kCaption), job(job), path(path), written(written ? written : path) {}
+    : LProgressDialog(kCaption),
+      path(path),
+      written(written ? written : path),
+      render_([job](RenderProgress& progress) { return RenderToSink(progress, *job); }),
+      sink_(&job->sink),
+      failureReason_(&job->failureReason) {}
+
+SaveWavProgress::SaveWavProgress(PureRenderJob* job, const char* path, const char* written)
+    : LProgressDialog(kCaption),
+      path(path),
+      written(written ? written : path),
+      render_([job](RenderProgress& progress) { return RenderPureToSink(progress, *job); }),
+      sink_(&job->sink.sink()),
+      failureReason_(&job->failureReason) {}
 
 int SaveWavProgress::Work() {
     rendered = true;
-    const bool fileCreated = job->sink.usable();
-    const int result = render(*this, *job);
+    const SoundSinkRef& sink = *sink_;
+    const bool fileCreated = sink.usable();
+    const int result = render_(*this);
     // The final header is written now, while the dialog can still say that it
     // could not be.
-    const bool closed = !job->sink || job->sink->finish();
+    const bool closed = !sink || sink->finish();
     const bool inPlace = std::strcmp(written, path) == 0;
     std::string message = std::string(path) + " was not saved: ";
     if (closed && (result == kRenderCancelled || result == kRenderFinished)) {
@@ -70,8 +78,8 @@ int SaveWavProgress::Work() {
         message += "the finished file could not take its name: " +
                    FileStream::describeError(static_cast<int>(GetLastError()));
     } else {
-        const int error = job->sink ? job->sink->systemError : 0;
-        message += result == kRenderUnusable ? job->failureReason
+        const int error = sink ? sink->systemError : 0;
+        message += result == kRenderUnusable ? *failureReason_
                    : error != 0              ? "writing the file failed: " + FileStream::describeError(error)
                                              : "writing the file failed (is the disk full?)";
     }
@@ -104,45 +112,46 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
     // The samples playback makes, read ahead on the machine's cores.
     SoundSourceRef source = pure ? SoundSourceRef() : createRenderSource(tone);
     const int32_t rate = source ? source->sampleRate : kRate;
-    const uint8_t channels = pure ? savedChannels(tone) : source ? source->channels : 1;
+    const uint8_t channels = pure ? signalChannels(tone) : source ? source->channels : 1;
     // A writer truncates its file at once: written under a temporary name, a
     // render that fails cannot cost the user a file that was there. Where no
     // temporary file can be made beside it, the file is written in place.
     const std::string temp = temporaryFileBeside(path);
     const char* written = temp.empty() ? path : temp.c_str();
+    // The generators' own lengths stop at their int32 limit; the true
+    // length shows a tone that would be cut short.
+    const int64_t frames = framesAtRate(toneFrames(tone.durationMs), kRate, rate);
     SoundSinkRef sink;
+    bool created = false;
+    bool rendered = false;
     if (pure) {
         PureWavFormat format;
         format.sampleRate = rate;
         format.channels = channels;
         format.encoding = SampleEncoding::kPcm16;
         format.ditherSeed = kDitherSeed;
-        sink = createPureWavSink(written, format);
+        PureRenderJob job;
+        job.caption = kCaption;
+        job.sink = createPureWavSink(written, format);
+        sink = job.sink.sink();
+        created = sink.usable();
+        const uint64_t noiseSeed = clockSeed();
+        job.makeSource = [&tone, rate, channels, noiseSeed] {
+            return createPureRenderSource(tone, rate, channels, noiseSeed, pureRenderThreads());
+        };
+        job.frames = frames;
+        SaveWavProgress progress(&job, path, written);
+        progress.Run(owner);
+        rendered = progress.rendered;
     } else {
-        sink = createWavSink(written, rate, 0, 16, channels);
-    }
-    const bool created = sink.usable();
-    bool rendered = false;
-    {
         RenderJob job;
         job.caption = kCaption;
         job.source = source;
-        job.sink = sink;
-        // The generators' own lengths stop at their int32 limit; the true
-        // length shows a tone that would be cut short.
-        job.expectedFrames = framesAtRate(toneFrames(tone.durationMs), kRate, rate);
+        job.sink = createWavSink(written, rate, 0, 16, channels);
+        sink = job.sink;
+        created = sink.usable();
+        job.expectedFrames = frames;
         SaveWavProgress progress(&job, path, written);
-        if (pure) {
-            const uint64_t noiseSeed = clockSeed();
-            progress.render = [&tone, rate, channels, noiseSeed](RenderProgress& dialog, RenderJob& pureJob) {
-                return RenderPureToSink(
-                    dialog, pureJob,
-                    [&tone, rate, channels, noiseSeed] {
-                        return createPureRenderSource(tone, rate, channels, noiseSeed, pureRenderThreads());
-                    },
-                    pureJob.expectedFrames);
-            };
-        }
         progress.Run(owner);
         rendered = progress.rendered;
     }

@@ -7,14 +7,15 @@
 #include <functional>
 #include <string>
 
+#include "render/pure_render_to_sink.h"
 #include "render/render_to_sink.h"
 #include "tone/tone_settings.h"
 #include "ui/l_progress_dialog.h"
 
 namespace zelvaro {
 
-// The progress dialog of a render: its job runs RenderToSink, or the loop
-// given as `render`.
+// The progress dialog of a render: a job of the chain runs RenderToSink, a
+// job of the pure path RenderPureToSink.
 class SaveWavProgress final : public LProgressDialog, public RenderProgress {
 public:
     // `path` is the file the user asked for. The job's sink writes `written`:
@@ -22,8 +23,10 @@ public:
     // finished or a cancelled render), or `path` itself when `written` is
     // null. What the sink wrote is removed when the render fails, so that no
     // short file is left looking complete, and a file that was at `path`
-    // stays as it was unless it was written in place.
+    // stays as it was unless it was written in place. The job outlives the
+    // dialog.
     SaveWavProgress(RenderJob* job, const char* path, const char* written = nullptr);
+    SaveWavProgress(PureRenderJob* job, const char* path, const char* written = nullptr);
 
     // True when the whole tone reached the file. Otherwise, unless the user
     // cancelled, says why in a message box owned by the dialog.
@@ -38,8 +41,6 @@ public:
     // block would cost more than the render itself takes.
     bool pump() override;
 
-    RenderJob* job;
-    std::function<int(RenderProgress&, RenderJob&)> render = RenderToSink;
     const char* path;
     const char* written;
     // Set once the job has begun (a Cancel at once stops it before).
@@ -48,6 +49,10 @@ public:
     static constexpr DWORD kPumpIntervalMs = 15;
 
 private:
+    // The job's render, its writer, and its reason for a refusal.
+    std::function<int(RenderProgress&)> render_;
+    const SoundSinkRef* sink_;
+    const std::string* failureReason_;
     int shownPercent = -1;
     bool pumped = false;
     DWORD lastPump = 0;

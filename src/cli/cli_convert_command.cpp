@@ -10,7 +10,7 @@
 #include "cli/cli_quality_options.h"
 #include "cli/cli_render_to_file.h"
 #include "cli/cli_wav_input.h"
-#include "wavefile/pure_wav_source.h"
+#include "render/pure_wav_source.h"
 #include "wavefile/pure_wav_reader.h"
 #include "wavefile/wav_file.h"
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/cli_command.h"
+#include "cli/cli_sweep_record.h"
 #include "impulse/frequency_response.h"
 #include "impulse/impulse_response.h"
 
@@ -151,9 +152,14 @@ int writeImpulseResponses(OutputSet& outputs, const SampleFile& recording, const
         ++index;
         return true;
     };
-    if (!put(floatWavBytes(linear, error))) return kExitFailed;
+    auto putWav = [&](const SampleFile& file) {
+        FloatWavBytes wav = floatWavFile(file);
+        error = std::move(wav.error);
+        return put(wav.bytes);
+    };
+    if (!putWav(linear)) return kExitFailed;
     for (const SampleFile& h : harmonics)
-        if (!put(floatWavBytes(h, error))) return kExitFailed;
+        if (!putWav(h)) return kExitFailed;
     char title[160];
     std::snprintf(title, sizeof title, "Frequency response, %g to %g Hz sweep of %.2f s at %d Hz", sweep.fromHz(),
                   sweep.toHz(), sweep.lengthSeconds(), recording.rateHz);

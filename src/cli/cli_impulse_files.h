@@ -10,7 +10,7 @@
 #include "cli/cli_output_set.h"
 #include "impulse/exp_sweep.h"
 #include "impulse/impulse_measurement.h"
-#include "impulse/sample_file.h"
+#include "wavefile/sample_file.h"
 
 namespace zelvaro::cli {
 

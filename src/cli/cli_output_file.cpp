@@ -59,7 +59,7 @@ SoundSinkRef OutputFile::createSink(int32_t sampleRate, uint16_t bitsPerSample, 
     return createWavSink(where.c_str(), sampleRate, 0, bitsPerSample, channels);
 }
 
-SoundSinkRef OutputFile::createSink(const PureWavFormat& format) {
+PureWavSinkRef OutputFile::createSink(const PureWavFormat& format) {
     if (standardOutput_) return createPureWavSink(FileStream::openStandardOutput(), format);
     const std::string& where = temp_.empty() ? path_ : temp_;
     return createPureWavSink(where.c_str(), format);

@@ -33,7 +33,7 @@ public:
     // output cannot be opened).
     SoundSinkRef createSink(int32_t sampleRate, uint16_t bitsPerSample, uint8_t channels);
     // A writer of 24-bit, float or dithered samples on the output.
-    SoundSinkRef createSink(const PureWavFormat& format);
+    PureWavSinkRef createSink(const PureWavFormat& format);
     // A writer of a compressed format on the output (never standard output).
     SoundSinkRef createSink(const WaveFormat& compressed);
     // Gives the finished temporary file the output's name; 0 on success, or

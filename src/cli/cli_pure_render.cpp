@@ -25,16 +25,24 @@ public:
 
 }  // namespace
 
-SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
-                      bool limit) {
-    return [makeSource, frames, peakDbfs, limit](RenderProgress& progress, RenderJob& job) {
-        return RenderPureToSink(progress, job, makeSource, frames, peakDbfs, limit);
+PureSinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames,
+                          std::optional<double> peakDbfs, bool limit) {
+    return [makeSource, frames, peakDbfs, limit](RenderProgress& progress, PureRenderJob& job) {
+        job.makeSource = makeSource;
+        job.frames = frames;
+        job.peakDbfs = peakDbfs;
+        job.limit = limit;
+        return RenderPureToSink(progress, job);
     };
 }
 
-SinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs) {
-    return [makeSource, expectedFrames, peakDbfs](RenderProgress& progress, RenderJob& job) -> int {
-        auto* sink = static_cast<PureWavSink*>(job.sink.get());
+PureSinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs) {
+    return [makeSource, expectedFrames, peakDbfs](RenderProgress& progress, PureRenderJob& job) -> int {
+        PureWavSink* sink = job.sink.get();
+        if (!job.sink.usable()) {
+            job.failureReason = "the output file cannot be created";
+            return kRenderUnusable;
+        }
         RenderJob measure;
         measure.caption = job.caption;
         measure.source = makeSource();
@@ -51,9 +59,14 @@ SinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t e
             return result;
         }
         sink->setGain(gainForPeak(static_cast<double>(meter->peak) / kChainFullScale, peakDbfs));
-        job.source = makeSource();
-        job.expectedFrames = expectedFrames;
-        return RenderToSink(progress, job);
+        RenderJob write;
+        write.caption = job.caption;
+        write.source = makeSource();
+        write.sink = job.sink.sink();
+        write.expectedFrames = expectedFrames;
+        const int written = RenderToSink(progress, write);
+        job.failureReason = write.failureReason;
+        return written;
     };
 }
 

@@ -16,13 +16,13 @@ namespace zelvaro::cli {
 
 // Fills a PureWavSink with `frames` frames from the pure sources that
 // `makeSource` builds (see RenderPureToSink).
-SinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
+PureSinkFiller pureFiller(std::function<PureSourcePtr()> makeSource, int64_t frames, std::optional<double> peakDbfs,
                       bool limit = true);
 
 // The same two passes over the program's own chain (SoundSources that
 // `makeSource` builds, rendered by the chain's render loop), for a
 // compressed file, which only the chain reads (its codec's 16 bits cannot
 // exceed full scale, so the chain clips nothing before the gain).
-SinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs);
+PureSinkFiller chainPeakFiller(std::function<SoundSourceRef()> makeSource, int64_t expectedFrames, double peakDbfs);
 
 }  // namespace zelvaro::cli

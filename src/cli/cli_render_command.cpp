@@ -14,6 +14,7 @@
 #include "cli/cli_pure_render.h"
 #include "cli/cli_quality_options.h"
 #include "cli/cli_render_to_file.h"
+#include "signal/frame_count.h"
 #include "signal/pure_signal_source.h"
 #include "signal/pure_tone_source.h"
 #include "tone/tone_file.h"
@@ -96,7 +97,7 @@ int runRender(const std::vector<std::string>& args) {
                                        return createPureRenderSource(tone, rate, channels, noiseSeed,
                                                                      pureRenderThreads());
                                    },
-                                   pureFrames(tone.durationMs, rate), quality.peakDbfs),
+                                   framesOfDuration(tone.durationMs, rate), quality.peakDbfs),
                                outPath, format);
     }
     return renderToWavFile(source, outPath, format,

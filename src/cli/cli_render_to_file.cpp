@@ -35,20 +35,13 @@ std::string afterFailure(OutputFile& out) {
     return dropped ? "; the incomplete file was emptied" : "";
 }
 
-}  // namespace
+// Writes the output with the sink that `render` is given (a pure writer
+// when format.pure is set), which it fills; the render returns a
+// RenderResult and sets its failure reason for kRenderUnusable.
+using Render = std::function<int(RenderProgress& progress, const SoundSinkRef& sink,
+                                 const PureWavSinkRef& pureSink, std::string& failureReason)>;
 
-int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
-                    int64_t expectedFrames) {
-    return renderToWavFile(
-        [&](RenderProgress& progress, RenderJob& job) {
-            job.source = source;
-            job.expectedFrames = expectedFrames;
-            return RenderToSink(progress, job);
-        },
-        outPath, format);
-}
-
-int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const OutputFormat& format) {
+int renderOutput(const Render& render, const std::string& outPath, const OutputFormat& format) {
     const bool compressed = format.compressed.formatTag != 0;
     OutputFile out(outPath);
     if (outPath == "-" && isTerminal(stdout)) {
@@ -58,13 +51,15 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
     // Ctrl+C is caught from here on, so that no temporary file outlives it.
     TerminalProgress progress(out.name());
     SoundSinkRef sink;
+    PureWavSinkRef pureSink;
     if (compressed) {
         sink = out.createSink(format.compressed);
     } else if (format.pure) {
         PureWavFormat pure = *format.pure;
         pure.sampleRate = format.sampleRate;
         pure.channels = format.channels;
-        sink = out.createSink(pure);
+        pureSink = out.createSink(pure);
+        sink = pureSink.sink();
     } else {
         sink = out.createSink(format.sampleRate, format.bitsPerSample, format.channels);
     }
@@ -77,9 +72,8 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
         return kExitFailed;
     }
 
-    RenderJob job;
-    job.sink = sink;
-    const int result = fill(progress, job);
+    std::string failureReason;
+    const int result = render(progress, sink, pureSink, failureReason);
     progress.clearLine();
     const int32_t frames = sink->framesWritten;
     const bool written = sink->finish();
@@ -89,7 +83,7 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
         return kExitFailed;
     }
     if (result == kRenderUnusable) {
-        printError(job.failureReason + afterFailure(out));
+        printError(failureReason + afterFailure(out));
         return kExitRefused;
     }
     if (result == kRenderCancelled) {
@@ -117,6 +111,37 @@ int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const Ou
                  (encoding.empty() ? "format tag " + std::to_string(format.compressed.formatTag) : encoding).c_str(),
                  sink->sampleRate);
     return kExitOk;
+}
+
+}  // namespace
+
+int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
+                    int64_t expectedFrames) {
+    return renderOutput(
+        [&](RenderProgress& progress, const SoundSinkRef& sink, const PureWavSinkRef&, std::string& failureReason) {
+            RenderJob job;
+            job.source = source;
+            job.sink = sink;
+            job.expectedFrames = expectedFrames;
+            const int result = RenderToSink(progress, job);
+            failureReason = job.failureReason;
+            return result;
+        },
+        outPath, format);
+}
+
+int renderToWavFile(const PureSinkFiller& fill, const std::string& outPath, const OutputFormat& format) {
+    return renderOutput(
+        [&](RenderProgress& progress, const SoundSinkRef&, const PureWavSinkRef& pureSink,
+            std::string& failureReason) {
+            PureRenderJob job;
+            job.sink = pureSink;
+            // Without a pure format there is no pure writer, which the job refuses.
+            const int result = fill(progress, job);
+            failureReason = job.failureReason;
+            return result;
+        },
+        outPath, format);
 }
 
 }  // namespace zelvaro::cli

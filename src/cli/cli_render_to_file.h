@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "render/pure_render_to_sink.h"
 #include "render/render_to_sink.h"
 #include "signal/sound_source.h"
 #include "wavefile/wav_header.h"
@@ -27,9 +28,10 @@ struct OutputFormat {
     std::optional<PureWavFormat> pure = {};
 };
 
-// Fills the job's sink (set before the call) and returns a RenderResult,
-// with job.failureReason for kRenderUnusable.
-using SinkFiller = std::function<int(RenderProgress& progress, RenderJob& job)>;
+// Fills the job's pure writer (job.sink and job.caption are set before the
+// call; the rest is the filler's) and returns a RenderResult, with
+// job.failureReason for kRenderUnusable.
+using PureSinkFiller = std::function<int(RenderProgress& progress, PureRenderJob& job)>;
 
 // Renders the whole source into a WAV file at `outPath` ("-" for standard
 // output, see OutputFile). A file that was there is replaced only by a
@@ -40,7 +42,8 @@ using SinkFiller = std::function<int(RenderProgress& progress, RenderJob& job)>;
 int renderToWavFile(const SoundSourceRef& source, const std::string& outPath, const OutputFormat& format,
                     int64_t expectedFrames = -1);
 
-// The same with a render of its own in place of the chain's render loop.
-int renderToWavFile(const SinkFiller& fill, const std::string& outPath, const OutputFormat& format);
+// The same into the pure writer that format.pure describes (which must be
+// set), filled by a render of its own in place of the chain's render loop.
+int renderToWavFile(const PureSinkFiller& fill, const std::string& outPath, const OutputFormat& format);
 
 }  // namespace zelvaro::cli

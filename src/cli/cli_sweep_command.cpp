@@ -9,7 +9,7 @@
 #include "impulse/exp_sweep.h"
 #include "impulse/impulse_measurement.h"
 #include "impulse/impulse_response.h"
-#include "impulse/sample_file.h"
+#include "wavefile/sample_file.h"
 
 namespace zelvaro::cli {
 
@@ -155,11 +155,10 @@ int runDeconvolve(const std::vector<std::string>& args) {
     outputs.addInput(*sweepPath, "the sweep");
     addImpulseOutputs(outputs, parsed.positional[1], harmonics);
     if (const int refused = checkOutputs(outputs)) return refused;
-    std::string error;
     // A file longer than any sweep is not read to find that out.
-    SampleFileShape sweepShape;
-    if (!probeSampleFile(*sweepPath, sweepShape, error)) {
-        printError(error);
+    const SampleFileShape sweepShape = probeSampleFile(*sweepPath);
+    if (!sweepShape.error.empty()) {
+        printError(sweepShape.error);
         return kExitFailed;
     }
     if (sweepShape.frames > kMaxSweepFrames) {
@@ -167,9 +166,9 @@ int runDeconvolve(const std::vector<std::string>& args) {
                    std::to_string(kMaxSweepFrames) + " frames)");
         return kExitFailed;
     }
-    SampleFile sweepFile;
-    if (!readSampleFile(*sweepPath, sweepFile, error)) {
-        printError(error);
+    SampleFile sweepFile = readSampleFile(*sweepPath);
+    if (!sweepFile.error.empty()) {
+        printError(sweepFile.error);
         return kExitFailed;
     }
     SweepRequest request;
@@ -177,9 +176,9 @@ int runDeconvolve(const std::vector<std::string>& args) {
         return kExitFailed;
     sweepFile = SampleFile();
     const ExpSweep sweep(request);
-    SampleFileShape shape;
-    if (!probeSampleFile(recordingPath, shape, error)) {
-        printError(error);
+    const SampleFileShape shape = probeSampleFile(recordingPath);
+    if (!shape.error.empty()) {
+        printError(shape.error);
         return kExitFailed;
     }
     if (shape.rateHz != request.rateHz) {
@@ -199,9 +198,9 @@ int runDeconvolve(const std::vector<std::string>& args) {
         printError(recordingPath + text);
         return kExitRefused;
     }
-    SampleFile recording;
-    if (!readSampleFile(recordingPath, recording, error)) {
-        printError(error);
+    const SampleFile recording = readSampleFile(recordingPath);
+    if (!recording.error.empty()) {
+        printError(recording.error);
         return kExitFailed;
     }
     const RecordingCheck check = checkRecording(recording.channels, recording.nonFiniteSamples,

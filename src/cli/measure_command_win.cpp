@@ -17,8 +17,8 @@
 #include "cli/cli_output_set.h"
 #include "impulse/exp_sweep.h"
 #include "impulse/impulse_measurement.h"
-#include "impulse/sample_file.h"
 #include "wavefile/pure_quantiser.h"
+#include "wavefile/sample_file.h"
 
 namespace zelvaro::cli {
 

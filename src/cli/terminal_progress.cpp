@@ -47,8 +47,8 @@ void TerminalProgress::setProgress(double fraction) {
     if (now - start_ < kShowAfter || (shown_ && now - lastDraw_ < kRedrawEvery)) return;
     lastDraw_ = now;
     shown_ = true;
-    // The loop's bar stops at 1 / 1.1 of the way; show the part of the job done.
-    int percent = static_cast<int>(fraction * 1.1 * 100.0);
+    // The loop's bar stops short of the end; show the part of the job done.
+    int percent = static_cast<int>(fraction * kRenderProgressScale * 100.0);
     if (percent > 100) percent = 100;
     int width = std::fprintf(stderr, "\r%s %s: %3d%%", caption_.c_str(), outputName_.c_str(), percent);
     if (width > 0) lineWidth_ = static_cast<size_t>(width);

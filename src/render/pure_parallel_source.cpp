@@ -13,7 +13,7 @@ PureParallelSource::PureParallelSource(std::vector<PureSourcePtr> sources, SkipF
     : PureSource(sources.empty() ? 44100 : sources.front()->sampleRate,
                  sources.empty() ? 1 : sources.front()->channels, sources.empty() ? 0 : sources.front()->lengthFrames),
       skip(skipFunction),
-      renderers(kBlockFrames, [this](size_t copy, int block, double* samples) { renderBlock(copy, block, samples); }) {
+      renderers(kMaxBlockFrames, [this](size_t copy, int block, double* samples) { renderBlock(copy, block, samples); }) {
     try {
         for (PureSourcePtr& source : sources) {
             if (!source || source->channels != channels || source->sampleRate != sampleRate)
@@ -34,8 +34,8 @@ PureParallelSource::~PureParallelSource() {
 void PureParallelSource::renderBlock(size_t index, int block, double* samples) {
     Copy& copy = copies[index];
     if (copy.nextBlock < block)
-        skip(*copy.source, static_cast<uint64_t>(block - copy.nextBlock) * kBlockFrames);
-    copy.source->read(samples, kBlockFrames);
+        skip(*copy.source, static_cast<uint64_t>(block - copy.nextBlock) * kMaxBlockFrames);
+    copy.source->read(samples, kMaxBlockFrames);
     copy.nextBlock = block + 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "base/block_frames.h"
 #include "render/block_renderers.h"
 #include "signal/pure_source.h"
 #include "tone/tone_settings.h"
@@ -29,8 +30,6 @@ public:
 
     // Threads rendering now: 0 before the first read and when reading directly.
     int runningThreads() const { return renderers.running(); }
-
-    static constexpr int kBlockFrames = 8192;
 
 private:
     struct Copy {

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
-#include "render/render_to_sink.h"
+#include "render/render_progress.h"
 #include "signal/pure_source.h"
 #include "wavefile/pure_quantiser.h"
+#include "wavefile/pure_wav_sink.h"
 
 namespace zelvaro {
 
@@ -26,16 +28,29 @@ PureLimits pureLimits(SampleEncoding encoding);
 // 1.0) at `peakDbfs`; 1 for silence.
 double gainForPeak(double peak, double peakDbfs);
 
-// Writes `frames` frames from the sources that `makeSource` builds into
-// job.sink, which must be a PureWavSink (job.source is not read). With
-// `peakDbfs`, a first source is read to find its peak and a second is
-// written scaled to that level (a plain gain: nothing is limited or
-// clipped before it); without it, one source is written through the pure
-// limiter, or as it is when `limit` is false (a float file holds any level). Refuses, before writing anything, an absent or failed
-// sink and a length the sink cannot hold; stops early on a write error or a
-// cancel, and refuses when memory runs out. Returns a RenderResult, with
+// A render of the pure path: what RenderPureToSink reads and writes.
+struct PureRenderJob {
+    std::string caption = kRenderCaption;
+    // Builds the render's source: once, or twice with peakDbfs.
+    std::function<PureSourcePtr()> makeSource;
+    PureWavSinkRef sink;
+    int64_t frames = 0;
+    // With a level, a first source is read to find its peak and a second is
+    // written scaled to that level (a plain gain: nothing is limited or
+    // clipped before it).
+    std::optional<double> peakDbfs;
+    // Without a level, the source goes through the pure limiter, or is
+    // written as it is when this is false (a float file holds any level).
+    bool limit = true;
+    // Why RenderPureToSink returned kRenderUnusable, in words for the user.
+    std::string failureReason;
+};
+
+// Writes job.frames frames from the sources that job.makeSource builds into
+// job.sink. Refuses, before writing anything, an absent or failed sink and
+// a length the sink cannot hold; stops early on a write error or a cancel,
+// and refuses when memory runs out. Returns a RenderResult, with
 // job.failureReason for kRenderUnusable.
-int RenderPureToSink(RenderProgress& progress, RenderJob& job, const std::function<PureSourcePtr()>& makeSource,
-                     int64_t frames, std::optional<double> peakDbfs = std::nullopt, bool limit = true);
+int RenderPureToSink(RenderProgress& progress, PureRenderJob& job);
 
 }  // namespace zelvaro

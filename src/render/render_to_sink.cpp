@@ -12,10 +12,6 @@ namespace zelvaro {
 
 namespace {
 
-// The bar stops short of the end so that the closing of the file still has
-// room to show.
-constexpr double kProgressScale = 1.1;
-
 int refuse(RenderJob& job, std::string reason) {
     job.failureReason = std::move(reason);
     return kRenderUnusable;
@@ -54,33 +50,31 @@ int RenderToSink(RenderProgress& dialog, RenderJob& job) {
         return refuse(job, "the sound is too long: it has " + std::to_string(wanted) + " frames, only " +
                                std::to_string(length) + " of which can be rendered");
     sink->expectFrames(length);
-    const double denominator = (length == 0 ? 1 : length) * kProgressScale;
 
     // Until it is drained (at the latest when it goes out of scope, on every
     // way out of the loop) the sink is the writer's. The limiter renders
     // straight into the writer's queue.
-    static_assert(kRenderBlockFrames <= kMaxBlockFrames, "a block must fit the writer's room");
     BlockWriter writer(sink.get());
     int64_t lastPosition = source->position();
-    for (;;) {
-        if (!dialog.pump()) return kRenderCancelled;
+    const int result = runRenderPass(dialog, length, 0.0, 1.0, [&]() -> RenderStep {
         int32_t* block = writer.nextBlock();
-        if (!block) return refuse(job, "there is not enough memory to render the sound");
-        source->read(block, kRenderBlockFrames);
+        if (!block) return {refuse(job, "there is not enough memory to render the sound")};
+        source->read(block, kMaxBlockFrames);
         const int64_t pos = source->position();
         const int64_t len = source->length();
         if (pos >= len) {
-            const int64_t n = kRenderBlockFrames - (pos - len);
+            const int64_t n = kMaxBlockFrames - (pos - len);
             if (n >= 1) writer.commit(static_cast<int>(n));
-            break;
+            return {kRenderFinished};
         }
         // A source that never moves (a continuous generator) would never end.
-        if (pos <= lastPosition) return refuse(job, "the sound has no end");
+        if (pos <= lastPosition) return {refuse(job, "the sound has no end")};
         lastPosition = pos;
-        writer.commit(kRenderBlockFrames);
-        if (writer.writeError()) break;
-        dialog.setProgress(static_cast<double>(pos) / denominator);
-    }
+        writer.commit(kMaxBlockFrames);
+        if (writer.writeError()) return {kRenderFinished};
+        return {RenderStep::kMore, pos};
+    });
+    if (result != kRenderFinished) return result;
     writer.drain();
     if (sink->writeError())
         return refuse(job, "writing the output file failed (is the disk full?)");

@@ -5,26 +5,14 @@
 
 #include <string>
 
+#include "render/render_progress.h"
 #include "signal/sound_source.h"
 #include "wavefile/sound_sink.h"
 
 namespace zelvaro {
 
-// What the render loop shows while it runs and how it learns of a cancel.
-class RenderProgress {
-public:
-    virtual ~RenderProgress() = default;
-    // Line 0 names the job, line 1 says what goes on.
-    virtual void setText(int line, const std::string& text) = 0;
-    // The bar, 0 to 1.
-    virtual void setProgress(double fraction) = 0;
-    // Lets the display handle its events between blocks; false once the user
-    // has cancelled (the dialog is gone).
-    virtual bool pump() = 0;
-};
-
 struct RenderJob {
-    std::string caption = "Saving Wave File";
+    std::string caption = kRenderCaption;
     SoundSourceRef source;
     SoundSinkRef sink;
     // The source's true length at the sink's rate when the caller knows it
@@ -35,15 +23,6 @@ struct RenderJob {
     // Why RenderToSink returned kRenderUnusable, in words for the user.
     std::string failureReason;
 };
-
-enum RenderResult {
-    kRenderFinished = 0,
-    kRenderCancelled = 1,
-    kRenderUnusable = 2,
-};
-
-// Frames asked for in one read and written in one write.
-constexpr int kRenderBlockFrames = 8192;
 
 // Adapts the job's source to its sink (channel count, rate, peak level) and
 // writes exactly the adapted source's length in frames. Refuses, before

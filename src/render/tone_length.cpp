@@ -1,11 +1,12 @@
 #include "render/tone_length.h"
 
+#include "signal/frame_count.h"
 #include "signal/sample_rate_converter.h"
 
 namespace zelvaro {
 
 int64_t toneFrames(uint32_t durationMs) {
-    return static_cast<int64_t>(durationMs / 1000) * 44100 + static_cast<int64_t>(durationMs % 1000) * 44100 / 1000;
+    return framesOfDuration(durationMs, kGeneratorRate);
 }
 
 int64_t framesAtRate(int64_t frames, int32_t fromRate, int32_t toRate) {

@@ -12,14 +12,22 @@ namespace zelvaro {
 // fits the int32 frame counts of the interface.
 constexpr int32_t kMaxGeneratorFrames = INT32_MAX - kMaxBlockFrames;
 
-// Frames of a duration at 44,100 Hz: whole seconds, then the milliseconds
-// rounded down; 1 ms is 44 frames. Durations beyond kMaxGeneratorFrames
-// (about 13.5 hours) give kMaxGeneratorFrames.
+// The chain's rate, at which its generators make their samples.
+constexpr int32_t kGeneratorRate = 44100;
+
+// Frames of a duration at `sampleRate`, as every generator of either chain
+// counts them: whole seconds, then the milliseconds rounded down (1 ms is 44
+// frames at 44,100 Hz). Not capped.
+inline int64_t framesOfDuration(uint32_t durationMs, int32_t sampleRate) {
+    return static_cast<int64_t>(durationMs / 1000) * sampleRate +
+           static_cast<int64_t>(durationMs % 1000) * sampleRate / 1000;
+}
+
+// Frames of a duration at the generators' 44,100 Hz; durations beyond
+// kMaxGeneratorFrames (about 13.5 hours) give kMaxGeneratorFrames.
 inline int32_t durationFrames(uint32_t durationMs) {
-    const uint64_t frames =
-        static_cast<uint64_t>(durationMs / 1000) * 44100 + static_cast<uint64_t>(durationMs % 1000) * 44100 / 1000;
-    return frames > static_cast<uint64_t>(kMaxGeneratorFrames) ? kMaxGeneratorFrames
-                                                               : static_cast<int32_t>(frames);
+    const int64_t frames = framesOfDuration(durationMs, kGeneratorRate);
+    return frames > kMaxGeneratorFrames ? kMaxGeneratorFrames : static_cast<int32_t>(frames);
 }
 
 // framesRendered after another read; stops at INT32_MAX rather than wrapping.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/full_scale.h"
 #include "base/pi.h"
 
 namespace zelvaro {
@@ -11,7 +12,7 @@ namespace {
 // The program's ranges at full scale 1.0: white noise within +-262,144 and
 // the pink filter's input within +-18,350 of 524,288.
 constexpr double kWhiteRange = 0.5;
-constexpr double kPinkInputRange = 32767 * 0.5600170903653066 / 524288.0;
+constexpr double kPinkInputRange = 32767 * 0.5600170903653066 / kChainFullScale;
 constexpr double kHighPassHz = 12.0;
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "base/block_frames.h"
 #include "base/pi.h"
 
 namespace zelvaro {
@@ -13,7 +14,6 @@ namespace {
 // Kaiser's estimate of the length is a little short at this depth: the
 // design aims 5 dB below the promise.
 constexpr double kDesignStopBandDb = PureRateConverter::kStopBandDb + 5.0;
-constexpr int kFetchFrames = 8192;
 
 // The modified Bessel function of the first kind, order 0, by its series.
 double besselI0(double x) {
@@ -92,7 +92,7 @@ PureRateConverter::PureRateConverter(PureSourcePtr upstream, int32_t targetRate)
 void PureRateConverter::fetchUpTo(int64_t last) {
     const int64_t have = bufferStart_ + static_cast<int64_t>(input_.size() / channels);
     if (last < have) return;
-    const int64_t need = std::max<int64_t>(last + 1 - have, kFetchFrames);
+    const int64_t need = std::max<int64_t>(last + 1 - have, kMaxBlockFrames);
     const size_t old = input_.size();
     input_.resize(old + static_cast<size_t>(need) * channels);
     upstream_->read(input_.data() + old, static_cast<int>(need));
@@ -107,7 +107,7 @@ void PureRateConverter::read(double* out, int frames) {
         const int64_t first = whole - halfWidth_ + 1;
         fetchUpTo(whole + halfWidth_);
         // Drop what no later frame needs, now and then.
-        if (first - bufferStart_ > 4 * kFetchFrames) {
+        if (first - bufferStart_ > 4 * kMaxBlockFrames) {
             const int64_t drop = first - bufferStart_;
             input_.erase(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(drop * channels));
             bufferStart_ = first;

@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace zelvaro {
+#include "base/full_scale.h"
 
-// The int32 chain's full scale (a 16-bit value times 16), which is 1.0 here.
-constexpr double kChainFullScale = 524288.0;
+namespace zelvaro {
 
 class PureSource {
 public:

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "signal/frame_count.h"
+
 namespace zelvaro {
 
 namespace {
@@ -21,13 +23,8 @@ double waveformAmplitude(uint8_t waveform) {
 
 }  // namespace
 
-int64_t pureFrames(uint32_t durationMs, int32_t sampleRate) {
-    return static_cast<int64_t>(durationMs / 1000) * sampleRate +
-           static_cast<int64_t>(durationMs % 1000) * sampleRate / 1000;
-}
-
 PureToneSource::PureToneSource(const ToneSettings& tone, int32_t sampleRate, uint8_t channels)
-    : PureSource(sampleRate, channels, tone.fixedDuration() ? pureFrames(tone.durationMs, sampleRate) : 0),
+    : PureSource(sampleRate, channels, tone.fixedDuration() ? framesOfDuration(tone.durationMs, sampleRate) : 0),
       stereoTones_(tone.stereo() && channels == 2),
       sweep_(tone.sweep() && tone.fixedDuration() && tone.durationMs > 0),
       logSweep_(tone.logSweep()),

@@ -19,10 +19,6 @@ constexpr double kPureSquareAmplitude = 92682.0 / kChainFullScale;
 constexpr double kPureRampAmplitude = 165794.0 / kChainFullScale;  // triangle and saw tooth
 constexpr double kPureImpulseHeight = 185364.0 / kChainFullScale;
 
-// Frames of a duration at `sampleRate`, counted as the generators count them
-// at 44,100 Hz: whole seconds, then the milliseconds rounded down.
-int64_t pureFrames(uint32_t durationMs, int32_t sampleRate);
-
 class PureToneSource final : public PureSource {
 public:
     // `channels` 1 takes the left tones of a stereo record (as the channel

@@ -13,7 +13,9 @@ namespace zelvaro {
 constexpr int kFilterTaps = 63;
 constexpr int kFilterHalf = 31;
 // Input frames per refill, and the buffer: the previous block's last 63
-// frames followed by the new block.
+// frames followed by the new block. Not the chain's block length, though
+// equal to it: each refill is normalised as a whole, so this span is part of
+// what the converter's samples are, and stays when the blocks change.
 constexpr int kConverterBlock = 8192;
 constexpr int kConverterBufferFrames = kConverterBlock + kFilterTaps;
 // Rate ratios beyond this many input frames per output frame are refused.

@@ -8,6 +8,11 @@
 
 namespace zelvaro {
 
+uint8_t signalChannels(const ToneSettings& tone) {
+    if (tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise) return 1;
+    return tone.stereo() ? 2 : 1;
+}
+
 SoundSourceRef createSignalSource(const ToneSettings& tone, std::optional<uint32_t> seed) {
     const uint32_t durationMs = tone.fixedDuration() ? tone.durationMs : 0;
     switch (tone.waveform) {

@@ -15,4 +15,8 @@ namespace zelvaro {
 // when the source cannot be allocated.
 SoundSourceRef createSignalSource(const ToneSettings& tone, std::optional<uint32_t> seed = std::nullopt);
 
+// The channels of createSignalSource's source for `tone`, which a render of
+// it is saved with: noise is mono, a tone has two channels when it is stereo.
+uint8_t signalChannels(const ToneSettings& tone);
+
 }  // namespace zelvaro

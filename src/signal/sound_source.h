@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-namespace zelvaro {
+#include "base/block_frames.h"
 
-// Consumers never ask a source for more frames than this in one read.
-constexpr int kMaxBlockFrames = 8192;
+namespace zelvaro {
 
 // Status bit of SoundSource::status and SoundSink::status.
 constexpr uint8_t kStatusFailed = 1;

@@ -1,5 +1,6 @@
 // The one place where the wave file classes touch the operating system's file
-// interface. Offsets are 32-bit as in the WAV format itself; a write reports
+// interface. Offsets are 32-bit as in the WAV format itself, except where a
+// seek goes: 4 GiB of data may start some way into a file; a write reports
 // whether every byte reached the file so that a writer can tell a full disk
 // from success.
 #pragma once
@@ -32,7 +33,7 @@ public:
     bool isOpen() const { return handle_ != kInvalid; }
 
     // Moves to an absolute offset from the start of the file.
-    bool seekTo(uint32_t offset);
+    bool seekTo(uint64_t offset);
     // The current offset, or -1 when it cannot be had or is beyond 32 bits.
     int64_t tell();
     // Cuts the file at the current offset; a device has nothing to cut.

@@ -83,7 +83,7 @@ bool FileStream::fail() {
 
 std::string FileStream::systemErrorText(int code) { return std::strerror(code); }
 
-bool FileStream::seekTo(uint32_t offset) {
+bool FileStream::seekTo(uint64_t offset) {
     if (!isOpen()) return false;
     return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0 || fail();
 }

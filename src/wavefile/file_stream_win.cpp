@@ -60,8 +60,8 @@ std::string FileStream::systemErrorText(int code) {
     return result;
 }
 
-bool FileStream::seekTo(uint32_t offset) {
-    return isOpen() && (movePointer(handle_, offset, FILE_BEGIN) >= 0 || fail());
+bool FileStream::seekTo(uint64_t offset) {
+    return isOpen() && (movePointer(handle_, static_cast<int64_t>(offset), FILE_BEGIN) >= 0 || fail());
 }
 
 int64_t FileStream::tell() {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/little_endian.h"
+#include "wavefile/chunk_walker.h"
 #include "wavefile/sample_conversion.h"
 
 namespace zelvaro {
@@ -28,31 +28,29 @@ PureWavReader::PureWavReader(const char* path) : file_(FileStream::openForReadin
         return;
     }
     const uint64_t fileSize = file_.size();
+    ChunkWalker walk(file_);
     uint8_t head[12];
-    uint32_t got = 0;
-    if (!file_.read(head, 12, got) || got != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
-        std::memcmp(head + 8, "WAVE", 4) != 0) {
+    if (!walk.readExact(head, 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
         fail("it is not a RIFF WAVE file");
         return;
     }
-    uint64_t at = 12;
     bool haveFormat = false;
-    while (at + 8 <= fileSize) {
-        uint8_t chunk[8];
-        // A RIFF file ends within 4 GiB; sizes that point past it are not
-        // the file's (and an offset there does not fit the seek).
-        if (at > UINT32_MAX) break;
-        if (!file_.seekTo(static_cast<uint32_t>(at)) || !file_.read(chunk, 8, got) || got != 8) break;
-        const uint32_t size = getLe32(chunk + 4);
+    char chunk[4];
+    uint32_t size = 0;
+    // A RIFF file ends within 4 GiB: the walk goes no further.
+    while (walk.nextChunk(chunk, size)) {
+        const uint64_t at = walk.offset() - 8;
+        // Only chunks the file's size backs (a pipe's size is 0: nothing is).
+        if (at + 8 > fileSize) break;
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 14 && size <= 8192) {
             std::vector<uint8_t> record(size);
-            if (!file_.read(record.data(), size, got) || got != size) break;
+            if (!walk.readExact(record.data(), size)) break;
             format_ = parseWaveFormat(record.data(), size);
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) != 0 && size <= kMaxSmallChunk) {
             std::vector<uint8_t> content(size);
-            if (!file_.read(content.data(), size, got) || got != size) break;
-            smallChunks_[std::string(reinterpret_cast<const char*>(chunk), 4)] = std::move(content);
+            if (!walk.readExact(content.data(), size)) break;
+            smallChunks_[std::string(chunk, 4)] = std::move(content);
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
                 fail("its data comes before its format");
@@ -80,7 +78,8 @@ PureWavReader::PureWavReader(const char* path) : file_(FileStream::openForReadin
             frames_ = static_cast<int64_t>(available / (static_cast<uint64_t>(bytesPerSample_) * format_.channels));
             return;
         }
-        at += 8 + static_cast<uint64_t>(size) + (size & 1);
+        // Every chunk, the format's included, is padded to even.
+        if (!walk.seekTo(at + 8 + static_cast<uint64_t>(size) + (size & 1))) break;
     }
     fail(haveFormat ? "it has no data chunk" : "it has no format chunk");
 }

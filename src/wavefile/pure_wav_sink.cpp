@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "signal/pure_source.h"
+#include "base/full_scale.h"
 
 namespace zelvaro {
 
@@ -30,32 +30,22 @@ PureWavSink::PureWavSink(FileStream output, const PureWavFormat& format)
 }
 
 void PureWavSink::convert(const int32_t* samples, size_t count) {
-    const double* source = pending_;
-    if (!source) {
-        for (size_t i = 0; i < count; ++i) chainSamples_[i] = samples[i] / kChainFullScale;
-        source = chainSamples_.data();
-    }
-    quantiser_.convert(source, count, format_.gain, conversionBuffer.data());
+    for (size_t i = 0; i < count; ++i) chainSamples_[i] = samples[i] / kChainFullScale;
+    quantiser_.convert(chainSamples_.data(), count, format_.gain, conversionBuffer.data());
 }
 
 void PureWavSink::writePure(const double* samples, int frames) {
-    for (int done = 0; done < frames;) {
-        const int n = std::min(kMaxBlockFrames, frames - done);
-        pending_ = samples + static_cast<size_t>(done) * channels;
-        // The int32 pointer is not read while pending_ is set.
-        static const int32_t unused = 0;
-        write(&unused, n);
-        pending_ = nullptr;
-        done += n;
-    }
+    appendFrames(frames, [this, samples](size_t firstSample, size_t count) {
+        quantiser_.convert(samples + firstSample, count, format_.gain, conversionBuffer.data());
+    });
 }
 
-SoundSinkRef createPureWavSink(const char* path, const PureWavFormat& format) {
-    return SoundSinkRef(new (std::nothrow) PureWavSink(path, format));
+PureWavSinkRef createPureWavSink(const char* path, const PureWavFormat& format) {
+    return PureWavSinkRef(new (std::nothrow) PureWavSink(path, format));
 }
 
-SoundSinkRef createPureWavSink(FileStream output, const PureWavFormat& format) {
-    return SoundSinkRef(new (std::nothrow) PureWavSink(std::move(output), format));
+PureWavSinkRef createPureWavSink(FileStream output, const PureWavFormat& format) {
+    return PureWavSinkRef(new (std::nothrow) PureWavSink(std::move(output), format));
 }
 
 }  // namespace zelvaro

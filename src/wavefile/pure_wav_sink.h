@@ -42,11 +42,34 @@ private:
     PureWavFormat format_;
     PureQuantiser quantiser_;
     std::vector<double> chainSamples_;
-    const double* pending_ = nullptr;  // the block writePure is handing to write()
+};
+
+// A counted handle to a PureWavSink, sharing SoundSinkRef's count, for what
+// needs the writer as it is (its double samples, its gain) without a cast.
+class PureWavSinkRef {
+public:
+    PureWavSinkRef() = default;
+    explicit PureWavSinkRef(PureWavSink* sink) : ref_(sink), sink_(sink) {}
+
+    PureWavSink* get() const { return sink_; }
+    PureWavSink* operator->() const { return sink_; }
+    PureWavSink& operator*() const { return *sink_; }
+    explicit operator bool() const { return sink_ != nullptr; }
+    bool usable() const { return ref_.usable(); }
+    // The same writer as a sink of the chain, for the chain's render loop.
+    const SoundSinkRef& sink() const { return ref_; }
+    void release() {
+        ref_.release();
+        sink_ = nullptr;
+    }
+
+private:
+    SoundSinkRef ref_;
+    PureWavSink* sink_ = nullptr;
 };
 
 // A handle to a new PureWavSink; empty only when it cannot be allocated.
-SoundSinkRef createPureWavSink(const char* path, const PureWavFormat& format);
-SoundSinkRef createPureWavSink(FileStream output, const PureWavFormat& format);
+PureWavSinkRef createPureWavSink(const char* path, const PureWavFormat& format);
+PureWavSinkRef createPureWavSink(FileStream output, const PureWavFormat& format);
 
 }  // namespace zelvaro

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/full_scale.h"
 #include "base/wide_loops.h"
 
 namespace zelvaro {
@@ -30,7 +31,7 @@ namespace {
 
 int32_t floatToInt32(double x) {
     if (std::isnan(x)) return 0;
-    const double v = std::nearbyint(x * 524288.0);
+    const double v = std::nearbyint(x * kChainFullScale);
     if (v >= static_cast<double>(kPeak32In)) return static_cast<int32_t>(kPeak32In);
     if (v <= -static_cast<double>(kPeak32In)) return -static_cast<int32_t>(kPeak32In);
     return static_cast<int32_t>(v);

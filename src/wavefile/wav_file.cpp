@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/little_endian.h"
+#include "wavefile/chunk_walker.h"
 #include "wavefile/compressed_wav.h"
 #include "wavefile/file_stream.h"
 #include "wavefile/unreadable_wav_source.h"
@@ -20,56 +21,6 @@ constexpr uint32_t kMinFormatChunk = 14;
 constexpr uint32_t kMaxFormatChunk = 8192;
 constexpr uint32_t kMaxChannels = 255;
 constexpr uint32_t kMaxSampleRate = 192000;
-
-// Chunk sizes are padded to even; a size of 0xFFFFFFFF pads to 0 in 32 bits,
-// which the callers reject together with the other non-positive sizes.
-int32_t paddedSize(uint32_t size) {
-    uint32_t padded = (size + 1u) & ~1u;
-    return padded <= 0x7FFFFFFFu ? static_cast<int32_t>(padded) : -1;
-}
-
-// Walks the file with a 64-bit offset of its own, so that no claimed size can
-// wrap it, and refuses any move past the file's end: every step consumes real
-// bytes, so a walk ends within (file size / 8) steps.
-class ChunkWalker {
-public:
-    // Offsets are 32-bit: whatever lies past 4 GiB cannot be a chunk.
-    explicit ChunkWalker(FileStream& f) : file_(f), fileSize_(std::min<uint64_t>(f.size(), 0xFFFFFFFFu)) {}
-
-    bool readExact(void* buffer, uint32_t bytes) {
-        uint32_t got = 0;
-        if (!file_.read(buffer, bytes, got) || got != bytes) return false;
-        offset_ += bytes;
-        return true;
-    }
-
-    bool skip(uint64_t bytes) { return seekTo(offset_ + bytes); }
-
-    bool seekTo(uint64_t offset) {
-        offset_ = offset;
-        return offset_ <= fileSize_ && file_.seekTo(static_cast<uint32_t>(offset_));
-    }
-
-    uint64_t offset() const { return offset_; }
-
-    // Reads chunk headers until one with `id`, leaving the file at its
-    // content; `size` receives its size field.
-    bool findChunk(const char* id, uint32_t& size) {
-        for (;;) {
-            uint8_t header[8];
-            if (!readExact(header, 8)) return false;
-            size = getLe32(header + 4);
-            if (std::memcmp(header, id, 4) == 0) return true;
-            int32_t padded = paddedSize(size);
-            if (padded <= 0 || !skip(static_cast<uint32_t>(padded))) return false;
-        }
-    }
-
-private:
-    FileStream& file_;
-    uint64_t fileSize_;
-    uint64_t offset_ = 0;
-};
 
 // Steps over top-level chunks of other kinds up to the RIFF WAVE form.
 bool findWaveForm(ChunkWalker& walk) {

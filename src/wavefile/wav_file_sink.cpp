@@ -89,13 +89,16 @@ void WavFileSink::cutAfterData() {
 }
 
 void WavFileSink::write(const int32_t* samples, int frames) {
-    if (frames <= 0) return;
-    if (frames > kMaxBlockFrames) {
-        // conversionBuffer holds one block: larger requests go in pieces.
-        for (int done = 0; done < frames; done += kMaxBlockFrames)
-            write(samples + static_cast<size_t>(done) * channels, std::min(kMaxBlockFrames, frames - done));
-        return;
-    }
+    appendFrames(frames, [this, samples](size_t firstSample, size_t count) { convert(samples + firstSample, count); });
+}
+
+void WavFileSink::appendFrames(int frames, const BlockConverter& convert) {
+    // conversionBuffer holds one block: larger requests go in pieces.
+    for (int done = 0; done < frames; done += kMaxBlockFrames)
+        appendBlock(static_cast<size_t>(done) * channels, std::min(kMaxBlockFrames, frames - done), convert);
+}
+
+void WavFileSink::appendBlock(size_t firstSample, int frames, const BlockConverter& convert) {
     if (failed() || !file.isOpen()) {
         framesWritten = addWrapping(framesWritten, frames);
         return;
@@ -112,7 +115,7 @@ void WavFileSink::write(const int32_t* samples, int frames) {
     }
     framesWritten += frames;
     const size_t count = static_cast<size_t>(frames) * channels;
-    convert(samples, count);
+    convert(firstSample, count);
     noteIo(file.write(conversionBuffer.data(), static_cast<uint32_t>(count * bytesPerSample)));
     if (!seekable_) return;
     framesUntilHeaderRefresh -= frames;

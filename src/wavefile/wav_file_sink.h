@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "wavefile/file_stream.h"
@@ -49,10 +50,19 @@ protected:
     WavFileSink(FileStream output, int32_t rate, int startFrame, int32_t sampleBytes, int32_t peak,
                 uint8_t channelCount, uint16_t tag = kWaveFormatPcm);
 
-    // Converts `count` samples into conversionBuffer.
+    // Converts `count` of the chain's int32 samples into conversionBuffer.
     virtual void convert(const int32_t* samples, size_t count) = 0;
 
+    // Puts `count` samples, from sample `firstSample` of what the caller is
+    // appending, into conversionBuffer.
+    using BlockConverter = std::function<void(size_t firstSample, size_t count)>;
+    // The one way samples of either chain reach the file: appends `frames`
+    // frames in blocks of at most kMaxBlockFrames (what conversionBuffer
+    // holds), each converted by `convert`; a failed sink only counts them.
+    void appendFrames(int frames, const BlockConverter& convert);
+
 private:
+    void appendBlock(size_t firstSample, int frames, const BlockConverter& convert);
     // The 46-byte header at the current offset (always 0), then a flush. The
     // provisional form states 32 seconds more data than written, so that a
     // reader following the file while it grows keeps finding new data.

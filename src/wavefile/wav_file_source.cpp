@@ -56,8 +56,10 @@ void WavFileSource::seek(int frame) {
         return;
     }
     if (frame > lengthFrames) refreshLength();
-    int64_t target = std::min(frame, lengthFrames);
-    file.seekTo(static_cast<uint32_t>(std::min<int64_t>(dataStart + target * frameBytes(), 0xFFFFFFFF)));
+    // Data of up to 4 GiB may start well into the file: the offset is exact
+    // past 4 GiB too.
+    const uint64_t target = static_cast<uint64_t>(std::min(frame, lengthFrames));
+    file.seekTo(dataStart + target * frameBytes());
 }
 
 int WavFileSource::length() {

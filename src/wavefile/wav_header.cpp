@@ -66,21 +66,54 @@ SampleLayout sampleLayout(const WaveFormat& format) {
     return layout;
 }
 
-void buildRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize, uint32_t dataSize) {
+namespace {
+
+// The header into `header`, which takes kRiffHeaderBesideRecord + recordSize
+// + riffChunkBytes(extra) bytes.
+void putRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize,
+                       const std::vector<RiffChunk>& extra, uint32_t dataSize) {
+    const uint32_t extraBytes = riffChunkBytes(extra);
     std::memcpy(header + 0, "RIFF", 4);
-    putLe32(header + 4, recordSize + dataSize + 20u);
+    putLe32(header + 4, recordSize + extraBytes + dataSize + 20u);
     std::memcpy(header + 8, "WAVE", 4);
     std::memcpy(header + 12, "fmt ", 4);
     putLe32(header + 16, recordSize);
     std::memcpy(header + 20, record, recordSize);
-    std::memcpy(header + 20 + recordSize, "data", 4);
-    putLe32(header + 24 + recordSize, dataSize);
+    uint8_t* at = header + 20 + recordSize;
+    for (const RiffChunk& chunk : extra) {
+        const uint32_t size = static_cast<uint32_t>(chunk.content.size());
+        std::memcpy(at, chunk.id, 4);
+        putLe32(at + 4, size);
+        if (size > 0) std::memcpy(at + 8, chunk.content.data(), size);
+        at += 8 + size;
+        if (size & 1u) *at++ = 0;
+    }
+    std::memcpy(at, "data", 4);
+    putLe32(at + 4, dataSize);
 }
 
-void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
-                    uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag) {
+}  // namespace
+
+uint32_t riffChunkBytes(const std::vector<RiffChunk>& chunks) {
+    uint32_t bytes = 0;
+    for (const RiffChunk& chunk : chunks) bytes += 8 + ((static_cast<uint32_t>(chunk.content.size()) + 1u) & ~1u);
+    return bytes;
+}
+
+void buildRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize, uint32_t dataSize) {
+    putRiffWaveHeader(header, record, recordSize, {}, dataSize);
+}
+
+std::vector<uint8_t> riffWaveHeader(const uint8_t* record, uint32_t recordSize, const std::vector<RiffChunk>& extra,
+                                    uint32_t dataSize) {
+    std::vector<uint8_t> header(kRiffHeaderBesideRecord + recordSize + riffChunkBytes(extra));
+    putRiffWaveHeader(header.data(), record, recordSize, extra, dataSize);
+    return header;
+}
+
+void buildPlainRecord(uint8_t (&record)[kPlainRecordSize], uint16_t channels, uint32_t sampleRate,
+                      uint16_t bytesPerSample, uint16_t formatTag) {
     const uint32_t blockAlign = static_cast<uint16_t>(channels * bytesPerSample);
-    uint8_t record[18];
     putLe16(record + 0, formatTag);
     putLe16(record + 2, channels);
     putLe32(record + 4, sampleRate);
@@ -88,6 +121,12 @@ void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32
     putLe16(record + 12, static_cast<uint16_t>(blockAlign));
     putLe16(record + 14, static_cast<uint16_t>(bytesPerSample * 8u));
     putLe16(record + 16, 0);
+}
+
+void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
+                    uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag) {
+    uint8_t record[kPlainRecordSize];
+    buildPlainRecord(record, channels, sampleRate, bytesPerSample, formatTag);
     buildRiffWaveHeader(header, record, sizeof record, dataSize);
 }
 

@@ -63,15 +63,36 @@ SampleLayout sampleLayout(const WaveFormat& format);
 // "WAVE", "fmt ", size, and after the record "data", size.
 constexpr uint32_t kRiffHeaderBesideRecord = 28;
 
+// A chunk a writer places between the format chunk and the data chunk: a
+// frame count, a writer's own notes.
+struct RiffChunk {
+    char id[4];
+    std::vector<uint8_t> content;
+};
+
+// Bytes `chunks` take in a file: each one's id, size field and content,
+// padded to even.
+uint32_t riffChunkBytes(const std::vector<RiffChunk>& chunks);
+
 // The header of a RIFF WAVE form with one format chunk holding `record`
 // (`recordSize` bytes, unpadded even when odd) and one data chunk of
 // `dataSize` bytes: RIFF size = recordSize + dataSize + 20. `header` takes
 // kRiffHeaderBesideRecord + recordSize bytes; the data follows it.
 void buildRiffWaveHeader(uint8_t* header, const uint8_t* record, uint32_t recordSize, uint32_t dataSize);
+// The same with `extra` chunks, in their order, between the format chunk and
+// the data chunk: RIFF size = recordSize + riffChunkBytes(extra) + dataSize +
+// 20, and the header that many bytes longer.
+std::vector<uint8_t> riffWaveHeader(const uint8_t* record, uint32_t recordSize, const std::vector<RiffChunk>& extra,
+                                    uint32_t dataSize);
 
-// The 46-byte header: RIFF size = dataSize + 38, an 18-byte format chunk
-// (PCM unless told otherwise) with no extra bytes, and the data chunk's size
-// field.
+// The 18-byte format record of uncompressed samples (PCM unless told
+// otherwise) with no extra bytes.
+constexpr uint32_t kPlainRecordSize = 18;
+void buildPlainRecord(uint8_t (&record)[kPlainRecordSize], uint16_t channels, uint32_t sampleRate,
+                      uint16_t bytesPerSample, uint16_t formatTag = kWaveFormatPcm);
+
+// The 46-byte header: RIFF size = dataSize + 38, the plain format record and
+// the data chunk's size field.
 void buildWavHeader(uint8_t (&header)[kWavHeaderSize], uint16_t channels, uint32_t sampleRate,
                     uint16_t bytesPerSample, uint32_t dataSize, uint16_t formatTag = kWaveFormatPcm);
 

@@ -36,13 +36,13 @@ std::vector<double> readAll(PureSource& source, int frames, int block) {
 // Whatever the threads and the reader's blocks, the samples are those of one
 // copy read directly, bit for bit.
 TEST(PureParallelSource, GivesTheSamplesOfOneCopyWithAnyNumberOfThreads) {
-    constexpr int kFrames = 5 * PureParallelSource::kBlockFrames + 123;
+    constexpr int kFrames = 5 * kMaxBlockFrames + 123;
     for (int waveform : {kWaveSine, kWaveSquare, kWaveSawTooth}) {
         const ToneSettings tone = sixteenStereo(waveform);
         PureSourcePtr plain = createPureSource(tone, 48000, 2, 0);
         const std::vector<double> expected = readAll(*plain, kFrames, kFrames);
         for (int threads : {1, 2, 3, 4})
-            for (int block : {1, 999, PureParallelSource::kBlockFrames, 10000}) {
+            for (int block : {1, 999, kMaxBlockFrames, 10000}) {
                 if (block == 1 && threads != 2)
                     continue;  // one frame at a time is slow; one thread count shows it
                 PureSourcePtr parallel = createPureRenderSource(tone, 48000, 2, 0, threads);

@@ -123,5 +123,18 @@ TEST(Chain, ReleasingTheOuterHandleDestroysTheWholeChain) {
     EXPECT_TRUE(destroyed);
 }
 
+// A render of either chain is saved with the channels signalChannels names:
+// they must be those of the chain's own source for every waveform.
+TEST(SignalChannels, AreThoseOfTheChainsSource) {
+    for (int waveform = 0; waveform < kWaveformCount; ++waveform)
+        for (uint16_t flags : {uint16_t{0}, uint16_t{kFlagStereo}}) {
+            SCOPED_TRACE("waveform " + std::to_string(waveform) + (flags ? ", stereo" : ", mono"));
+            const ToneSettings tone = test::withFlags(test::toneRecord(waveform), flags);
+            SoundSourceRef source = createSignalSource(tone, 1u);
+            ASSERT_TRUE(source.usable());
+            EXPECT_EQ(signalChannels(tone), source->channels);
+        }
+}
+
 }  // namespace
 }  // namespace zelvaro

@@ -131,7 +131,7 @@ protected:
         format.encoding = encoding;
         format.channels = channels;
         {
-            SoundSinkRef sink = createPureWavSink(path().c_str(), format);
+            PureWavSinkRef sink = createPureWavSink(path().c_str(), format);
             sink->write(samples.data(), static_cast<int>(samples.size() / channels));
             EXPECT_TRUE(sink->finish());
         }
@@ -185,8 +185,8 @@ TEST_F(PureWavSinkTest, DoubleSamplesAreWrittenInBlocksOfAnySize) {
     std::vector<double> ramp(20000);
     for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<double>(i) / 8388608.0 * 2;
     {
-        SoundSinkRef sink = createPureWavSink(path().c_str(), format);
-        static_cast<PureWavSink*>(sink.get())->writePure(ramp.data(), static_cast<int>(ramp.size()));
+        PureWavSinkRef sink = createPureWavSink(path().c_str(), format);
+        sink->writePure(ramp.data(), static_cast<int>(ramp.size()));
         EXPECT_EQ(sink->framesWritten, 20000);
     }
     Bytes file = test::readFile(path());

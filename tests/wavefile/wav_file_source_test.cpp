@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -178,6 +179,45 @@ TEST_F(WavFileSourceTest, ExtremesRoundTripThroughEveryWidth) {
         EXPECT_EQ(s->peakLevel, r.bits == 8 ? 260096 : 524272);
         EXPECT_EQ(read(*s.get(), static_cast<int>(values.size())), values);
     }
+}
+
+// Data of up to 4 GiB can start 2 GiB into a file (behind a large chunk), so
+// a frame's byte offset can pass 4 GiB: the seek must reach it exactly. The
+// file is sparse: only its header and one sample are written.
+TEST_F(WavFileSourceTest, SeekPastFourGibibytesReachesTheFrameExactly) {
+    constexpr uint32_t kJunkBytes = 0x7FFFFFFE;  // the largest chunk a walk skips
+    const Bytes head = test::riffWave(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
+                                                    test::chunk("JUNK", {}, kJunkBytes)}));
+    // The data chunk's header follows the junk; its size is that of a stream.
+    Bytes dataHead;
+    test::putId(dataHead, "data");
+    test::put32(dataHead, 0xFFFFFFFFu);
+    const uint64_t dataStart = head.size() + uint64_t{kJunkBytes} + dataHead.size();
+    constexpr int kFrame = 0x50000000;
+    const uint64_t sampleAt = dataStart + 2 * uint64_t{kFrame};
+    ASSERT_GT(sampleAt, uint64_t{0xFFFFFFFF});
+    test::writeFile(path, head);
+    std::error_code error;
+    std::filesystem::resize_file(path, sampleAt + 16, error);
+    if (error) GTEST_SKIP() << "no sparse file of 4.5 GiB here: " << error.message();
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(head.size() + kJunkBytes));
+        f.write(reinterpret_cast<const char*>(dataHead.data()), static_cast<std::streamsize>(dataHead.size()));
+        f.seekp(static_cast<std::streamoff>(sampleAt));
+        const char sample[2] = {0x34, 0x12};
+        f.write(sample, 2);
+        ASSERT_TRUE(f.good());
+    }
+    SoundSourceRef s = openWavSource(path.c_str());
+    ASSERT_TRUE(s.usable());
+    ASSERT_GT(s->length(), kFrame);
+    for (int frame : {kFrame, kFrame - 1, kFrame + 1}) {
+        SCOPED_TRACE(frame);
+        s->seek(frame);
+        EXPECT_EQ(read(*s.get(), 1)[0], frame == kFrame ? 0x1234 * 16 : 0);
+    }
+    std::filesystem::remove(path, error);
 }
 
 }  // namespace

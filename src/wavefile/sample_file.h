@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "impulse/exp_sweep.h"
-
 namespace zelvaro {
 
 // What a sweep file records of its sweep, so that a recording of it can be
@@ -31,6 +29,8 @@ struct SampleFile {
     // were not finite (read as 0).
     int bitsPerSample = 32;
     int64_t nonFiniteSamples = 0;
+    // Why the file could not be read, for a message; empty when it was.
+    std::string error;
 
     size_t frames() const { return channels.empty() ? 0 : channels.front().size(); }
 };
@@ -41,26 +41,33 @@ struct SampleFileShape {
     int rateHz = 0;
     int channels = 0;
     int64_t frames = 0;  // whole frames the file really holds
+    // Why the file would not be read, as readSampleFile says it; empty when it would.
+    std::string error;
 };
 
 // The holder of a file's samples as doubles: refused beyond this.
 constexpr uint64_t kMaxSampleFileBytes = 3ull << 30;
 
-// Reads `path`'s header; false with `error` set as readSampleFile.
-bool probeSampleFile(const std::string& path, SampleFileShape& shape, std::string& error);
+// Reads `path`'s header; refuses what readSampleFile refuses.
+SampleFileShape probeSampleFile(const std::string& path);
 
-// The sweep a sweep file's record names, at the file's rate.
-SweepRequest sweepRequestOf(const SampleFile& file);
+// Reads `path`; refuses (with an error naming the file) one that is missing,
+// unreadable, not a WAV file, compressed, of a width or a size this reader
+// does not take.
+SampleFile readSampleFile(const std::string& path);
 
-// Reads `path`; false with `error` set when it is missing, unreadable, not a
-// WAV file, compressed, of a width or a size this reader does not take.
-bool readSampleFile(const std::string& path, SampleFile& file, std::string& error);
+// A float WAV file's bytes, or why there are none.
+struct FloatWavBytes {
+    std::vector<uint8_t> bytes;
+    std::string error;
+};
 
-// `file` as a 32-bit float WAV file; empty with `error` set when it has no
-// samples or would pass the format's 4 GiB limit. Written by the commands'
-// output sets, never in place of a file directly.
-std::vector<uint8_t> floatWavBytes(const SampleFile& file, std::string& error);
-// The same for a file known to fit.
+// `file` as a 32-bit float WAV file: a fact chunk with its frame count and,
+// for a sweep, its record, between the format and the data. Refuses a file
+// with no samples or one that would pass the format's 4 GiB limit. Written
+// by the commands' output sets, never in place of a file directly.
+FloatWavBytes floatWavFile(const SampleFile& file);
+// The bytes alone, for a file known to fit.
 std::vector<uint8_t> floatWavBytes(const SampleFile& file);
 
 }  // namespace zelvaro

@@ -1,4 +1,4 @@
-#include "impulse/sample_file.h"
+#include "wavefile/sample_file.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +39,42 @@ TEST(SampleFile, FloatFileHeaderFields) {
     EXPECT_EQ(bytes, expected);
 }
 
+// A sweep file's record sits between the frame count and the data, where
+// the measurement commands have always put it.
+TEST(SampleFile, SweepRecordBetweenFactAndData) {
+    SampleFile file;
+    file.rateHz = 8000;
+    file.channels = {{0.5}};
+    file.hasSweep = true;
+    file.sweep = {20.0, 2000.0, 1.0, -1.0, 0.0};
+    const std::vector<uint8_t> expected = {
+        'R', 'I', 'F', 'F', 102, 0, 0, 0,   // RIFF size: 4 + 26 + 12 + 48 + 8 + 4
+        'W', 'A', 'V', 'E',                 // form type
+        'f', 'm', 't', ' ', 18, 0, 0, 0,    // format chunk, 18 bytes
+        3, 0,                               // IEEE float
+        1, 0,                               // one channel
+        0x40, 0x1F, 0, 0,                   // 8000 frames per second
+        0x00, 0x7D, 0, 0,                   // 32000 bytes per second
+        4, 0,                               // block align
+        32, 0,                              // bits per sample
+        0, 0,                               // no extra bytes
+        'f', 'a', 'c', 't', 4, 0, 0, 0,     // fact chunk
+        1, 0, 0, 0,                         // frames
+        'z', 's', 'w', 'p', 40, 0, 0, 0,    // the sweep record: five doubles
+        0, 0, 0, 0, 0, 0, 0x34, 0x40,       // from 20 Hz
+        0, 0, 0, 0, 0, 0x40, 0x9F, 0x40,    // to 2000 Hz
+        0, 0, 0, 0, 0, 0, 0xF0, 0x3F,       // 1 s asked for
+        0, 0, 0, 0, 0, 0, 0xF0, 0xBF,       // peak -1 dBFS
+        0, 0, 0, 0, 0, 0, 0, 0,             // no fade
+        'd', 'a', 't', 'a', 4, 0, 0, 0,     // data chunk
+        0, 0, 0, 0x3F,                      // 0.5
+    };
+    EXPECT_EQ(floatWavBytes(file), expected);
+    const FloatWavBytes checked = floatWavFile(file);
+    EXPECT_EQ(checked.bytes, expected);
+    EXPECT_TRUE(checked.error.empty());
+}
+
 TEST(SampleFile, FloatFilesReadBackWithTheirSweep) {
     SampleFile file;
     file.rateHz = 44100;
@@ -47,9 +83,8 @@ TEST(SampleFile, FloatFilesReadBackWithTheirSweep) {
     file.sweep = {20.0, 20000.0, 10.0, -1.0, 25.0};
     const std::string path = TempPath("sweep.wav");
     WriteBytes(path, floatWavBytes(file));
-    std::string error;
-    SampleFile back;
-    ASSERT_TRUE(readSampleFile(path, back, error)) << error;
+    const SampleFile back = readSampleFile(path);
+    ASSERT_TRUE(back.error.empty()) << back.error;
     EXPECT_EQ(back.rateHz, 44100);
     EXPECT_EQ(back.channels, file.channels);
     ASSERT_TRUE(back.hasSweep);
@@ -85,9 +120,8 @@ TEST(SampleFile, ReadsPcmAndFloatWidths) {
         bytes.insert(bytes.end(), c.data.begin(), c.data.end());
         const std::string path = TempPath("pcm.wav");
         WriteBytes(path, bytes);
-        SampleFile file;
-        std::string error;
-        ASSERT_TRUE(readSampleFile(path, file, error)) << c.name << ": " << error;
+        const SampleFile file = readSampleFile(path);
+        ASSERT_TRUE(file.error.empty()) << c.name << ": " << file.error;
         ASSERT_EQ(file.frames(), 2u) << c.name;
         EXPECT_EQ(file.channels[0][0], c.first) << c.name;
         EXPECT_EQ(file.channels[0][1], c.second) << c.name;
@@ -112,15 +146,10 @@ TEST(SampleFile, RefusesWhatItCannotMeasure) {
     for (const Case& c : cases) {
         const std::string path = TempPath("bad.wav");
         WriteBytes(path, c.bytes);
-        SampleFile file;
-        std::string error;
-        EXPECT_FALSE(readSampleFile(path, file, error)) << c.name;
-        EXPECT_FALSE(error.empty()) << c.name;
+        EXPECT_FALSE(readSampleFile(path).error.empty()) << c.name;
         std::remove(path.c_str());
     }
-    SampleFile file;
-    std::string error;
-    EXPECT_FALSE(readSampleFile(TempPath("missing.wav"), file, error));
+    EXPECT_FALSE(readSampleFile(TempPath("missing.wav")).error.empty());
 }
 
 // Every truncation and every byte of a sweep file set to 0x00 and to 0xFF
@@ -135,11 +164,8 @@ TEST(SampleFile, SurvivesEveryTruncationAndCorruptedByte) {
     const std::string path = TempPath("damaged.wav");
     auto parse = [&](const std::vector<uint8_t>& bytes) {
         WriteBytes(path, bytes);
-        SampleFile out;
-        std::string error;
-        const bool ok = readSampleFile(path, out, error);
-        EXPECT_TRUE(ok || !error.empty());
-        if (ok) {
+        const SampleFile out = readSampleFile(path);
+        if (out.error.empty()) {
             for (const std::vector<double>& channel : out.channels)
                 EXPECT_EQ(channel.size(), out.frames());
         }

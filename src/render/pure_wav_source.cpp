@@ -1,4 +1,4 @@
-#include "wavefile/pure_wav_source.h"
+#include "render/pure_wav_source.h"
 
 #include <algorithm>
 #include <vector>
