@@ -215,7 +215,9 @@ LRESULT CALLBACK DbEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         SetCapture(window);
         return 0;
     case WM_MOUSEMOVE:
-        if (GetCapture() == window) onPointer(window, lParam);
+        // Only a drag: the system also sends a move where the pointer really
+        // is, without the button, when the capture is taken.
+        if (GetCapture() == window && (wParam & MK_LBUTTON)) onPointer(window, lParam);
         return 0;
     case WM_LBUTTONUP:
         if (GetCapture() == window) ReleaseCapture();

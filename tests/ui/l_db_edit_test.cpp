@@ -71,8 +71,8 @@ protected:
         for (const char* k = keys; *k; ++k) PostMessageA(edit, WM_CHAR, static_cast<BYTE>(*k), 1);
         pump();
     }
-    void mouse(UINT message, int x) {
-        SendMessageA(control, message, message == WM_MOUSEMOVE ? MK_LBUTTON : 0,
+    void mouse(UINT message, int x, bool buttonHeld = true) {
+        SendMessageA(control, message, message == WM_MOUSEMOVE && buttonHeld ? MK_LBUTTON : 0,
                      MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), 5));
         pump();
     }
@@ -225,10 +225,14 @@ TEST_F(DbEditTest, ClickAndDragSetTheValueFromXAndNotifyOnlyOnChange) {
         int x;
         int value;
         size_t notified;  // in total so far
+        bool buttonHeld = true;
     } const steps[] = {
         {WM_LBUTTONDOWN, 20, 0, 0},     // on the edit box: no change, no capture
         {WM_MOUSEMOVE, 100, 0, 0},      // not captured
         {WM_LBUTTONDOWN, 32, -36, 1},   // left end of the bar: the minimum
+        // The system's own move where the pointer really is (taking the
+        // capture makes one): without the button it is no drag.
+        {WM_MOUSEMOVE, 100, -36, 1, false},
         {WM_MOUSEMOVE, 32, -36, 1},     // no change, no notification
         {WM_MOUSEMOVE, 143, 0, 2},      // 111 * 48 / 148 = 36
         {WM_MOUSEMOVE, 144, 0, 2},      // 112 * 48 / 148 = 36.3, truncated
@@ -241,7 +245,7 @@ TEST_F(DbEditTest, ClickAndDragSetTheValueFromXAndNotifyOnlyOnChange) {
     make();
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message() << s.message << " at " << s.x);
-        mouse(s.message, s.x);
+        mouse(s.message, s.x, s.buttonHeld);
         EXPECT_EQ(value(), s.value);
         EXPECT_EQ(notifications(), s.notified);
     }
