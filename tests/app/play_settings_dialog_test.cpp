@@ -269,7 +269,7 @@ TEST(PlaySettingsDialog, RateFormatAndLevelRoundTripWithDefaultsForBadValues) {
              chooseItem(d, IDC_SAMPLE_FORMAT, "24-bit PCM");
              typeLevel(d, "-0.5");
          },
-         "48000", "24", "-0.50", {"48,000 Hz", "24-bit PCM", "-0.50", "-3.51 dBFS RMS"}},
+         "48000", "24", "-0.50", {"48,000 Hz", "24-bit PCM", "-0.5", "-3.51 dBFS RMS"}},
         // Two clicks up, then three presses of the down key in the field:
         // each step is 0.01 dB, from the typed text.
         {"stepped", "[settings]\r\npuresynthesis=true\r\nlevel=-6\r\n",
