@@ -83,6 +83,13 @@ public:
         return choosePlayFormat(*waveOut_, static_cast<UINT>(static_cast<int32_t>(deviceId)), wanted,
                                 channelCount);
     }
+    // Plays through `device` (which must outlive the player) from the next
+    // open on; ignored while open. For a test's scripted device in a window
+    // that owns its player.
+    void useDevice(WaveOutDevice& device) {
+        if (state.load() == 0)
+            waveOut_ = &device;
+    }
     // Stops and releases everything; does nothing when closed.
     void stop();
     bool isOpen() const { return state.load() != 0; }
