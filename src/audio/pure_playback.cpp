@@ -65,6 +65,9 @@ uint8_t pureChannels(const ToneSettings& tone) {
 PurePlayOutcome playPure(LSoundPlayer& player, const ToneSettings& tone, const PurePlayRequest& request) {
     PurePlayOutcome outcome;
     const uint8_t channels = pureChannels(tone);
+    // The device is asked with the last playback closed, as open would close
+    // it: a device that takes one stream at a time answers only then.
+    player.stop();
     outcome.played = player.chooseFormat(request.format, channels).format;
     PureSourcePtr source = createPureSource(tone, outcome.played.sampleRate, channels, request.noiseSeed);
     if (source == nullptr)
