@@ -9,6 +9,7 @@
 #include "signal/pure_limiter.h"
 #include "signal/pure_signal_source.h"
 #include "signal/pure_tone_source.h"
+#include "signal/signal_source.h"
 
 namespace zelvaro {
 
@@ -54,17 +55,17 @@ std::string levelText(int32_t centiDb) {
     return text;
 }
 
-double pureLevelGain(double levelDbfs) { return std::pow(10.0, levelDbfs / 20.0) / kPureSineAmplitude; }
-
-uint8_t pureChannels(const ToneSettings& tone) {
-    if (tone.waveform == kWaveWhiteNoise || tone.waveform == kWavePinkNoise)
-        return 1;
-    return tone.stereo() ? 2 : 1;
+double pureLevelGain(double levelDbfs) {
+    // The default is the level the program has always played and saved (a
+    // sine of 131,070.88 in the chain's scale, -12.0413 dBFS, shown rounded):
+    // at it the samples stay exactly what they were.
+    if (levelDbfs == kDefaultPlayLevelDbfs) return 1.0;
+    return std::pow(10.0, levelDbfs / 20.0) / kPureSineAmplitude;
 }
 
 PurePlayOutcome playPure(LSoundPlayer& player, const ToneSettings& tone, const PurePlayRequest& request) {
     PurePlayOutcome outcome;
-    const uint8_t channels = pureChannels(tone);
+    const uint8_t channels = signalChannels(tone);
     // The device is asked with the last playback closed, as open would close
     // it: a device that takes one stream at a time answers only then.
     player.stop();

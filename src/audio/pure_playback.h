@@ -34,9 +34,6 @@ std::string levelText(int32_t centiDb);
 // and tones keep their levels relative to it.
 double pureLevelGain(double levelDbfs);
 
-// The channels the tone plays in: noise is mono, a tone stereo when it is.
-uint8_t pureChannels(const ToneSettings& tone);
-
 struct PurePlayRequest {
     PlayFormat format;
     double levelDbfs = kDefaultPlayLevelDbfs;

@@ -47,8 +47,10 @@ const Command kCommands[] = {
      "                        [--pure [--rate HZ] [--bits 16|24] [--float] [--dither tpdf[:SEED]] [--level DBFS]]",
      "play a tone file until a tone of fixed duration ends, S seconds pass or Ctrl+C", runPlay},
     {"measure", "OUT-IR.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--device N] "
-     "[--input N] [--harmonics N]",
-     "play a sweep while recording, and deconvolve the recording into the loop's impulse response", runMeasure},
+     "[--input N] [--harmonics N] [--bits 16|24 | --float]",
+     "play a sweep while recording (16-bit dithered, or 24-bit or float), and deconvolve the recording into the "
+     "loop's impulse response",
+     runMeasure},
 #endif
 };
 
