@@ -134,7 +134,10 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::ShowNextStatusText(UINT_PTR timer) {
     KillTimer(window, timer);
-    if (timer == kStatusTimer) {
+    if (timer == kStatusTimer && !formatStatus.empty() && player.isOpen()) {
+        // The refused format stays in view for as long as the fallback plays.
+        SetDlgItemTextA(window, IDC_STATUS, formatStatus.c_str());
+    } else if (timer == kStatusTimer) {
         SetDlgItemTextA(window, IDC_STATUS, kStatusTexts[statusTextIndex]);
         statusTextIndex = (statusTextIndex + 1) % kStatusTextCount;
     }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/program_folder.h"
 #include "audio/l_sound_player.h"
 #include "audio/sound_player_listener.h"
@@ -53,6 +55,9 @@ public:
 
     LSplashScreen splash;
     int statusTextIndex = 0;
+    // What the status bar says instead of its texts while a playback runs in
+    // another format than the one asked for; empty otherwise.
+    std::string formatStatus;
     HWND tooltip = nullptr;
     LSoundPlayer player;
     ToneSettings tone;

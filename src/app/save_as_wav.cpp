@@ -4,11 +4,13 @@
 #include <string>
 
 #include "app/file_dialog.h"
+#include "app/play_choices.h"
 #include "app/play_settings_dialog.h"
 #include "render/pure_parallel_source.h"
 #include "render/pure_render_to_sink.h"
 #include "render/render_source.h"
 #include "render/tone_length.h"
+#include "signal/frame_count.h"
 #include "signal/random_generator.h"
 #include "signal/signal_source.h"
 #include "wavefile/file_stream.h"
@@ -107,11 +109,13 @@ bool SaveWavProgress::pump() {
 }
 
 void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
-    // Read at each save, as the dialog wrote it last.
-    const bool pure = PureSynthesisChosen();
+    // Read at each save, as the dialog wrote it last: with pure synthesis the
+    // file has the rate, sample format and level that playback has.
+    const PlayChoices choices = ReadPlayChoices();
+    const bool pure = choices.pure;
     // The samples playback makes, read ahead on the machine's cores.
     SoundSourceRef source = pure ? SoundSourceRef() : createRenderSource(tone);
-    const int32_t rate = source ? source->sampleRate : kRate;
+    const int32_t rate = pure ? choices.format.sampleRate : source ? source->sampleRate : kRate;
     const uint8_t channels = pure ? signalChannels(tone) : source ? source->channels : 1;
     // A writer truncates its file at once: written under a temporary name, a
     // render that fails cannot cost the user a file that was there. Where no
@@ -120,7 +124,9 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
     const char* written = temp.empty() ? path : temp.c_str();
     // The generators' own lengths stop at their int32 limit; the true
     // length shows a tone that would be cut short.
-    const int64_t frames = framesAtRate(toneFrames(tone.durationMs), kRate, rate);
+    // The pure sources count a duration at their own rate, as playback does.
+    const int64_t frames = pure ? framesOfDuration(tone.durationMs, rate)
+                                : framesAtRate(toneFrames(tone.durationMs), kRate, rate);
     SoundSinkRef sink;
     bool created = false;
     bool rendered = false;
@@ -128,8 +134,10 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
         PureWavFormat format;
         format.sampleRate = rate;
         format.channels = channels;
-        format.encoding = SampleEncoding::kPcm16;
-        format.ditherSeed = kDitherSeed;
+        format.encoding = choices.format.encoding;
+        // Dithered as playback dithers it: 16 bits only.
+        if (format.encoding == SampleEncoding::kPcm16) format.ditherSeed = kDitherSeed;
+        format.gain = pureLevelGain(choices.levelCentiDb / 100.0);
         PureRenderJob job;
         job.caption = kCaption;
         job.sink = createPureWavSink(written, format);

@@ -1,4 +1,5 @@
-// File > Save As Wav...: the current tone rendered into a 16-bit WAV file
+// File > Save As Wav...: the current tone rendered into a WAV file (16-bit
+// at 44,100 Hz, or with pure synthesis in the playback rate and format)
 // behind a progress dialog that can be cancelled.
 #pragma once
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "audio/play_format.h"
 #include "audio/play_time.h"
 #include "signal/block_level.h"
 #include "signal/peak_limiter.h"
@@ -67,7 +68,7 @@ LSoundPlayer::~LSoundPlayer() {
         window = nullptr;
     }
     releaseBuffers(0);
-    source.release();
+    releaseSources();
     if (deviceEvent != nullptr)
         CloseHandle(deviceEvent);
     DeleteCriticalSection(&lock);
@@ -100,10 +101,7 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
     format.nBlockAlign = static_cast<WORD>(2 * source->channels);
     format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
     format.cbSize = 0;
-    // Sign-extended, so -1 is WAVE_MAPPER.
-    const UINT id = static_cast<UINT>(static_cast<int32_t>(deviceId));
-    if (waveOut_->open(id, format, deviceEvent, CALLBACK_EVENT) != MMSYSERR_NOERROR &&
-        waveOut_->open(id, format, deviceEvent, CALLBACK_EVENT | WAVE_MAPPED) != MMSYSERR_NOERROR) {
+    if (!openDevice(format)) {
         source.release();
         return false;
     }
@@ -114,13 +112,60 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
     if (bufferFrames < 20)
         bufferFrames = 20;
     channels = source->channels;
+    frameBytes_ = 2 * channels;
     scratch = new (std::nothrow) int32_t[static_cast<size_t>(channels) * bufferFrames];
+    return startRing(flags);
+}
+
+bool LSoundPlayer::openPure(PureSourcePtr input, SampleEncoding encoding, double gain,
+                            std::optional<uint64_t> ditherSeed, uint16_t flags) {
+    stop();
+    if (window == nullptr || input == nullptr || input->channels == 0 || input->sampleRate < 1)
+        return false;
+    const WAVEFORMATEXTENSIBLE format = waveFormatFor({input->sampleRate, encoding}, input->channels);
+    if (!openDevice(format.Format))
+        return false;
+    pure_ = std::move(input);
+    quantiser_.emplace(encoding, ditherSeed);
+    gain_ = gain;
+    pureFramesRead_ = 0;
+    // A tenth of a second at every rate: 192,000 frames/s queues as long as 44,100.
+    bufferFrames = pure_->sampleRate / 10;
+    if (bufferFrames < 20)
+        bufferFrames = 20;
+    channels = pure_->channels;
+    frameBytes_ = encodingBytes(encoding) * channels;
+    try {
+        pureScratch_.assign(static_cast<size_t>(channels) * bufferFrames, 0.0);
+        // The int32 scratch serves the overview, which reads nothing here.
+        scratch = new int32_t[static_cast<size_t>(channels) * bufferFrames];
+    } catch (const std::bad_alloc&) {
+        scratch = nullptr;
+    }
+    return startRing(flags);
+}
+
+bool LSoundPlayer::openDevice(const WAVEFORMATEX& format) {
+    // Sign-extended, so -1 is WAVE_MAPPER.
+    const UINT id = static_cast<UINT>(static_cast<int32_t>(deviceId));
+    return waveOut_->open(id, format, deviceEvent, CALLBACK_EVENT) == MMSYSERR_NOERROR ||
+           waveOut_->open(id, format, deviceEvent, CALLBACK_EVENT | WAVE_MAPPED) == MMSYSERR_NOERROR;
+}
+
+void LSoundPlayer::releaseSources() {
+    source.release();
+    pure_.reset();
+    quantiser_.reset();
+    pureScratch_ = std::vector<double>();
+}
+
+bool LSoundPlayer::startRing(uint16_t flags) {
     if (scratch == nullptr || !prepareBuffers()) {
         releaseBuffers(0);
         delete[] scratch;
         scratch = nullptr;
         waveOut_->close();
-        source.release();
+        releaseSources();
         return false;
     }
 
@@ -135,7 +180,7 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
     pending = 0;
     workerEnded_ = false;
     ringIndex = 0;
-    playPosition = source->position();
+    playPosition = sourcePosition();
 
     startThread(THREAD_PRIORITY_LOWEST);
     if (thread == nullptr) {
@@ -144,7 +189,7 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
         releaseBuffers(0);
         delete[] scratch;
         scratch = nullptr;
-        source.release();
+        releaseSources();
         waveOut_->close();
         state = 0;
         playPosition = 0;
@@ -161,8 +206,21 @@ bool LSoundPlayer::open(const SoundSourceRef& input, uint16_t flags) {
     return true;
 }
 
+int32_t LSoundPlayer::sourcePosition() const {
+    if (pure_)
+        // A tone without a length is continuous and, like the generators, stays at 0.
+        return pure_->lengthFrames > 0 ? clampToInt32(pureFramesRead_) : 0;
+    return source ? source->position() : 0;
+}
+
+int32_t LSoundPlayer::sourceLength() const {
+    if (pure_)
+        return pure_->lengthFrames > 0 ? clampToInt32(pure_->lengthFrames) : pure_->sampleRate * 60;
+    return source ? source->length() : 0;
+}
+
 bool LSoundPlayer::prepareBuffers() {
-    const int32_t capacity = static_cast<int32_t>(channels) * bufferFrames * 2;
+    const int32_t capacity = frameBytes_ * bufferFrames;
     bool allPrepared = true;
     // Every buffer is attempted, so that a failure leaves a consistent ring to release.
     for (PlayBuffer& buffer : buffers) {
@@ -217,7 +275,7 @@ void LSoundPlayer::stop() {
     releaseBuffers(1000);
     delete[] scratch;
     scratch = nullptr;
-    source.release();
+    releaseSources();
     waveOut_->close();
     state = 0;
     pending = 0;
@@ -246,11 +304,39 @@ void LSoundPlayer::convertToBuffer(PlayBuffer& buffer, int frames) {
     }
 }
 
+void LSoundPlayer::fillBuffer(PlayBuffer& buffer, int frames) {
+    if (!pure_) {
+        readSource(frames);
+        convertToBuffer(buffer, frames);
+        return;
+    }
+    if (frames <= 0)
+        return;
+    pure_->read(pureScratch_.data(), frames);
+    pureFramesRead_ += frames;
+    quantiser_->convert(pureScratch_.data(), static_cast<size_t>(frames) * channels, gain_,
+                        reinterpret_cast<uint8_t*>(buffer.header.lpData));
+}
+
 void LSoundPlayer::measure(PlayBuffer& buffer, int frames) {
     buffer.levels.count = channels;
-    for (int c = 0; c < channels; ++c)
-        buffer.levels.levels[c] =
-            levelFromMeanSquare(channelMeanSquare(scratch, frames, channels, c));
+    for (int c = 0; c < channels; ++c) {
+        uint32_t meanSquare;
+        if (pure_) {
+            // On the int32 chain's scale, so that the meter reads alike.
+            double sum = 0;
+            const double scale = gain_ * kChainFullScale;
+            for (int f = 0; f < frames; ++f) {
+                const double v = pureScratch_[static_cast<size_t>(f) * channels + c] * scale;
+                sum += v * v;
+            }
+            const double mean = frames > 0 ? sum / frames : 0.0;
+            meanSquare = mean >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(mean);
+        } else {
+            meanSquare = channelMeanSquare(scratch, frames, channels, c);
+        }
+        buffer.levels.levels[c] = levelFromMeanSquare(meanSquare);
+    }
 }
 
 void LSoundPlayer::post() {
@@ -259,7 +345,7 @@ void LSoundPlayer::post() {
 }
 
 int32_t LSoundPlayer::timeOf(int32_t frames) const {
-    return framesToTime(frames, source ? source->sampleRate : 44100);
+    return framesToTime(frames, pure_ ? pure_->sampleRate : source ? source->sampleRate : 44100);
 }
 
 void LSoundPlayer::setWorkerPriority(int priority) {
@@ -285,9 +371,7 @@ void LSoundPlayer::run() {
                 }
                 post();
             }
-            int32_t remaining =
-                source ? clampToInt32(static_cast<int64_t>(source->length()) - source->position())
-                       : 0;
+            int32_t remaining = clampToInt32(static_cast<int64_t>(sourceLength()) - sourcePosition());
             bool queue = true;
             if (remaining < 16 * bufferFrames) {
                 if (remaining < 1) {
@@ -319,15 +403,14 @@ void LSoundPlayer::run() {
             }
             if (queue) {
                 const int frames = remaining < bufferFrames ? remaining : bufferFrames;
-                readSource(frames);
-                convertToBuffer(buffer, frames);
-                DWORD length = static_cast<DWORD>(frames * channels * 2);
+                fillBuffer(buffer, frames);
+                DWORD length = static_cast<DWORD>(frames * frameBytes_);
                 if (length > static_cast<DWORD>(buffer.capacity))
                     length = static_cast<DWORD>(buffer.capacity);
                 buffer.header.dwBufferLength = length;
                 buffer.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE | WHDR_BEGINLOOP | WHDR_ENDLOOP);
                 waveOut_->write(&buffer.header);
-                setUserValue(buffer.header, source ? static_cast<uint32_t>(source->position()) : 0u);
+                setUserValue(buffer.header, static_cast<uint32_t>(sourcePosition()));
                 if (meteringEnabled)
                     measure(buffer, frames);
             }
@@ -367,7 +450,7 @@ void LSoundPlayer::handleNotification() {
     const uint16_t bits = pending;
     pending &= static_cast<uint16_t>(~(PositionChanged | LevelsChanged));
     const int32_t position = playPosition;
-    const int32_t length = source ? source->length() : 0;
+    const int32_t length = sourceLength();
     // A copy, so that the worker may measure the next block while the
     // listener reads this one.
     ChannelLevels heard;

@@ -1,5 +1,6 @@
-// Streams a SoundSource to a waveOut device as 16-bit PCM through a ring of
-// prepared buffers that a worker thread keeps queued. Every operation is
+// Streams a SoundSource to a waveOut device as 16-bit PCM, or a PureSource as
+// 16- or 24-bit PCM or 32-bit float, through a ring of prepared buffers that
+// a worker thread keeps queued. Every operation is
 // called on the thread that created the player (the user-interface thread),
 // and every listener call arrives there, carried by a hidden window.
 #pragma once
@@ -9,12 +10,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "audio/l_thread.h"
 #include "audio/level_meter.h"
+#include "audio/play_format.h"
 #include "audio/sound_player_listener.h"
 #include "audio/wave_out_device.h"
+#include "signal/pure_source.h"
 #include "signal/sound_source.h"
+#include "wavefile/pure_quantiser.h"
 
 namespace zelvaro {
 
@@ -62,6 +68,28 @@ public:
     // is absent or failed, the device cannot be opened directly or through the
     // mapper, or the buffers cannot be prepared.
     bool open(const SoundSourceRef& source, uint16_t flags);
+    // Starts playing a pure source at its own rate, each sample multiplied by
+    // `gain` and quantised to `encoding` (with TPDF dither where a seed is
+    // given and the format is 16- or 24-bit); nothing is limited here, so the
+    // caller holds the source within full scale. A buffer holds a tenth of a
+    // second at every rate, so the ring queues the same time of sound. Fails
+    // as open does; a source with a length of 0 plays until stopped. Seek is
+    // ignored, as generators ignore it.
+    bool openPure(PureSourcePtr source, SampleEncoding encoding, double gain,
+                  std::optional<uint64_t> ditherSeed, uint16_t flags);
+    // The format openPure should be given for `wanted` on the device deviceId
+    // names: `wanted` or the nearest one the device says it takes.
+    PlayFormatChoice chooseFormat(const PlayFormat& wanted, uint8_t channelCount) {
+        return choosePlayFormat(*waveOut_, static_cast<UINT>(static_cast<int32_t>(deviceId)), wanted,
+                                channelCount);
+    }
+    // Plays through `device` (which must outlive the player) from the next
+    // open on; ignored while open. For a test's scripted device in a window
+    // that owns its player.
+    void useDevice(WaveOutDevice& device) {
+        if (state.load() == 0)
+            waveOut_ = &device;
+    }
     // Stops and releases everything; does nothing when closed.
     void stop();
     bool isOpen() const { return state.load() != 0; }
@@ -100,6 +128,14 @@ private:
     };
 
     void construct();
+    // Opens the device directly, then through the mapper.
+    bool openDevice(const WAVEFORMATEX& format);
+    // After the device is open: the ring, the state and the worker. False,
+    // with everything released and closed, when any of them fails.
+    bool startRing(uint16_t flags);
+    void releaseSources();
+    int32_t sourcePosition() const;
+    int32_t sourceLength() const;
     bool prepareBuffers();
     void releaseBuffers(int budgetMs);
     void queueLoopBuffer();
@@ -107,6 +143,8 @@ private:
     void resetDeviceAndSeek(int frame);
     void convertToBuffer(PlayBuffer& buffer, int frames);
     void readSource(int frames);
+    // Reads `frames` frames from whichever source plays into the buffer's data.
+    void fillBuffer(PlayBuffer& buffer, int frames);
     void measure(PlayBuffer& buffer, int frames);
     void post();
     int32_t timeOf(int32_t frames) const;
@@ -134,6 +172,14 @@ private:
     int32_t* scratch = nullptr;
     int32_t bufferFrames = 0;
     uint8_t channels = 0;
+    // Bytes of one frame on the device.
+    int frameBytes_ = 0;
+    // The pure path: its source, quantiser and gain, the frames read so far.
+    PureSourcePtr pure_;
+    std::optional<PureQuantiser> quantiser_;
+    double gain_ = 1.0;
+    std::vector<double> pureScratch_;
+    int64_t pureFramesRead_ = 0;
     PlayBuffer buffers[BufferCount];
     uint8_t ringIndex = 0;
 };

@@ -89,18 +89,17 @@ void LSoundPlayer::queueLoopBuffer() {
     if (buffer.memory == nullptr)
         return;
     const int q = (bufferFrames + 3) >> 2;
-    readSource(q);
-    convertToBuffer(buffer, q);
+    fillBuffer(buffer, q);
     // The whole buffer is the q-frame block four times over, the last copy cut
     // short, so that the loop repeats a stretch short enough to sound held.
     char* data = buffer.header.lpData;
-    const size_t frameBytes = static_cast<size_t>(channels) * 2;
+    const size_t frameBytes = static_cast<size_t>(frameBytes_);
     const size_t blockBytes = static_cast<size_t>(q) * frameBytes;
     std::memcpy(data + blockBytes, data, blockBytes);
     std::memcpy(data + 2 * blockBytes, data, blockBytes);
     std::memcpy(data + 3 * blockBytes, data,
                 static_cast<size_t>(bufferFrames - 3 * q) * frameBytes);
-    buffer.header.dwUser = source ? static_cast<uint32_t>(source->position()) : 0u;
+    buffer.header.dwUser = static_cast<uint32_t>(sourcePosition());
     buffer.header.dwBufferLength = static_cast<DWORD>(buffer.capacity);
     buffer.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     buffer.header.dwFlags |= WHDR_BEGINLOOP | WHDR_ENDLOOP;

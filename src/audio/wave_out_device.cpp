@@ -12,6 +12,13 @@ MMRESULT WinmmWaveOutDevice::open(UINT deviceId, const WAVEFORMATEX& format, HAN
     return result;
 }
 
+MMRESULT WaveOutDevice::query(UINT, const WAVEFORMATEX&, DWORD) { return MMSYSERR_NOTSUPPORTED; }
+
+MMRESULT WinmmWaveOutDevice::query(UINT deviceId, const WAVEFORMATEX& format, DWORD flags) {
+    // A query opens nothing: the handle stays as it is.
+    return waveOutOpen(nullptr, deviceId, &format, 0, 0, flags | WAVE_FORMAT_QUERY);
+}
+
 MMRESULT WinmmWaveOutDevice::prepareHeader(WAVEHDR* header) {
     return waveOutPrepareHeader(handle_, header, sizeof *header);
 }

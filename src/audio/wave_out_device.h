@@ -20,6 +20,10 @@ public:
 
     // flags is CALLBACK_EVENT, possibly with WAVE_MAPPED; 0 is success.
     virtual MMRESULT open(UINT deviceId, const WAVEFORMATEX& format, HANDLE event, DWORD flags) = 0;
+    // Whether the device would open `format` (flags WAVE_FORMAT_QUERY, possibly
+    // with WAVE_MAPPED), without opening it; a device layer that cannot tell
+    // answers MMSYSERR_NOTSUPPORTED. `format` may head a WAVEFORMATEXTENSIBLE.
+    virtual MMRESULT query(UINT deviceId, const WAVEFORMATEX& format, DWORD flags);
     virtual MMRESULT prepareHeader(WAVEHDR* header) = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR* header) = 0;
     virtual MMRESULT write(WAVEHDR* header) = 0;
@@ -34,6 +38,7 @@ public:
 class WinmmWaveOutDevice : public WaveOutDevice {
 public:
     MMRESULT open(UINT deviceId, const WAVEFORMATEX& format, HANDLE event, DWORD flags) override;
+    MMRESULT query(UINT deviceId, const WAVEFORMATEX& format, DWORD flags) override;
     MMRESULT prepareHeader(WAVEHDR* header) override;
     MMRESULT unprepareHeader(WAVEHDR* header) override;
     MMRESULT write(WAVEHDR* header) override;

@@ -42,11 +42,15 @@ const Command kCommands[] = {
      "turn a recording of a sweep into an impulse response, its harmonics, a response table and plot",
      runDeconvolve},
 #ifdef _WIN32
-    {"play", "TONE.tdf [--device N] [--volume DB] [--seconds S]",
+    {"play",
+     "TONE.tdf [--device N] [--volume DB] [--seconds S]\n"
+     "                        [--pure [--rate HZ] [--bits 16|24] [--float] [--dither tpdf[:SEED]] [--level DBFS]]",
      "play a tone file until a tone of fixed duration ends, S seconds pass or Ctrl+C", runPlay},
     {"measure", "OUT-IR.wav --from HZ --to HZ --seconds S [--rate HZ] [--peak DBFS] [--fade MS] [--device N] "
-     "[--input N] [--harmonics N]",
-     "play a sweep while recording, and deconvolve the recording into the loop's impulse response", runMeasure},
+     "[--input N] [--harmonics N] [--bits 16|24 | --float]",
+     "play a sweep while recording (16-bit dithered, or 24-bit or float), and deconvolve the recording into the "
+     "loop's impulse response",
+     runMeasure},
 #endif
 };
 
@@ -128,6 +132,14 @@ void printHelp(std::FILE* out) {
                  "too late), and marks the figures it prints [unreliable: ...]. measure (Windows) plays the sweep\n"
                  "(default peak -6 dBFS) on --device while recording --input (default devices: the system's),\n"
                  "checks its outputs before playing, and reports the loop's delay as deconvolve does.\n"
+                 "play (Windows) plays the program's 16-bit chain at 44100 Hz, after setting the device's mixer to\n"
+                 "--volume if given. With --pure it plays the pure path as the program does with pure synthesis:\n"
+                 "at --rate (default 44100), in 16-bit PCM with TPDF dither (seed 1, or --dither tpdf:SEED), 24-bit\n"
+                 "PCM (--bits 24, dithered only with --dither) or 32-bit float (--float), one sine at 0 dB peaking\n"
+                 "at --level dBFS (default -12.04, steps of 0.01; its RMS is 3.01 dB lower), the sum held below full\n"
+                 "scale. The mixer is then left alone unless --volume is given: for the level to hold, the device's\n"
+                 "own volume must be at 100%%. A format the device refuses is replaced by the nearest it takes, and\n"
+                 "said so on standard error.\n"
                  "\nexit codes: 0 done; 1 a file is missing, unreadable, not an acceptable WAV file or cannot be "
                  "written;\n            2 bad usage, or a request that cannot be done; 130 interrupted.\n");
 }

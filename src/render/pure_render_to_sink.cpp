@@ -59,8 +59,11 @@ int render(RenderProgress& progress, PureRenderJob& job) {
                                std::to_string(sink.channels));
     // Scaled to a peak of at most 0 dBFS, nothing is left to limit.
     if (!twoPasses && job.limit) {
+        // The writer's gain comes after the limiter: the limits are where the
+        // gain puts the format's own.
         const PureLimits limits = pureLimits(sink.format().encoding);
-        source = std::make_unique<PureLimiter>(std::move(source), limits.positive, limits.negative);
+        const double gain = sink.format().gain;
+        source = std::make_unique<PureLimiter>(std::move(source), limits.positive / gain, limits.negative / gain);
     }
     if (pull(*source, job.frames, progress, twoPasses ? 0.5 : 0.0, 1.0, [&](const double* x, int n) {
             sink.writePure(x, n);

@@ -94,39 +94,11 @@ int PureWavReader::read(double* out, int frames) {
     file_.read(bytes_.data(), static_cast<uint32_t>(bytes_.size()), got);
     const size_t whole = std::min<size_t>(count, got / bytesPerSample_);
     std::fill(out + whole, out + count, 0.0);
-    const uint8_t* p = bytes_.data();
-    if (layout_.kind == SampleLayout::kFloat) {
-        for (size_t i = 0; i < whole; ++i, p += bytesPerSample_) {
-            double value;
-            if (bytesPerSample_ == 4) {
-                float f;
-                std::memcpy(&f, p, 4);
-                value = f;
-            } else {
-                std::memcpy(&value, p, 8);
-            }
-            // A measurement must not be poisoned by one bad sample; the
-            // count lets the caller say that there were some.
-            if (std::isfinite(value)) {
-                out[i] = value;
-            } else {
-                out[i] = 0.0;
-                ++nonFinite_;
-            }
-        }
-    } else if (bytesPerSample_ == 1) {
-        for (size_t i = 0; i < whole; ++i) out[i] = (p[i] - 128) / 128.0;
-    } else {
-        // Bits below the valid ones are not the sample's.
+    // Bits below the valid ones are not the sample's.
+    const bool isFloat = layout_.kind == SampleLayout::kFloat;
+    if (!isFloat && bytesPerSample_ > 1)
         clearLowBits(bytes_.data(), whole, bytesPerSample_, 8 * bytesPerSample_ - layout_.validBits);
-        const int shift = 64 - 8 * bytesPerSample_;
-        const int exponent = 1 - 8 * bytesPerSample_;
-        for (size_t i = 0; i < whole; ++i, p += bytesPerSample_) {
-            uint64_t v = 0;
-            for (int b = 0; b < bytesPerSample_; ++b) v |= static_cast<uint64_t>(p[b]) << (8 * b);
-            out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift), exponent);
-        }
-    }
+    nonFinite_ += static_cast<int64_t>(decodePureSamples(out, bytes_.data(), whole, bytesPerSample_, isFloat));
     framesRead_ += n;
     return n;
 }

@@ -150,4 +150,40 @@ void convertInt32To32(uint8_t* dst, const int32_t* src, size_t count) {
     }
 }
 
+size_t decodePureSamples(double* out, const uint8_t* src, size_t count, int sampleBytes, bool isFloat) {
+    size_t nonFinite = 0;
+    const uint8_t* p = src;
+    if (isFloat) {
+        for (size_t i = 0; i < count; ++i, p += sampleBytes) {
+            double value;
+            if (sampleBytes == 4) {
+                float f;
+                std::memcpy(&f, p, 4);
+                value = f;
+            } else {
+                std::memcpy(&value, p, 8);
+            }
+            // A measurement must not be poisoned by one bad sample; the
+            // count lets the caller say that there were some.
+            if (std::isfinite(value)) {
+                out[i] = value;
+            } else {
+                out[i] = 0.0;
+                ++nonFinite;
+            }
+        }
+    } else if (sampleBytes == 1) {
+        for (size_t i = 0; i < count; ++i) out[i] = (p[i] - 128) / 128.0;
+    } else {
+        const int shift = 64 - 8 * sampleBytes;
+        const int exponent = 1 - 8 * sampleBytes;
+        for (size_t i = 0; i < count; ++i, p += sampleBytes) {
+            uint64_t v = 0;
+            for (int b = 0; b < sampleBytes; ++b) v |= static_cast<uint64_t>(p[b]) << (8 * b);
+            out[i] = std::ldexp(static_cast<double>(static_cast<int64_t>(v << shift) >> shift), exponent);
+        }
+    }
+    return nonFinite;
+}
+
 }  // namespace zelvaro

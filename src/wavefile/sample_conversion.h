@@ -31,6 +31,12 @@ void convertFloat64ToInt32(int32_t* dst, const uint8_t* src, size_t count);
 // of `sampleBytes` bytes (the bits below a record's valid bits).
 void clearLowBits(uint8_t* samples, size_t count, int sampleBytes, int ignoredBits);
 
+// Little-endian samples as doubles at full scale 1.0, without rounding:
+// unsigned 8-bit, signed 16- to 32-bit PCM, or 32- and 64-bit IEEE float
+// (`isFloat`), whose samples that are not finite read as 0. Returns how many
+// were not finite.
+size_t decodePureSamples(double* out, const uint8_t* src, size_t count, int sampleBytes, bool isFloat);
+
 // ((v + 1024) >> 11) + 128, low 8 bits.
 void convertInt32To8(uint8_t* dst, const int32_t* src, size_t count);
 // (v + 8) >> 4, low 16 bits, little-endian.

@@ -6,9 +6,13 @@
 #include <dlgs.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/play_settings_dialog.h"
 #include "app/play_settings_dialog_res.h"
 #include "tests/app/main_window_harness.h"
+#include "tests/audio/scripted_wave_out.h"
 #include "tests/support/dialog_watch.h"
 #include "ui/l_db_edit.h"
 
@@ -45,6 +49,48 @@ LRESULT CALLBACK watchProgress(int code, WPARAM wParam, LPARAM lParam) {
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Play on a device that takes only what each row says: the window opens it
+// in the format asked for or the nearest it takes, and says so in the
+// status bar and to the Play Settings dialog when that is another one.
+TEST(MainWindowPlayFormat, TheStatusBarSaysWhenTheDeviceRefusedTheFormat) {
+    struct Row {
+        const char* name;
+        const char* pure;  // "puresynthesis"
+        std::vector<std::string> takes;
+        const char* opened;  // formatKey of what the device was opened with
+        const char* status;  // the status bar's text, "" for its own texts
+        const char* note;
+    } const rows[] = {
+        {"taken as asked", "true", {}, "96000/24/ext", "", ""},
+        {"refused", "true", {"48000/16/pcm", "44100/16/pcm"}, "48000/16/pcm", "Plays 48 kHz 16-bit (96 kHz 24-bit refused)",
+         "The device refused 96,000 Hz 24-bit; it plays 48,000 Hz 16-bit."},
+        {"the chain asks nothing", "false", {"44100/16/pcm"}, "44100/16/pcm", "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedWaveOut device;
+        device.takes = row.takes;
+        TempFolder folder;
+        MainWindowHarness ui{folder};
+        ui.writeSetting("puresynthesis", row.pure);
+        ui.writeSetting("samplerate", "96000");
+        ui.writeSetting("sampleformat", "24");
+        ASSERT_NE(ui.open(), nullptr);
+        ui.main->player.useDevice(device);
+        char before[128] = {};
+        GetDlgItemTextA(ui.window, IDC_STATUS, before, sizeof before);
+        ui.command(IDC_PLAY);
+        ASSERT_TRUE(ui.main->player.isOpen());
+        EXPECT_EQ(formatKey(device.extensibleFormat().Format), row.opened);
+        char status[128] = {};
+        GetDlgItemTextA(ui.window, IDC_STATUS, status, sizeof status);
+        EXPECT_EQ(std::string(status), *row.status ? row.status : before);
+        EXPECT_EQ(PlaybackFormatNote(), row.note);
+        ui.command(IDC_STOP);
+        EXPECT_FALSE(ui.main->player.isOpen());
+    }
 }
 
 TEST_F(MainWindowDialogsTest, SaveAsWavCommandSavesTheWindowsToneBehindItsDialogs) {

@@ -63,5 +63,25 @@ TEST_F(MainWindowSound, AutoplayPlaysTheSavedTone) {
     ui.command(IDC_STOP);
 }
 
+// Recorded by pure_sound_check.sh through a float sink at 96,000 Hz: with
+// pure synthesis the window plays 997 Hz at -1.00 dBFS in float, and leaves
+// the mixer alone, which "playvolume" would otherwise set 20 dB lower.
+TEST_F(MainWindowSound, PureSynthesisPlaysItsLevelAndLeavesTheMixer) {
+    ToneSettings tone;
+    setDefaults(tone);
+    tone.flags = kFlagStereo;
+    tone.startLeft[0] = tone.startRight[0] = 997.0;
+    writeFile(folder.file("Current.tdf"), toneBytes(tone));
+    ui.writeSetting("playvolume", "-20dB");
+    ui.writeSetting("puresynthesis", "true");
+    ui.writeSetting("samplerate", "96000");
+    ui.writeSetting("sampleformat", "float");
+    ui.writeSetting("level", "-1");
+    ASSERT_NE(ui.open(), nullptr);
+    ASSERT_TRUE(play()) << "no sound device";
+    ui.pump(3000);
+    ui.command(IDC_STOP);
+}
+
 }  // namespace
 }  // namespace zelvaro::test

@@ -2,6 +2,7 @@
 // changes its controls and presses its buttons while the dialog runs
 // modally, and the settings file is read back.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,231 @@ TEST(PlaySettingsDialog, CancelAfterChangingEveryControlLeavesTheFileByteIdentic
     }
 }
 
+// The pure-synthesis choices as the dialog shows them.
+struct PureShown {
+    std::string rate, format, level, rms;
+};
+
+std::string itemText(HWND dialog, int id) {
+    char text[256] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+std::string comboText(HWND dialog, int id) {
+    const LRESULT item = SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0);
+    if (item < 0) return "<none>";
+    // Across threads in Unicode (see WINE-NOTES), narrowed: the texts are ASCII.
+    wchar_t text[64] = {};
+    SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
+    std::string narrow;
+    for (const wchar_t* c = text; *c; ++c) narrow += static_cast<char>(*c);
+    return narrow;
+}
+
+PureShown readPure(HWND dialog) {
+    return {comboText(dialog, IDC_SAMPLE_RATE), comboText(dialog, IDC_SAMPLE_FORMAT), itemText(dialog, IDC_LEVEL),
+            itemText(dialog, IDC_LEVEL_RMS)};
+}
+
+void chooseItem(HWND dialog, int id, const char* text) {
+    const LRESULT item = SendDlgItemMessageA(dialog, id, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(text));
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+}
+
+void typeLevel(HWND dialog, const char* text) {
+    HWND edit = GetDlgItem(dialog, IDC_LEVEL);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+}
+
+// A click on the upper or the lower arrow of the level's up-down control.
+void clickLevelArrow(HWND dialog, bool up) {
+    HWND spin = GetDlgItem(dialog, IDC_LEVEL_SPIN);
+    RECT r;
+    GetClientRect(spin, &r);
+    const LPARAM at = MAKELPARAM((r.right - r.left) / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
+    SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(spin, WM_LBUTTONUP, 0, at);
+}
+
+void pressLevelKey(HWND dialog, WPARAM key) {
+    HWND edit = GetDlgItem(dialog, IDC_LEVEL);
+    SendMessageA(edit, WM_KEYDOWN, key, 0x00480001);
+    SendMessageA(edit, WM_KEYUP, key, 0xC0480001);
+}
+
+TEST(PlaySettingsDialog, RateFormatAndLevelRoundTripWithDefaultsForBadValues) {
+    struct Case {
+        const char* name;
+        const char* stored;  // settings.ini before, null for none
+        PureShown shown;
+        std::function<void(HWND)> act;
+        const char* samplerate;  // written
+        const char* sampleformat;
+        const char* level;
+        PureShown after;  // shown once `act` has run ("" where not checked)
+    } const cases[] = {
+        {"no file: the defaults", nullptr, {"44,100 Hz", "16-bit PCM, TPDF dither", "-12.04", "-15.05 dBFS RMS"}, {},
+         "44100", "16", "-12.04", {}},
+        {"good values kept",
+         "[settings]\r\npuresynthesis=true\r\nsamplerate=96000\r\nsampleformat=float\r\nlevel=-1\r\n",
+         {"96,000 Hz", "32-bit float", "-1.00", "-4.01 dBFS RMS"}, {}, "96000", "float", "-1.00", {}},
+        {"24-bit at 192 kHz, level -140", "[settings]\r\nsamplerate=192000\r\nsampleformat=24\r\nlevel=-140\r\n",
+         {"192,000 Hz", "24-bit PCM", "-140.00", "-143.01 dBFS RMS"}, {}, "192000", "24", "-140.00", {}},
+        {"a rate not offered, a format by another name, three decimals",
+         "[settings]\r\nsamplerate=96001\r\nsampleformat=32\r\nlevel=-12.045\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-12.04", "-15.05 dBFS RMS"}, {}, "44100", "16", "-12.04", {}},
+        {"words, letter case and levels out of range",
+         "[settings]\r\nsamplerate=abc\r\nsampleformat=FLOAT\r\nlevel=0.01\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-12.04", "-15.05 dBFS RMS"}, {}, "44100", "16", "-12.04", {}},
+        {"below the lowest level", "[settings]\r\nlevel=-140.01\r\nsamplerate=\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-12.04", "-15.05 dBFS RMS"}, {}, "44100", "16", "-12.04", {}},
+        {"each choice changed", "[settings]\r\npuresynthesis=true\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-12.04", "-15.05 dBFS RMS"},
+         [](HWND d) {
+             chooseItem(d, IDC_SAMPLE_RATE, "48,000 Hz");
+             chooseItem(d, IDC_SAMPLE_FORMAT, "24-bit PCM");
+             typeLevel(d, "-0.5");
+         },
+         "48000", "24", "-0.50", {"48,000 Hz", "24-bit PCM", "-0.5", "-3.51 dBFS RMS"}},
+        // Two clicks up, then three presses of the down key in the field:
+        // each step is 0.01 dB, from the typed text.
+        {"stepped", "[settings]\r\npuresynthesis=true\r\nlevel=-6\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-6.00", "-9.01 dBFS RMS"},
+         [](HWND d) {
+             clickLevelArrow(d, true);
+             clickLevelArrow(d, true);
+             typeLevel(d, "-3.99");
+             pressLevelKey(d, VK_DOWN);
+             pressLevelKey(d, VK_DOWN);
+             pressLevelKey(d, VK_DOWN);
+         },
+         "44100", "16", "-4.02", {"", "", "-4.02", "-7.03 dBFS RMS"}},
+        {"stepped up to 0 and no further", "[settings]\r\npuresynthesis=true\r\nlevel=-0.01\r\n",
+         {"44,100 Hz", "16-bit PCM, TPDF dither", "-0.01", "-3.02 dBFS RMS"},
+         [](HWND d) {
+             pressLevelKey(d, VK_UP);
+             pressLevelKey(d, VK_UP);
+         },
+         "44100", "16", "0.00", {"", "", "0.00", "-3.01 dBFS RMS"}},
+    };
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(settingsPath);
+        if (c.stored) writeSettings(c.stored);
+        PureShown shown, after;
+        EXPECT_TRUE(runDialog(owner.handle, [&](HWND d) {
+            shown = readPure(d);
+            if (c.act) c.act(d);
+            after = readPure(d);
+        }, IDOK));
+        EXPECT_EQ(shown.rate, c.shown.rate);
+        EXPECT_EQ(shown.format, c.shown.format);
+        EXPECT_EQ(shown.level, c.shown.level);
+        EXPECT_EQ(shown.rms, c.shown.rms);
+        if (!c.after.rate.empty()) {
+            EXPECT_EQ(after.rate, c.after.rate);
+        }
+        if (!c.after.format.empty()) {
+            EXPECT_EQ(after.format, c.after.format);
+        }
+        if (!c.after.level.empty()) {
+            EXPECT_EQ(after.level, c.after.level);
+        }
+        if (!c.after.rms.empty()) {
+            EXPECT_EQ(after.rms, c.after.rms);
+        }
+        EXPECT_EQ(test::iniValue("samplerate"), c.samplerate);
+        EXPECT_EQ(test::iniValue("sampleformat"), c.sampleformat);
+        EXPECT_EQ(test::iniValue("level"), c.level);
+    }
+}
+
+TEST(PlaySettingsDialog, PureSynthesisEnablesItsChoicesAndGreysTheVolume) {
+    struct Enabled {
+        bool rate, format, level, spin, volume;
+        bool operator==(const Enabled& o) const {
+            return rate == o.rate && format == o.format && level == o.level && spin == o.spin && volume == o.volume;
+        }
+    };
+    auto read = [](HWND d) {
+        auto on = [&](int id) { return IsWindowEnabled(GetDlgItem(d, id)) != FALSE; };
+        return Enabled{on(IDC_SAMPLE_RATE), on(IDC_SAMPLE_FORMAT), on(IDC_LEVEL), on(IDC_LEVEL_SPIN),
+                       on(IDC_PLAY_VOLUME)};
+    };
+    const Enabled chain{false, false, false, false, true};
+    const Enabled pure{true, true, true, true, false};
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    for (const char* stored : {"[settings]\r\n", "[settings]\r\npuresynthesis=true\r\n"}) {
+        SCOPED_TRACE(stored);
+        writeSettings(stored);
+        const bool startsPure = std::string(stored).find("true") != std::string::npos;
+        Enabled before{}, clicked{}, back{};
+        runDialog(owner.handle, [&](HWND d) {
+            before = read(d);
+            clickPure(d);
+            clicked = read(d);
+            clickPure(d);
+            back = read(d);
+        }, IDCANCEL);
+        EXPECT_TRUE(before == (startsPure ? pure : chain));
+        EXPECT_TRUE(clicked == (startsPure ? chain : pure));
+        EXPECT_TRUE(back == before);
+    }
+}
+
+TEST(PlaySettingsDialog, AnUnreadableLevelHoldsBackOkAndWritesNothing) {
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    struct Row {
+        const char* typed;
+        bool readable;
+    } const rows[] = {{"abc", false}, {"-12.345", false}, {"0.01", false}, {"-140.01", false}, {"", false},
+                      {"-", false},   {"1e1", false},     {"-140", true},  {"+0", true},       {"-.5", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        writeSettings("[settings]\r\npuresynthesis=true\r\nlevel=-6\r\n");
+        const std::vector<uint8_t> before = test::readAll(settingsPath);
+        bool okEnabled = true;
+        std::string rms;
+        DialogWatch watch("#32770", "Play Settings", 0, [&](HWND dialog) {
+            typeLevel(dialog, row.typed);
+            okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE;
+            rms = itemText(dialog, IDC_LEVEL_RMS);
+            // Enter as well as the button: neither may take the level.
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        });
+        const bool ok = ShowPlaySettings(owner.handle);
+        ASSERT_TRUE(watch.wait().found);
+        EXPECT_EQ(okEnabled, row.readable);
+        if (row.readable) {
+            EXPECT_TRUE(ok);
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(rms, "type -140.00 to 0.00");
+            EXPECT_TRUE(test::readAll(settingsPath) == before);
+        }
+    }
+}
+
+TEST(PlaySettingsDialog, ShowsWhatTheLastPlaybackSaidOfItsFormat) {
+    ScratchFolder folder("zelvaro-playsettings");
+    test::OwnerWindow owner;
+    const std::string note = "The device refused 96,000 Hz 24-bit; it plays 48,000 Hz 16-bit.";
+    for (const std::string& said : {note, std::string()}) {
+        SetPlaybackFormatNote(said);
+        std::string shown = "<unread>";
+        runDialog(owner.handle, [&](HWND d) { shown = itemText(d, IDC_FORMAT_NOTE); }, IDCANCEL);
+        EXPECT_EQ(shown, said);
+    }
+}
+
 // What the dialog asked the help system for.
 struct HelpCall {
     HWND owner;
@@ -237,8 +463,18 @@ TEST(PlaySettingsDialog, TemplateHoldsItsControls) {
         {IDC_PLAY_DEVICE, "ComboBox", nullptr, CBS_DROPDOWNLIST | WS_TABSTOP},
         {IDC_PLAY_VOLUME, "LDBEdit", "", SS_SUNKEN},
         {IDC_AUTOPLAY, "Button", "Automatically start tone playback when Zelvaro runs", BS_AUTOCHECKBOX | WS_TABSTOP},
-        {IDC_PURE_SYNTHESIS, "Button", "Save As Wav renders in double precision (pure tones)",
+        {IDC_PURE_SYNTHESIS, "Button", "Pure synthesis: play and save in double precision",
          BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_SAMPLE_RATE, "ComboBox", nullptr, CBS_DROPDOWNLIST | WS_TABSTOP},
+        {IDC_SAMPLE_FORMAT, "ComboBox", nullptr, CBS_DROPDOWNLIST | WS_TABSTOP},
+        {IDC_LEVEL, "Edit", nullptr, WS_TABSTOP},
+        {IDC_LEVEL_SPIN, "msctls_updown32", nullptr, UDS_ARROWKEYS},
+        {IDC_LEVEL_RMS, "Static", nullptr, 0},
+        {IDC_PURE_NOTE, "Static",
+         "Rate, format and level apply only with pure synthesis; Sound Play Volume then does not. The level is in "
+         "the samples: it holds at the output only with the device's own volume at 100 %.",
+         0},
+        {IDC_FORMAT_NOTE, "Static", "", 0},
         {IDOK, "Button", "OK", WS_TABSTOP},
         {IDCANCEL, "Button", "Cancel", WS_TABSTOP},
         {IDHELP, "Button", "Help", WS_TABSTOP},
@@ -251,7 +487,7 @@ TEST(PlaySettingsDialog, TemplateHoldsItsControls) {
             SCOPED_TRACE(c.id);
             HWND control = GetDlgItem(dialog, c.id);
             ASSERT_NE(control, nullptr);
-            char name[32] = {}, text[96] = {};
+            char name[32] = {}, text[256] = {};
             GetClassNameA(control, name, sizeof name);
             GetWindowTextA(control, text, sizeof text);
             EXPECT_STRCASEEQ(name, c.className);

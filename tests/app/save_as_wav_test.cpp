@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -24,6 +25,7 @@
 #include "tests/support/dialog_watch.h"
 #include "tone/tone_file.h"
 #include "tone/tone_settings.h"
+#include "wavefile/pure_wav_reader.h"
 #include "wavefile/sound_sink.h"
 
 namespace zelvaro {
@@ -366,6 +368,52 @@ TEST(SaveAsWav, DoublePrecisionChoiceWritesTheSameFormatWithADitheredSine) {
             EXPECT_GT(pureSfdr, chainSfdr + 10) << "the chain's own spurs";
         }
     }
+}
+
+// With pure synthesis the file has what playback has: the rate, the sample
+// format and the level chosen in Play Settings.
+TEST(SaveAsWav, PureSynthesisWritesThePlaybackRateFormatAndLevel) {
+    struct Case {
+        const char* rate;
+        const char* format;
+        const char* level;
+        uint16_t formatTag;  // PCM 1, IEEE float 3 (plain or as the extensible subformat)
+        int bits;
+        double thdnBelowDb;  // the format's own floor with some room
+    } const cases[] = {
+        {"96000", "24", "-1.00", 1, 24, -135},
+        {"48000", "float", "-6.02", 3, 32, -140},
+        {"192000", "16", "-20.55", 1, 16, -75},
+        {"44100", "24", "-12.04", 1, 24, -125},  // the default level: the chain's own
+    };
+    ScratchFolder folder("zelvaro-savewav");
+    test::OwnerWindow owner;
+    const ToneSettings tone = makeTone(kFlagFixedDuration, 1000, 997);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.rate) + " " + c.format + " " + c.level);
+        const std::string path = folder.file("played.wav");
+        WritePrivateProfileStringA("settings", "puresynthesis", "true", settingsPath);
+        WritePrivateProfileStringA("settings", "samplerate", c.rate, settingsPath);
+        WritePrivateProfileStringA("settings", "sampleformat", c.format, settingsPath);
+        WritePrivateProfileStringA("settings", "level", c.level, settingsPath);
+        DialogWatch error("#32770", "Error", IDOK);
+        SaveToneAsWav(owner.handle, tone, path.c_str());
+        EXPECT_FALSE(error.wait().found) << error.wait().text;
+
+        PureWavReader reader(path.c_str());
+        ASSERT_TRUE(reader.ok()) << reader.error();
+        EXPECT_EQ(reader.sampleRate(), std::atoi(c.rate));
+        EXPECT_EQ(reader.format().bitsPerSample, c.bits);
+        EXPECT_EQ(reader.frames(), std::atoi(c.rate)) << "one second at the chosen rate";
+        const std::vector<std::vector<double>> channels = reader.readAll();
+        ASSERT_EQ(channels.size(), 1u);
+        const measure::ToneAnalysis analysis = measure::analyzeTone(channels[0], reader.sampleRate(), 997);
+        EXPECT_NEAR(analysis.levelDbfs(), std::atof(c.level), 0.005) << "the level is the sine's peak in dBFS";
+        EXPECT_LT(analysis.thdnDb, c.thdnBelowDb);
+        EXPECT_EQ(reader.format().formatTag, c.formatTag);
+    }
+    for (const char* key : {"puresynthesis", "samplerate", "sampleformat", "level"})
+        WritePrivateProfileStringA("settings", key, nullptr, settingsPath);
 }
 
 // Five minutes of stereo: long enough to cancel in the middle.

@@ -67,4 +67,35 @@ if [ $status -ne 2 ]; then
   echo "$out"; echo "FAIL: a bad volume must be refused with exit 2"
   exit 1
 fi
+
+# Options of the pure path that cannot be played: refused with exit 2 and a
+# message naming the option, before anything plays.
+while IFS='|' read -r args message; do
+  # shellcheck disable=SC2086
+  out=$("$emulator" "$tool" play "$work/fixed.tdf" $args 2>&1)
+  status=$?
+  if [ $status -ne 2 ] || ! echo "$out" | grep -qF -- "$message"; then
+    echo "$out"; echo "FAIL: play $args must be refused with exit 2 and \"$message\""
+    exit 1
+  fi
+  echo "refused: play $args: $message"
+done <<'ROWS'
+--rate 96000|--rate plays from the pure path: add --pure
+--level -6|--level plays from the pure path: add --pure
+--float|--float plays from the pure path: add --pure
+--pure --rate 7999|--rate takes frames per second from 8000 to 192000
+--pure --rate 192001|--rate takes frames per second from 8000 to 192000
+--pure --rate 96k|--rate takes frames per second from 8000 to 192000
+--pure --bits 20|--bits takes 16 or 24
+--pure --bits 24 --float|--bits and --float choose the same thing
+--pure --float --dither tpdf|--dither is for 16- and 24-bit samples
+--pure --dither rect|--dither takes tpdf or tpdf:SEED
+--pure --dither tpdf:|--dither takes tpdf or tpdf:SEED
+--pure --dither tpdf:18446744073709551616|--dither takes tpdf or tpdf:SEED
+--pure --level 0.01|--level takes the peak of one tone in dBFS from -140 to 0
+--pure --level -140.01|--level takes the peak of one tone in dBFS from -140 to 0
+--pure --level -12.045|--level takes the peak of one tone in dBFS from -140 to 0
+--pure --level 1e-1|--level takes the peak of one tone in dBFS from -140 to 0
+--pure --level|--level needs a value
+ROWS
 echo "PASS"

@@ -4,7 +4,12 @@
 //      stereo tones (GetThreadTimes over a steady stretch after the ring is full);
 //   2. the time from a restart (stop, then open) to the first buffer queued.
 //
-//   audio_player_bench [SECONDS] [RESTARTS]      (defaults 10 and 20)
+//   audio_player_bench [SECONDS] [RESTARTS] [pure RATE 16|24|float]
+//
+// (defaults 10 s and 20 restarts, the 16-bit chain). With "pure" the tones
+// come from the pure path at RATE in that format, as the window plays them
+// with pure synthesis; a restart then includes asking the device for the
+// format and making the pure source, as the window's does.
 //
 // Under Wine, inside the test environment of tools/lib/winenv.sh:
 //   source tools/lib/winenv.sh && zelvaro_env_start /tmp/bench-env
@@ -18,7 +23,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include <string>
+
 #include "audio/l_sound_player.h"
+#include "audio/pure_playback.h"
 #include "signal/signal_source.h"
 #include "tone/tone_settings.h"
 
@@ -32,6 +40,9 @@ public:
     MMRESULT open(UINT id, const WAVEFORMATEX& format, HANDLE event, DWORD flags) override {
         firstWrite = 0;
         return real.open(id, format, event, flags);
+    }
+    MMRESULT query(UINT id, const WAVEFORMATEX& format, DWORD flags) override {
+        return real.query(id, format, flags);
     }
     MMRESULT prepareHeader(WAVEHDR* h) override { return real.prepareHeader(h); }
     MMRESULT unprepareHeader(WAVEHDR* h) override { return real.unprepareHeader(h); }
@@ -79,7 +90,7 @@ void pump(DWORD ms) {
     }
 }
 
-SoundSourceRef sixteenStereoTones() {
+ToneSettings sixteenStereoToneSettings() {
     ToneSettings tone;
     setDefaults(tone);
     tone.flags = kFlagStereo;  // continuous, stereo
@@ -88,7 +99,15 @@ SoundSourceRef sixteenStereoTones() {
         tone.startLeft[i] = tone.endLeft[i] = 110.0 * (i + 1);
         tone.startRight[i] = tone.endRight[i] = 113.0 * (i + 1);
     }
-    return createSignalSource(tone);
+    return tone;
+}
+
+// Plays the sixteen tones from the chain, or with `pure` from the pure path.
+bool openTones(LSoundPlayer& player, const PurePlayRequest* pure) {
+    if (pure != nullptr)
+        return playPure(player, sixteenStereoToneSettings(), *pure).opened;
+    SoundSourceRef source = createSignalSource(sixteenStereoToneSettings());
+    return player.open(source, 0);
 }
 
 }  // namespace
@@ -100,10 +119,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SKIP: no waveOut device\n");
         return 77;
     }
+    PurePlayRequest request;
+    const bool pure = argc > 5 && std::string(argv[3]) == "pure";
+    if (pure) {
+        request.format.sampleRate = std::atoi(argv[4]);
+        const std::string format = argv[5];
+        request.format.encoding = format == "24"      ? SampleEncoding::kPcm24
+                                  : format == "float" ? SampleEncoding::kFloat32
+                                                      : SampleEncoding::kPcm16;
+        if (request.format.encoding == SampleEncoding::kPcm16)
+            request.ditherSeed = 1;
+        std::printf("pure path: %s\n", describePlayFormat(request.format).c_str());
+    }
     TimedWaveOut device;
     BenchPlayer player(device);
-    SoundSourceRef source = sixteenStereoTones();
-    if (!player.open(source, 0)) {
+    if (!openTones(player, pure ? &request : nullptr)) {
         std::fprintf(stderr, "the device could not be opened\n");
         return 1;
     }
@@ -123,11 +153,10 @@ int main(int argc, char** argv) {
 
     std::vector<double> latencies;
     for (int i = 0; i < restarts; ++i) {
-        SoundSourceRef next = sixteenStereoTones();
         LARGE_INTEGER before;
         QueryPerformanceCounter(&before);
         player.stop();
-        if (!player.open(next, 0)) {
+        if (!openTones(player, pure ? &request : nullptr)) {
             std::fprintf(stderr, "restart %d: the device could not be opened\n", i);
             return 1;
         }

@@ -8,16 +8,44 @@ namespace zelvaro::test {
 
 ScriptedWaveOut::~ScriptedWaveOut() { stopClock(); }
 
+std::string formatKey(const WAVEFORMATEX& format) {
+    std::string kind = "pcm";
+    if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        const auto& wide = reinterpret_cast<const WAVEFORMATEXTENSIBLE&>(format);
+        kind = wide.SubFormat.Data1 == 3 ? "ext-float" : wide.SubFormat.Data1 == 1 ? "ext" : "ext-other";
+    } else if (format.wFormatTag != WAVE_FORMAT_PCM) {
+        kind = "tag" + std::to_string(format.wFormatTag);
+    }
+    return std::to_string(format.nSamplesPerSec) + "/" + std::to_string(format.wBitsPerSample) + "/" + kind;
+}
+
+bool ScriptedWaveOut::taken(const WAVEFORMATEX& format) const {
+    return takes.empty() || std::find(takes.begin(), takes.end(), formatKey(format)) != takes.end();
+}
+
+MMRESULT ScriptedWaveOut::query(UINT, const WAVEFORMATEX& format, DWORD flags) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    queries_.push_back(formatKey(format));
+    if (!answersQueries || !(flags & WAVE_FORMAT_QUERY))
+        return MMSYSERR_NOTSUPPORTED;
+    return taken(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
+}
+
 MMRESULT ScriptedWaveOut::open(UINT deviceId, const WAVEFORMATEX& format, HANDLE event,
                                DWORD flags) {
     std::lock_guard<std::mutex> guard(mutex_);
     log_.push_back("open");
     openIds_.push_back(deviceId);
     openFlags_.push_back(flags);
-    const MMRESULT result = openCalls_ < openResults.size() ? openResults[openCalls_] : MMSYSERR_NOERROR;
+    MMRESULT result = openCalls_ < openResults.size() ? openResults[openCalls_] : MMSYSERR_NOERROR;
     ++openCalls_;
+    if (result == MMSYSERR_NOERROR && !taken(format))
+        result = WAVERR_BADFORMAT;
     if (result == MMSYSERR_NOERROR) {
-        format_ = format;
+        format_ = {};
+        const size_t size = format.wFormatTag == WAVE_FORMAT_EXTENSIBLE ? sizeof(WAVEFORMATEXTENSIBLE)
+                                                                         : sizeof(WAVEFORMATEX);
+        std::memcpy(&format_, &format, size);
         event_ = event;
         paused_ = false;
         headers_.clear();
@@ -63,6 +91,8 @@ MMRESULT ScriptedWaveOut::write(WAVEHDR* header) {
     record.paused = paused_;
     const int16_t* data = reinterpret_cast<const int16_t*>(header->lpData);
     record.samples.assign(data, data + header->dwBufferLength / 2);
+    const uint8_t* raw = reinterpret_cast<const uint8_t*>(header->lpData);
+    record.data.assign(raw, raw + header->dwBufferLength);
     writes_.push_back(std::move(record));
     header->dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     header->dwFlags |= WHDR_INQUEUE;
@@ -203,7 +233,17 @@ HANDLE ScriptedWaveOut::event() {
 
 WAVEFORMATEX ScriptedWaveOut::format() {
     std::lock_guard<std::mutex> guard(mutex_);
+    return format_.Format;
+}
+
+WAVEFORMATEXTENSIBLE ScriptedWaveOut::extensibleFormat() {
+    std::lock_guard<std::mutex> guard(mutex_);
     return format_;
+}
+
+std::vector<std::string> ScriptedWaveOut::queries() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return queries_;
 }
 
 std::vector<UINT> ScriptedWaveOut::openIds() {

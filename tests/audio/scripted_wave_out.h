@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <mmreg.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -28,7 +29,12 @@ struct WriteRecord {
     int queuedBefore;      // buffers the device held when this one arrived
     bool paused;           // device paused at the time
     std::vector<int16_t> samples;
+    std::vector<uint8_t> data;  // the block as written, whatever its format
 };
+
+// Rate, bits and kind of a format asked for, as "96000/24/ext",
+// "44100/16/pcm" or "48000/32/ext-float".
+std::string formatKey(const WAVEFORMATEX& format);
 
 class ScriptedWaveOut : public zelvaro::WaveOutDevice {
 public:
@@ -41,8 +47,14 @@ public:
     // This many unprepareHeader calls answer WAVERR_STILLPLAYING whatever
     // the queue holds, as a device that does not let go; -1 for every call.
     int stillPlayingAnswers = 0;
+    // The formats (by formatKey) the device takes, in open and query alike;
+    // empty takes every format.
+    std::vector<std::string> takes;
+    // False: query answers MMSYSERR_NOTSUPPORTED, as a layer that cannot tell.
+    bool answersQueries = true;
 
     MMRESULT open(UINT deviceId, const WAVEFORMATEX& format, HANDLE event, DWORD flags) override;
+    MMRESULT query(UINT deviceId, const WAVEFORMATEX& format, DWORD flags) override;
     MMRESULT prepareHeader(WAVEHDR* header) override;
     MMRESULT unprepareHeader(WAVEHDR* header) override;
     MMRESULT write(WAVEHDR* header) override;
@@ -72,6 +84,10 @@ public:
     bool isPaused();
     HANDLE event();
     WAVEFORMATEX format();
+    // The whole format of the last open, with an extensible tail if it had one.
+    WAVEFORMATEXTENSIBLE extensibleFormat();
+    // formatKey of every query, in order.
+    std::vector<std::string> queries();
     std::vector<UINT> openIds();
     std::vector<DWORD> openFlags();
 
@@ -87,7 +103,10 @@ private:
     std::vector<std::string> log_;
     std::vector<UINT> openIds_;
     std::vector<DWORD> openFlags_;
-    WAVEFORMATEX format_ = {};
+    bool taken(const WAVEFORMATEX& format) const;
+
+    WAVEFORMATEXTENSIBLE format_ = {};
+    std::vector<std::string> queries_;
     HANDLE event_ = nullptr;
     bool paused_ = false;
     bool breakRequested_ = false;

@@ -127,22 +127,31 @@ def loopback():
     if not os.environ.get('PULSE_SERVER'):
         print('skipped: no sound server')
         sys.exit(77)
-    # A run that a dropout of the sound server spoils is measured again; a
-    # fault of our own spoils every run.
-    for attempt in range(3):
-        code, out, err = run('measure', 'loop.wav', '--from', '50', '--to', '16000', '--seconds', '3')
-        print(out + err)
-        delay = re.search(r'delay (-?\d+) frames \((-?[\d.]+) ms\)', out)
-        if code != 0 or not delay:
+    # The loop in each of measure's sample formats: 16 bits as always, 24 bits
+    # and float as the extensible record opens them.
+    for name, options in [('16-bit', []), ('24-bit', ['--bits', '24']), ('float', ['--float'])]:
+        # A run that a dropout of the sound server spoils is measured again; a
+        # fault of our own spoils every run.
+        for attempt in range(3):
+            code, out, err = run('measure', 'loop.wav', '--from', '50', '--to', '16000', '--seconds', '3', *options)
+            print(out + err)
+            delay = re.search(r'delay (-?\d+) frames \((-?[\d.]+) ms\)', out)
+            if code != 0 or not delay:
+                continue
+            low, high, _ = band_flatness('loop.csv', 50 * math.sqrt(2), 16000 / 2 ** (1 / 6))
+            print('%s attempt %d: flat %.3f to %.3f dB, delay %s frames' % (name, attempt + 1, low, high,
+                                                                             delay.group(1)))
+            if -0.5 < low and high < 0.5 and 0 <= int(delay.group(1)) < 44100:
+                break
+        else:
+            check(False, '%s: the loop through the null sink measures flat within 0.5 dB with its delay' % name)
             continue
-        low, high, _ = band_flatness('loop.csv', 50 * math.sqrt(2), 16000 / 2 ** (1 / 6))
-        print('attempt %d: flat %.3f to %.3f dB, delay %s frames' % (attempt + 1, low, high, delay.group(1)))
-        if -0.5 < low and high < 0.5 and 0 <= int(delay.group(1)) < 44100:
-            break
-    else:
-        check(False, 'the loop through the null sink measures flat within 0.5 dB with its delay')
-        return
-    check(True, 'the loop through the null sink measures flat within 0.5 dB, delay %s frames' % delay.group(1))
+        check(True, '%s: the loop through the null sink measures flat within 0.5 dB, delay %s frames'
+              % (name, delay.group(1)))
+    code, out, err = run('measure', 'loop.wav', '--from', '50', '--to', '16000', '--seconds', '3',
+                         '--bits', '24', '--float')
+    check(code == 2 and '--bits and --float' in err and not os.path.exists('loop.csv.new'),
+          '--bits with --float refused: %d %s' % (code, err.strip()))
 
 
 def main():

@@ -35,6 +35,26 @@ zelvaro_start_xvfb() {
   return 1
 }
 
+# The null sink's arguments: its sample format and rate (s16le at 44100 Hz
+# unless ZELVARO_SINK_FORMAT or ZELVARO_SINK_RATE say otherwise).
+zelvaro_sink_args() {
+  local format=${1:-${ZELVARO_SINK_FORMAT:-s16le}} rate=${2:-${ZELVARO_SINK_RATE:-44100}}
+  echo "sink_name=$ZELVARO_SINK format=$format rate=$rate channels=2"
+}
+
+# zelvaro_remake_sink FORMAT RATE: the null sink made again, under the same
+# name, in another format and rate: a float sink at the rate played passes
+# the program's samples untouched, where the default one rounds them to 16
+# bits. Wine finds it by its name, so a program started after this plays
+# into it; what plays or records at the time is cut off.
+zelvaro_remake_sink() {
+  local module
+  module=$(pactl list short modules | awk -v s="sink_name=$ZELVARO_SINK" '$2 == "module-null-sink" && index($0, s) {print $1}')
+  [ -n "$module" ] && pactl unload-module "$module"
+  # shellcheck disable=SC2046
+  pactl load-module module-null-sink $(zelvaro_sink_args "${1:-}" "${2:-}") >/dev/null
+}
+
 zelvaro_start_pulse() {
   local run=$1
   mkdir -p "$run/pulse-home"
@@ -44,7 +64,7 @@ zelvaro_start_pulse() {
   # -n: no default script, so nothing probes real hardware.
   HOME="$run/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
     --use-pid-file=no --log-target="file:$run/pulse.log" \
-    --load="module-null-sink sink_name=$ZELVARO_SINK rate=44100 channels=2" \
+    --load="module-null-sink $(zelvaro_sink_args)" \
     --load="module-native-protocol-unix auth-anonymous=1 socket=$run/pulse-native" \
     </dev/null >/dev/null 2>&1 &
   ZELVARO_STARTED_PIDS+=($!)
