@@ -7,6 +7,7 @@
 
 #include "app/settings/ini_file.h"
 #include "app/settings/settings_path.h"
+#include "base/decimal_text.h"
 
 namespace zelvaro {
 
@@ -18,15 +19,6 @@ std::string readText(const char* key) {
     char text[kIniTextSize] = "";
     GetPrivateProfileStringA(kSection, key, "", text, sizeof text, settingsPath);
     return text;
-}
-
-bool allDigits(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
 }
 
 }  // namespace

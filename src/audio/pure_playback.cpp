@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/decimal_text.h"
 #include "render/pure_render_to_sink.h"
 #include "signal/pure_limiter.h"
 #include "signal/pure_signal_source.h"
@@ -12,19 +13,6 @@
 #include "signal/signal_source.h"
 
 namespace zelvaro {
-
-namespace {
-
-bool allDigits(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
-}  // namespace
 
 std::optional<int32_t> parseLevelCentiDb(const std::string& text) {
     size_t i = 0;
