@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/l_dpi.h"
+
 namespace zelvaro {
 
 namespace {
@@ -119,8 +121,12 @@ void LDialog::GetItemText(int id, char* buffer) {
 }
 
 void LDialog::SetButtonBitmap(int id, int bitmapId) {
-    HANDLE bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
-                               LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
+    const UINT flags = LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT;
+    HANDLE bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(ScaledPictureId(bitmapId, WindowDpi(window))),
+                               IMAGE_BITMAP, 0, 0, flags);
+    // A picture the program has at 100 % only.
+    if (!bitmap)
+        bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, flags);
     if (!bitmap)
         return;
     HANDLE previous = reinterpret_cast<HANDLE>(SendDlgItemMessageA(

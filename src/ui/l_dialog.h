@@ -42,6 +42,8 @@ public:
     void CheckMenuCommand(UINT id, bool check);
     // Reads at most 259 characters of a control's text; the buffer holds 260.
     void GetItemText(int id, char* buffer);
+    // `bitmapId` is the picture's 100 % id; the one nearest to the dialog's
+    // DPI is shown (ui/l_dpi.h).
     void SetButtonBitmap(int id, int bitmapId);
     // One tooltip window (kept in `slot`, destroyed by the owner) serves all
     // controls of this dialog.
