@@ -46,6 +46,30 @@ HWND editBox(HWND window) {
 
 int editWidth(HWND window) { return ScaleToDpi(kEditWidth, WindowDpi(window)); }
 
+// The edit box's font: the stock one at 96 DPI, which does not grow with the
+// DPI; a copy of it scaled to the DPI above that, owned by the control
+// through this window property.
+constexpr char kFontProperty[] = "LDBEditFont";
+
+void setEditFont(HWND window, HWND edit, BOOL redraw) {
+    HFONT font = static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
+    const int dpi = WindowDpi(window);
+    if (dpi != kDefaultDpi) {
+        LOGFONTA description = {};
+        if (GetObjectA(font, sizeof description, &description)) {
+            description.lfHeight = ScaleToDpi(description.lfHeight, dpi);
+            description.lfWidth = ScaleToDpi(description.lfWidth, dpi);
+            if (HFONT scaled = CreateFontIndirectA(&description))
+                font = scaled;
+        }
+    }
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+    if (HANDLE previous = RemovePropA(window, kFontProperty))
+        DeleteObject(previous);
+    if (font != GetStockObject(ANSI_VAR_FONT))
+        SetPropA(window, kFontProperty, font);
+}
+
 bool sunken(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & kDbEditSunken) != 0; }
 
 int range(HWND window) {
@@ -164,7 +188,7 @@ void create(HWND window) {
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)),
                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), nullptr);
     SetWindowLongA(window, kEditOffset, static_cast<LONG>(reinterpret_cast<LONG_PTR>(edit)));
-    if (edit) SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_VAR_FONT)), FALSE);
+    if (edit) setEditFont(window, edit, FALSE);
     SetWindowWord(window, kMaximumOffset, static_cast<WORD>(kDefaultMaximum));
     SetWindowWord(window, kMinimumOffset, static_cast<WORD>(static_cast<SHORT>(kDefaultMinimum)));
 }
@@ -241,10 +265,13 @@ LRESULT CALLBACK DbEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         const bool inset = sunken(window);
         SetWindowPos(editBox(window), nullptr, 0, 0, editWidth(window), inset ? r.bottom - 2 : r.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        setEditFont(window, editBox(window), TRUE);
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     }
     case WM_DESTROY:
+        if (HANDLE font = RemovePropA(window, kFontProperty))
+            DeleteObject(font);
         return 0;
     case LDBM_SETVALUE:
         SetDbValue(window, lowByte(static_cast<WORD>(lParam)));
