@@ -90,13 +90,24 @@ TEST_F(DpiWindowTest, MainWindowPicturesIconsAndValueColumnsFollowTheDpi) {
     EXPECT_EQ(iconSize(reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_BIG, 0))), row->largeIcon);
     EXPECT_EQ(iconSize(reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0))), row->smallIcon);
 
+    // A move to a monitor of another DPI: the window takes the rectangle the
+    // system suggests and keeps the pictures of its DPI.
+    RECT suggested = {40, 30, 40 + ScaleToDpi(300, dpi), 30 + ScaleToDpi(320, dpi)};
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT placed = {};
+    GetWindowRect(window, &placed);
+    EXPECT_TRUE(EqualRect(&placed, &suggested)) << placed.left << "," << placed.top << " " << placed.right << ","
+                                                << placed.bottom;
+    EXPECT_EQ(bitmapSize(reinterpret_cast<HBITMAP>(SendDlgItemMessageA(window, IDC_PLAY, BM_GETIMAGE, IMAGE_BITMAP, 0))).cx,
+              row->buttonPicture.cx);
+
     // The value column is held at least as wide as the widest frequency with
-    // its margins, at this DPI's font and margins: narrowing the list makes
-    // that the binding width.
+    // its margins, at this DPI's font and margins: in a list 200 pixels wide at
+    // 96 DPI that is more than the 30 % it has otherwise.
     HWND list = harness.list();
     RECT listRect = {};
     GetWindowRect(list, &listRect);
-    SetWindowPos(list, nullptr, 0, 0, ScaleToDpi(60, dpi), listRect.bottom - listRect.top,
+    SetWindowPos(list, nullptr, 0, 0, ScaleToDpi(200, dpi), listRect.bottom - listRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     fitValueColumns(list);
     const int widest = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
@@ -104,8 +115,8 @@ TEST_F(DpiWindowTest, MainWindowPicturesIconsAndValueColumnsFollowTheDpi) {
     RECT client = {};
     GetClientRect(list, &client);
     const int valueColumn = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));
-    EXPECT_EQ(valueColumn, std::min<int>(widest + row->valueMargins, client.right))
-        << "list " << client.right << " wide, widest value " << widest;
+    ASSERT_GT(widest + row->valueMargins, client.right * 3 / 10) << "the margins would not show";
+    EXPECT_EQ(valueColumn, widest + row->valueMargins) << "list " << client.right << " wide, widest value " << widest;
 }
 
 TEST_F(DpiWindowTest, DecibelControlSizesItsEditBoxAndBarFromTheDpi) {
