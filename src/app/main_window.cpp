@@ -3,12 +3,15 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <utility>
+
 #include "app/help/help_viewer.h"
 #include "app/resource.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/settings_path.h"
 #include "app/value_list_view.h"
 #include "app/web_links.h"
+#include "ui/l_dpi.h"
 #include "tone/tone_file.h"
 
 namespace zelvaro {
@@ -18,6 +21,13 @@ namespace {
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kFirstStatusMs = 500;
 constexpr UINT kStatusPeriodMs = 6000;
+
+// The icons' sizes at 96 DPI.
+constexpr int kLargeIconSize = 32;
+constexpr int kSmallIconSize = 16;
+
+static_assert(IDB_PLAY_150 == IDB_PLAY + kPictureScaleIdStep && IDB_SPLASH_200 == IDB_SPLASH + 2 * kPictureScaleIdStep,
+              "the scaled pictures' ids are grouped as ui/l_dpi.h finds them");
 
 struct Tooltip {
     int id;
@@ -53,12 +63,34 @@ void MainWindow::FocusValueList() {
         SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(valueList()), TRUE);
 }
 
-void MainWindow::OnInitDialog() {
+void MainWindow::LoadIcons() {
+    // The icon files hold the sizes of every scale the program is drawn at.
     HINSTANCE instance = instanceHandle();
-    HANDLE large = LoadImageA(instance, MAKEINTRESOURCEA(IDI_LARGE), IMAGE_ICON, 32, 32, 0);
-    HANDLE smallIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON, 16, 16, 0);
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    const int dpi = WindowDpi(window);
+    const int largeSize = ScaleToDpi(kLargeIconSize, dpi);
+    const int smallSize = ScaleToDpi(kSmallIconSize, dpi);
+    HANDLE large = LoadImageA(instance, MAKEINTRESOURCEA(IDI_LARGE), IMAGE_ICON, largeSize, largeSize, 0);
+    HANDLE smallIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON, smallSize, smallSize, 0);
+    for (auto [size, icon] : {std::pair<WPARAM, HANDLE>{ICON_BIG, large}, {ICON_SMALL, smallIcon}}) {
+        HICON previous = reinterpret_cast<HICON>(SendMessageA(window, WM_SETICON, size, reinterpret_cast<LPARAM>(icon)));
+        if (previous && previous != icon)
+            DestroyIcon(previous);
+    }
+}
+
+void MainWindow::OnDpiChanged(const RECT& suggested) {
+    // The dialog manager rescales the template's controls and fonts; the
+    // window takes the place the system suggests, and the pictures and the
+    // value list's columns are made again for the new DPI.
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LoadIcons();
+    UpdateControls();
+    fitValueColumns(valueList());
+}
+
+void MainWindow::OnInitDialog() {
+    LoadIcons();
 
     splash.Show(window, MAKEINTRESOURCEA(IDB_SPLASH));
     for (const Tooltip& tip : kTooltips)
@@ -108,6 +140,10 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ENDSESSION:
         DestroyWindow(window);
+        return TRUE;
+    case WM_DPICHANGED:
+        if (lParam)
+            OnDpiChanged(*reinterpret_cast<const RECT*>(lParam));
         return TRUE;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);

@@ -67,6 +67,9 @@ private:
     // Gives the value list the keyboard focus, as at start: called after
     // every dialog the window runs.
     void FocusValueList();
+    // The window's icons at its DPI, replacing (and destroying) the ones it has.
+    void LoadIcons();
+    void OnDpiChanged(const RECT& suggested);
     void ShowNextStatusText(UINT_PTR timer);
     // `at` is the click's screen position, or (-1, -1) from the keyboard.
     void ShowContextMenu(HWND clicked, POINT at);

@@ -252,7 +252,9 @@ void MainWindow::TrackSubMenu(int popup, int item, UINT flags, POINT at) {
 }
 
 void MainWindow::ShowAbout() {
-    LDialog about;
+    class AboutDialog final : public LDialog {
+        void OnInitDialog() override { ScaleItemIcon(IDC_ABOUT_ICON, IDI_LARGE); }
+    } about;
     about.RunModal(window, "AboutDlg");
     FocusValueList();
 }

@@ -18,6 +18,27 @@
 #define IDB_INCREASE_GREY 17
 #define IDB_DECREASE_GREY 18
 
+// 101 and 201: the splash and button pictures at 150 and 200 %, each the
+// picture's id plus kPictureScaleIdStep (ui/l_dpi.h) times its scale's place.
+#define IDB_SPLASH_150 101
+#define IDB_PLAY_150 111
+#define IDB_STOP_150 112
+#define IDB_INCREASE_150 113
+#define IDB_DECREASE_150 114
+#define IDB_PLAY_GREY_150 115
+#define IDB_STOP_GREY_150 116
+#define IDB_INCREASE_GREY_150 117
+#define IDB_DECREASE_GREY_150 118
+#define IDB_SPLASH_200 201
+#define IDB_PLAY_200 211
+#define IDB_STOP_200 212
+#define IDB_INCREASE_200 213
+#define IDB_DECREASE_200 214
+#define IDB_PLAY_GREY_200 215
+#define IDB_STOP_GREY_200 216
+#define IDB_INCREASE_GREY_200 217
+#define IDB_DECREASE_GREY_200 218
+
 // 101: the main window's controls
 #define IDC_PLAY 101
 #define IDC_STOP 102

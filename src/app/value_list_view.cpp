@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "ui/l_dpi.h"
 #include "ui/l_text_edit_dlg.h"
 
 namespace zelvaro {
@@ -12,7 +13,7 @@ namespace zelvaro {
 namespace {
 
 constexpr char kWidestValueText[] = "20000.00Hz";
-// Six pixels on either side of a value's text.
+// Six pixels on either side of a value's text at 96 DPI.
 constexpr int kValueMargins = 12;
 
 int findRow(HWND list, RowId row) {
@@ -73,7 +74,7 @@ void fitValueColumns(HWND list) {
     // value's text, takes the room it needs from the label when 30 % is short.
     const int widestValue = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
                                                            reinterpret_cast<LPARAM>(kWidestValueText))) +
-                            kValueMargins;
+                            ScaleToDpi(kValueMargins, WindowDpi(list));
     const int valueWidth = std::max(width - width * 70 / 100, std::min(widestValue, width));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(width - valueWidth, 0));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(valueWidth, 0));

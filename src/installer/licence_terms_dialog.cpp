@@ -34,6 +34,7 @@ const char kLicenceTerms[] =
 
 void LicenceTermsDialog::OnInitDialog() {
     SetDlgItemTextA(window, IDC_LICENCE_TEXT, kLicenceTerms);
+    ScaleItemIcon(IDC_LICENCE_ICON, 1);
     // Posted, so that they come after the dialog manager's own choice of
     // focus: the user starts on "I Agree", reading the terms from the top.
     PostMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDOK)), TRUE);

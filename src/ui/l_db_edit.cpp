@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/l_dialog.h"
+#include "ui/l_dpi.h"
 
 namespace zelvaro {
 
@@ -17,7 +18,11 @@ constexpr int kMinimumOffset = 4;
 constexpr int kEditOffset = 8;
 constexpr int kExtraBytes = 12;
 
+// The edit box's width at 96 DPI; the bar takes the rest.
 constexpr int kEditWidth = 32;
+// Sent to the control after its parent has moved to a monitor of another DPI
+// (Windows 10 1703 and later).
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 constexpr int kEditId = 100;
 constexpr DbValue kDefaultMaximum = 12;
 constexpr DbValue kDefaultMinimum = -36;
@@ -37,6 +42,32 @@ DbValue minimum(HWND window) { return lowByte(static_cast<WORD>(GetWindowWord(wi
 // Window handles keep their meaning in 32 bits, also in a 64-bit process.
 HWND editBox(HWND window) {
     return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetWindowLongA(window, kEditOffset)));
+}
+
+int editWidth(HWND window) { return ScaleToDpi(kEditWidth, WindowDpi(window)); }
+
+// The edit box's font: the stock one at 96 DPI, which does not grow with the
+// DPI; a copy of it scaled to the DPI above that, owned by the control
+// through this window property.
+constexpr char kFontProperty[] = "LDBEditFont";
+
+void setEditFont(HWND window, HWND edit, BOOL redraw) {
+    HFONT font = static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
+    const int dpi = WindowDpi(window);
+    if (dpi != kDefaultDpi) {
+        LOGFONTA description = {};
+        if (GetObjectA(font, sizeof description, &description)) {
+            description.lfHeight = ScaleToDpi(description.lfHeight, dpi);
+            description.lfWidth = ScaleToDpi(description.lfWidth, dpi);
+            if (HFONT scaled = CreateFontIndirectA(&description))
+                font = scaled;
+        }
+    }
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+    if (HANDLE previous = RemovePropA(window, kFontProperty))
+        DeleteObject(previous);
+    if (font != GetStockObject(ANSI_VAR_FONT))
+        SetPropA(window, kFontProperty, font);
 }
 
 bool sunken(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & kDbEditSunken) != 0; }
@@ -65,7 +96,7 @@ void SetDbValue(HWND window, int newValue) {
     RECT r;
     GetClientRect(window, &r);
     if (sunken(window)) InflateRect(&r, -1, -1);
-    const int barLeft = r.left + kEditWidth;
+    const int barLeft = r.left + editWidth(window);
     const int width = r.right - barLeft;
     const int lower = std::min<int>(old, v) - minimum(window);
     const int higher = std::max<int>(old, v) - minimum(window);
@@ -79,8 +110,9 @@ void SetDbValue(HWND window, int newValue) {
 void SetDbValueFromX(HWND window, int x) {
     RECT r;
     GetClientRect(window, &r);
-    const int width = std::max<int>(1, r.right - (r.left + kEditWidth));
-    const int p = std::min(std::max(0, x - kEditWidth), width);
+    const int edit = editWidth(window);
+    const int width = std::max<int>(1, r.right - (r.left + edit));
+    const int p = std::min(std::max(0, x - edit), width);
     SetDbValue(window, minimum(window) + p * (maximum(window) - minimum(window)) / width);
     UpdateDbText(window);
 }
@@ -121,7 +153,7 @@ void paint(HWND window, HDC dc, const RECT& update) {
     const bool enabled = IsWindowEnabled(window) != FALSE;
     const int v = value(window);
     const int min = minimum(window);
-    const int barLeft = r.left + kEditWidth;
+    const int barLeft = r.left + editWidth(window);
     const int width = r.right - barLeft;
     const int position = (v - min) * width / range(window);
     const int valueX = barLeft + position;
@@ -152,11 +184,11 @@ void create(HWND window) {
     GetClientRect(window, &r);
     const bool inset = sunken(window);
     HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_RIGHT, inset ? 1 : 0, inset ? 1 : 0,
-                                kEditWidth, inset ? r.bottom - 2 : r.bottom, window,
+                                editWidth(window), inset ? r.bottom - 2 : r.bottom, window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)),
                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), nullptr);
     SetWindowLongA(window, kEditOffset, static_cast<LONG>(reinterpret_cast<LONG_PTR>(edit)));
-    if (edit) SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_VAR_FONT)), FALSE);
+    if (edit) setEditFont(window, edit, FALSE);
     SetWindowWord(window, kMaximumOffset, static_cast<WORD>(kDefaultMaximum));
     SetWindowWord(window, kMinimumOffset, static_cast<WORD>(static_cast<SHORT>(kDefaultMinimum)));
 }
@@ -210,7 +242,7 @@ LRESULT CALLBACK DbEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return HTCLIENT;
     case WM_LBUTTONDOWN:
         SetFocus(editBox(window));
-        if (static_cast<SHORT>(LOWORD(lParam)) < kEditWidth) return 0;
+        if (static_cast<SHORT>(LOWORD(lParam)) < editWidth(window)) return 0;
         onPointer(window, lParam);
         SetCapture(window);
         return 0;
@@ -226,7 +258,20 @@ LRESULT CALLBACK DbEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (HIWORD(wParam) != EN_CHANGE) break;
         onTextChanged(window);
         return 0;
+    case kDpiChangedAfterParent: {
+        // The dialog manager has resized the control; its edit box follows.
+        RECT r;
+        GetClientRect(window, &r);
+        const bool inset = sunken(window);
+        SetWindowPos(editBox(window), nullptr, 0, 0, editWidth(window), inset ? r.bottom - 2 : r.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        setEditFont(window, editBox(window), TRUE);
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    }
     case WM_DESTROY:
+        if (HANDLE font = RemovePropA(window, kFontProperty))
+            DeleteObject(font);
         return 0;
     case LDBM_SETVALUE:
         SetDbValue(window, lowByte(static_cast<WORD>(lParam)));

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/l_dpi.h"
+
 namespace zelvaro {
 
 namespace {
@@ -34,6 +36,7 @@ INT_PTR LDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_DESTROY:
         OnDestroy();
+        ReleaseDialogIcon(window);
         window = nullptr;
         return FALSE;
     case WM_HELP:
@@ -119,14 +122,46 @@ void LDialog::GetItemText(int id, char* buffer) {
 }
 
 void LDialog::SetButtonBitmap(int id, int bitmapId) {
-    HANDLE bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
-                               LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
+    const UINT flags = LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT;
+    HANDLE bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(ScaledPictureId(bitmapId, WindowDpi(window))),
+                               IMAGE_BITMAP, 0, 0, flags);
+    // A picture the program has at 100 % only.
+    if (!bitmap)
+        bitmap = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, flags);
     if (!bitmap)
         return;
     HANDLE previous = reinterpret_cast<HANDLE>(SendDlgItemMessageA(
         window, id, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
     if (previous)
         DeleteObject(previous);
+}
+
+namespace {
+// The scaled icon and the control that shows it, as properties of the dialog.
+constexpr char kScaledIcon[] = "ZelvaroScaledIcon";
+constexpr char kScaledIconItem[] = "ZelvaroScaledIconItem";
+}  // namespace
+
+void ScaleDialogIcon(HWND dialog, int id, int iconId) {
+    constexpr int kIconSize = 32;
+    const int size = ScaleToDpi(kIconSize, WindowDpi(dialog));
+    if (size == kIconSize || GetPropA(dialog, kScaledIcon))
+        return;
+    HANDLE icon = LoadImageA(instanceHandle(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0);
+    if (!icon)
+        return;
+    SendDlgItemMessageA(dialog, id, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    SetPropA(dialog, kScaledIcon, icon);
+    SetPropA(dialog, kScaledIconItem, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(id)));
+}
+
+void ReleaseDialogIcon(HWND dialog) {
+    HICON icon = static_cast<HICON>(RemovePropA(dialog, kScaledIcon));
+    const int id = static_cast<int>(reinterpret_cast<INT_PTR>(RemovePropA(dialog, kScaledIconItem)));
+    if (!icon)
+        return;
+    SendDlgItemMessageA(dialog, id, STM_SETICON, 0, 0);
+    DestroyIcon(icon);
 }
 
 void LDialog::AddTooltip(HWND& slot, int id, const char* text) {

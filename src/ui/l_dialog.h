@@ -11,6 +11,13 @@ namespace zelvaro {
 void setInstanceHandle(HINSTANCE instance);
 HINSTANCE instanceHandle();
 
+// At a DPI other than 96, replaces the icon of the dialog's static control
+// `id` (made by the dialog manager at the 96 DPI size, 32 pixels) by icon
+// `iconId` at the dialog's DPI. One per dialog; ReleaseDialogIcon, called as
+// the dialog is destroyed, destroys it.
+void ScaleDialogIcon(HWND dialog, int id, int iconId);
+void ReleaseDialogIcon(HWND dialog);
+
 class LDialog {
 public:
     LDialog() = default;
@@ -42,7 +49,10 @@ public:
     void CheckMenuCommand(UINT id, bool check);
     // Reads at most 259 characters of a control's text; the buffer holds 260.
     void GetItemText(int id, char* buffer);
+    // `bitmapId` is the picture's 100 % id; the one nearest to the dialog's
+    // DPI is shown (ui/l_dpi.h).
     void SetButtonBitmap(int id, int bitmapId);
+    void ScaleItemIcon(int id, int iconId) { ScaleDialogIcon(window, id, iconId); }
     // One tooltip window (kept in `slot`, destroyed by the owner) serves all
     // controls of this dialog.
     void AddTooltip(HWND& slot, int id, const char* text);

@@ -20,8 +20,11 @@ INT_PTR CALLBACK LProgressDialogProc(HWND window, UINT message, WPARAM wParam, L
             SetWindowTextA(window, dialog->title);
             SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
         }
+        ScaleDialogIcon(window, IDC_PROGRESS_ICON, 1);
         return TRUE;
     }
+    if (message == WM_DESTROY)
+        ReleaseDialogIcon(window);
     auto* dialog = reinterpret_cast<LProgressDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
         if (dialog && dialog->window == window)

@@ -2,6 +2,7 @@
 
 #include "base/product_version.h"
 #include "ui/l_dialog.h"
+#include "ui/l_dpi.h"
 
 namespace zelvaro {
 
@@ -11,8 +12,13 @@ constexpr char kClassName[] = "LSplashScreen";
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr UINT kShowMs = 7000;
 
-HFONT makeFont(int weight) {
-    return CreateFontA(16, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+// The text under the picture, in pixels at 96 DPI.
+constexpr int kFrameWidth = 4;
+constexpr int kTextHeight = 88;
+constexpr int kFontHeight = 16;
+
+HFONT makeFont(int weight, int dpi) {
+    return CreateFontA(ScaleToDpi(kFontHeight, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, nullptr);
 }
 
@@ -43,17 +49,24 @@ void LSplashScreen::Show(HWND owner, LPCSTR bitmapName) {
         if (!RegisterClassA(&wc))
             return;
     }
-    bitmap = static_cast<HBITMAP>(LoadImageA(instanceHandle(), bitmapName, IMAGE_BITMAP, 0, 0, 0));
+    dpi = WindowDpi(owner);
+    if (IS_INTRESOURCE(bitmapName))
+        bitmap = static_cast<HBITMAP>(LoadImageA(
+            instanceHandle(), MAKEINTRESOURCEA(ScaledPictureId(LOWORD(bitmapName), dpi)), IMAGE_BITMAP, 0, 0, 0));
+    if (!bitmap)
+        bitmap = static_cast<HBITMAP>(LoadImageA(instanceHandle(), bitmapName, IMAGE_BITMAP, 0, 0, 0));
     if (!bitmap)
         return;
     BITMAP info = {};
     GetObjectA(bitmap, sizeof info, &info);
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
-    const int x = (desktop.right - info.bmWidth - 4) >> 1;
-    const int y = (desktop.bottom - info.bmHeight - 88) >> 1;
+    const int width = info.bmWidth + ScaleToDpi(kFrameWidth, dpi);
+    const int height = info.bmHeight + ScaleToDpi(kTextHeight, dpi);
+    const int x = (desktop.right - width) >> 1;
+    const int y = (desktop.bottom - height) >> 1;
     window = CreateWindowExA(0, kClassName, "", WS_POPUP | WS_VISIBLE | WS_DLGFRAME, x, y,
-                             info.bmWidth + 4, info.bmHeight + 88, owner, nullptr,
+                             width, height, owner, nullptr,
                              instanceHandle(), nullptr);
     if (window) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -71,12 +84,13 @@ void LSplashScreen::Paint(HDC dc, const RECT& client) {
     DeleteDC(memory);
 
     const UINT format = DT_WORDBREAK | DT_NOPREFIX;
-    RECT text = {2, info.bmHeight + 1, info.bmWidth - 4, info.bmHeight + 83};
+    RECT text = {ScaleToDpi(2, dpi), info.bmHeight + ScaleToDpi(1, dpi), info.bmWidth - ScaleToDpi(4, dpi),
+                 info.bmHeight + ScaleToDpi(83, dpi)};
     const LONG top = text.top;
-    HFONT bold = makeFont(FW_BOLD);
+    HFONT bold = makeFont(FW_BOLD, dpi);
     HGDIOBJ previousFont = SelectObject(dc, bold);
     text.top += DrawTextA(dc, ZELVARO_PRODUCT_NAME, -1, &text, format);
-    HFONT normal = makeFont(FW_NORMAL);
+    HFONT normal = makeFont(FW_NORMAL, dpi);
     SelectObject(dc, normal);
     DeleteObject(bold);
     text.top += DrawTextA(dc, ZELVARO_PRODUCT_NAME " v " ZELVARO_VERSION_TEXT, -1, &text, format);

@@ -1,6 +1,6 @@
 // Reads back from the built programs what Windows reads from them before they
-// run: the manifest (execution level, supported systems, common controls)
-// and the version block that the file's properties show.
+// run: the manifest (execution level, supported systems, common controls, DPI
+// awareness) and the version block that the file's properties show.
 #include <windows.h>
 
 #include <cstdlib>
@@ -35,6 +35,21 @@ const char* const kSupportedSystems[] = {
     "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
 };
 
+// The text of the first <element ...>text</element> in the window settings of
+// the asm.v3 application block, where Windows looks for it; "(none)" without.
+std::string windowsSetting(const std::string& manifest, const std::string& element,
+                           const std::string& nameSpace) {
+    const size_t block = manifest.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+    const size_t blockEnd = manifest.find("</application>", block);
+    const size_t settings = manifest.find("<windowsSettings>", block);
+    if (block == std::string::npos || blockEnd == std::string::npos || settings > blockEnd) return "(none)";
+    const std::string open = "<" + element + " xmlns=\"" + nameSpace + "\">";
+    const size_t start = manifest.find(open, settings);
+    const size_t end = manifest.find("</" + element + ">", start);
+    if (start == std::string::npos || end == std::string::npos || end > blockEnd) return "(none)";
+    return manifest.substr(start + open.size(), end - start - open.size());
+}
+
 std::string versionString(const std::vector<char>& block, const char* name) {
     char* value = nullptr;
     UINT length = 0;
@@ -56,6 +71,12 @@ TEST(ProgramIdentity, ManifestsAndVersionBlocksReadBackFromTheBuiltPrograms) {
         EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
         EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
             << "visual styles come with common controls 6";
+        // Per-monitor v2 on Windows 10 and later; the older element, which
+        // those systems ignore beside the newer one, makes the program system
+        // aware on Windows 7 and 8.
+        EXPECT_EQ(windowsSetting(manifest, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings"),
+                  "PerMonitorV2");
+        EXPECT_EQ(windowsSetting(manifest, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings"), "true");
         for (const char* system : kSupportedSystems)
             EXPECT_NE(manifest.find(system), std::string::npos) << "supported system " << system;
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's pictures: the button bitmaps, the splash bitmap and the
-two icons. Run by the build: make_pictures.py OUTPUT_FOLDER.
+"""Draws the program's pictures: the button bitmaps and the splash bitmap at
+100, 150 and 200 %, and the two icons with the sizes of those scales. Run by the build: make_pictures.py OUTPUT_FOLDER.
 
 Everything is drawn here from shapes, so the pictures are the project's own
 and can be changed by editing this file.
@@ -70,9 +70,27 @@ def ico_bytes(images):
     return out
 
 
-# --- the button pictures (32 x 24) -------------------------------------------
+# The scales the program is drawn at (percent of 96 DPI) and the file-name
+# suffix of each; the program takes the nearest for its window's DPI.
+SCALES = [(100, ""), (150, "_150"), (200, "_200")]
+
+
+def pixel_to_unit(pixel, scale):
+    """The 100 % coordinate of a pixel's centre at a scale; the pixel itself at 100 %."""
+    return (pixel + 0.5) / scale - 0.5
+
+
+def line_width(scale):
+    """Edges, grid lines and frames: one pixel at 100 %, whole pixels above."""
+    return max(1, int(scale))
+
+
+# --- the button pictures (32 x 24 at 100 %) ----------------------------------
 
 W, H = 32, 24
+
+# The shapes take 100 % coordinates, so each scale draws them from the same
+# outline rather than stretching the small picture.
 
 
 def triangle(x, y):
@@ -95,13 +113,31 @@ def minus(x, y):
     return 9 <= x <= 22 and 10 <= y <= 13
 
 
-def button(shape, fill, edge):
+def scaled_size(scale):
+    return round(W * scale), round(H * scale)
+
+
+def mask(shape, scale):
+    width, height = scaled_size(scale)
+    return [[shape(pixel_to_unit(x, scale), pixel_to_unit(y, scale)) for x in range(width)]
+            for y in range(height)]
+
+
+def button(shape, fill, edge, scale=1):
+    inside = mask(shape, scale)
+    height, width = len(inside), len(inside[0])
+    edge_width = line_width(scale)
+
+    def at(x, y):
+        return 0 <= x < width and 0 <= y < height and inside[y][x]
+
     rows = []
-    for y in range(H):
+    for y in range(height):
         row = []
-        for x in range(W):
-            if shape(x, y):
-                inner = all(shape(x + dx, y + dy) for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
+        for x in range(width):
+            if inside[y][x]:
+                inner = all(at(x + dx * d, y + dy * d) for d in range(1, edge_width + 1)
+                            for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
                 row.append(fill if inner else edge)
             else:
                 row.append(SILVER)
@@ -109,39 +145,42 @@ def button(shape, fill, edge):
     return rows
 
 
-def greyed(shape):
-    # The usual disabled look: the shape in grey over a white copy one pixel
-    # down and right.
-    rows = [[SILVER] * W for _ in range(H)]
-    for y in range(H):
-        for x in range(W):
-            if shape(x, y) and x + 1 < W and y + 1 < H:
-                rows[y + 1][x + 1] = WHITE
-    for y in range(H):
-        for x in range(W):
-            if shape(x, y):
+def greyed(shape, scale=1):
+    # The usual disabled look: the shape in grey over a white copy one line
+    # width down and right.
+    inside = mask(shape, scale)
+    height, width = len(inside), len(inside[0])
+    offset = line_width(scale)
+    rows = [[SILVER] * width for _ in range(height)]
+    for y in range(height):
+        for x in range(width):
+            if inside[y][x] and x + offset < width and y + offset < height:
+                rows[y + offset][x + offset] = WHITE
+    for y in range(height):
+        for x in range(width):
+            if inside[y][x]:
                 rows[y][x] = GREY
     return rows
 
 
 BUTTONS = [
-    ("play.bmp", button(triangle, LIME, DARK_GREEN)),
-    ("stop.bmp", button(square, BLACK, BLACK)),
-    ("increase.bmp", button(plus, NAVY, NAVY)),
-    ("decrease.bmp", button(minus, NAVY, NAVY)),
-    ("play_grey.bmp", greyed(triangle)),
-    ("stop_grey.bmp", greyed(square)),
-    ("increase_grey.bmp", greyed(plus)),
-    ("decrease_grey.bmp", greyed(minus)),
+    ("play", lambda scale: button(triangle, LIME, DARK_GREEN, scale)),
+    ("stop", lambda scale: button(square, BLACK, BLACK, scale)),
+    ("increase", lambda scale: button(plus, NAVY, NAVY, scale)),
+    ("decrease", lambda scale: button(minus, NAVY, NAVY, scale)),
+    ("play_grey", lambda scale: greyed(triangle, scale)),
+    ("stop_grey", lambda scale: greyed(square, scale)),
+    ("increase_grey", lambda scale: greyed(plus, scale)),
+    ("decrease_grey", lambda scale: greyed(minus, scale)),
 ]
 
 
-# --- the splash picture (340 x 198, 256 colours) -----------------------------
+# --- the splash picture (340 x 198 at 100 %, 256 colours) --------------------
 
 SW, SH = 340, 198
 
 
-def splash():
+def splash(scale=1):
     # Entries 0-127: the background, a vertical run from deep blue to night
     # blue; 128-131: the three traces and the grid.
     palette = [(int(10 + 20 * t), int(30 + 50 * t), int(90 + 110 * t))
@@ -149,16 +188,21 @@ def splash():
     palette += [(90, 240, 120), (250, 210, 60), (90, 220, 250), (70, 110, 170), (255, 255, 255)]
     palette += [(0, 0, 0)] * (256 - len(palette))
     GRID, WHITE_I = 131, 132
-    rows = [[127 - (y * 127) // (SH - 1)] * SW for y in range(SH)]
-    for y in range(12, SH - 12, 24):
-        for x in range(SW):
-            if x % 4 == 0:
-                rows[y][x] = GRID
-    for x in range(10, SW, 40):
-        for y in range(SH):
-            if y % 4 == 0:
-                rows[y][x] = GRID
-    # A sine, a square and a rising sweep, drawn three pixels thick.
+    width, height = round(SW * scale), round(SH * scale)
+    thin = line_width(scale)
+    dots = round(4 * scale)
+    rows = [[127 - (y * 127) // (height - 1)] * width for y in range(height)]
+    for y0 in range(12, SH - 12, 24):
+        for y in range(round(y0 * scale), round(y0 * scale) + thin):
+            for x in range(width):
+                if x % dots < thin:
+                    rows[y][x] = GRID
+    for x0 in range(10, SW, 40):
+        for x in range(round(x0 * scale), min(width, round(x0 * scale) + thin)):
+            for y in range(height):
+                if y % dots < thin:
+                    rows[y][x] = GRID
+    # A sine, a square and a rising sweep, drawn three pixels thick at 100 %.
     def sine(x):
         return 60 + 34 * math.sin(2 * math.pi * x / 85.0)
 
@@ -168,20 +212,24 @@ def splash():
     def sweep(x):
         return 165 + 18 * math.sin(2 * math.pi * (x / 340.0) * (1 + 6 * x / 340.0) * 2)
 
+    trace = round(3 * scale)
+    above = (trace - 1) // 2
     for colour, curve in ((128, sine), (129, squarewave), (130, sweep)):
-        previous = curve(0)
-        for x in range(SW):
-            current = curve(x)
+        previous = curve(0) * scale
+        for x in range(width):
+            current = curve(x / scale) * scale
             low, high = sorted((previous, current))
-            for y in range(int(low) - 1, int(high) + 2):
-                if 0 <= y < SH:
+            for y in range(int(low) - above, int(high) + trace - above):
+                if 0 <= y < height:
                     rows[y][x] = colour
             previous = current
     # A thin white frame.
-    for x in range(SW):
-        rows[0][x] = rows[SH - 1][x] = WHITE_I
-    for y in range(SH):
-        rows[y][0] = rows[y][SW - 1] = WHITE_I
+    for x in range(width):
+        for t in range(thin):
+            rows[t][x] = rows[height - 1 - t][x] = WHITE_I
+    for y in range(height):
+        for t in range(thin):
+            rows[y][t] = rows[y][width - 1 - t] = WHITE_I
     return palette, rows
 
 
@@ -213,19 +261,28 @@ def icon(size):
     return pixels
 
 
+# The sizes Windows asks for at 100, 150 and 200 %; the first of each file is
+# the one the program has always had.
+LARGE_ICON_SIZES = [32, 16, 48, 64, 24]
+SMALL_ICON_SIZES = [16, 24, 32]
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     os.makedirs(out, exist_ok=True)
-    for name, rows in BUTTONS:
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(bmp_bytes(W, H, 4, VGA, rows))
-    palette, rows = splash()
-    with open(os.path.join(out, "splash.bmp"), "wb") as f:
-        f.write(bmp_bytes(SW, SH, 8, palette, rows))
+    for percent, suffix in SCALES:
+        scale = percent / 100
+        for name, draw in BUTTONS:
+            rows = draw(scale)
+            with open(os.path.join(out, name + suffix + ".bmp"), "wb") as f:
+                f.write(bmp_bytes(len(rows[0]), len(rows), 4, VGA, rows))
+        palette, rows = splash(scale)
+        with open(os.path.join(out, "splash" + suffix + ".bmp"), "wb") as f:
+            f.write(bmp_bytes(len(rows[0]), len(rows), 8, palette, rows))
     with open(os.path.join(out, "tone.ico"), "wb") as f:
-        f.write(ico_bytes([(32, icon(32)), (16, icon(16))]))
+        f.write(ico_bytes([(size, icon(size)) for size in LARGE_ICON_SIZES]))
     with open(os.path.join(out, "tone_small.ico"), "wb") as f:
-        f.write(ico_bytes([(16, icon(16))]))
+        f.write(ico_bytes([(size, icon(size)) for size in SMALL_ICON_SIZES]))
 
 
 if __name__ == "__main__":
