@@ -6,6 +6,7 @@
 
 #define ZELVARO_PRODUCT_NAME "Zelvaro"
 #define ZELVARO_DISTRIBUTOR "Quorrel"
+#define ZELVARO_COPYRIGHT "Copyright (C) Quorrel"
 #define ZELVARO_VERSION_MAJOR 2
 #define ZELVARO_VERSION_MINOR 0
 /* As the splash has always written it. */

@@ -89,6 +89,7 @@ TEST(ProgramIdentity, ManifestsAndVersionBlocksReadBackFromTheBuiltPrograms) {
         EXPECT_EQ(versionString(block, "ProductVersion"), ZELVARO_VERSION_TEXT);
         EXPECT_EQ(versionString(block, "FileVersion"), ZELVARO_VERSION_TEXT);
         EXPECT_EQ(versionString(block, "CompanyName"), ZELVARO_DISTRIBUTOR);
+        EXPECT_EQ(versionString(block, "LegalCopyright"), ZELVARO_COPYRIGHT);
         EXPECT_EQ(versionString(block, "OriginalFilename"), program.fileName);
         EXPECT_NE(versionString(block, "FileDescription"), "(none)");
 
