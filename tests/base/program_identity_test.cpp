@@ -77,6 +77,9 @@ TEST(ProgramIdentity, ManifestsAndVersionBlocksReadBackFromTheBuiltPrograms) {
         EXPECT_EQ(windowsSetting(manifest, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings"),
                   "PerMonitorV2");
         EXPECT_EQ(windowsSetting(manifest, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings"), "true");
+        // Any file name through the ANSI file functions.
+        EXPECT_EQ(windowsSetting(manifest, "activeCodePage", "http://schemas.microsoft.com/SMI/2019/WindowsSettings"),
+                  "UTF-8");
         for (const char* system : kSupportedSystems)
             EXPECT_NE(manifest.find(system), std::string::npos) << "supported system " << system;
 
