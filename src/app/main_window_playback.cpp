@@ -21,10 +21,6 @@ constexpr const char* kPlayErrorText =
     "other applications or because you have not selected the correct Sound Play Device using "
     "Play Settings.";
 
-// The dither of a 16-bit pure playback: the seed Save As Wav and
-// zelvaro-render's --dither tpdf take.
-constexpr uint64_t kDitherSeed = 1;
-
 // "96 kHz", "44.1 kHz": short enough for the status bar.
 std::string shortRate(int32_t rate) {
     std::string text = std::to_string(rate / 1000);
@@ -52,9 +48,8 @@ void MainWindow::StartPlayback() {
         // value written there would change the level by the device's taper.
         PurePlayRequest request;
         request.format = choices.format;
-        request.levelDbfs = choices.levelCentiDb / 100.0;
-        if (choices.format.encoding == SampleEncoding::kPcm16)
-            request.ditherSeed = kDitherSeed;
+        request.levelDbfs = LevelDbfs(choices);
+        request.ditherSeed = DitherSeedFor(choices.format.encoding);
         request.noiseSeed = clockSeed();
         const PurePlayOutcome outcome = playPure(player, tone, request);
         opened = outcome.opened;

@@ -23,6 +23,13 @@ std::string readText(const char* key) {
 
 }  // namespace
 
+std::optional<uint64_t> DitherSeedFor(SampleEncoding encoding) {
+    if (encoding != SampleEncoding::kPcm16) return std::nullopt;
+    return uint64_t{1};
+}
+
+double LevelDbfs(const PlayChoices& choices) { return choices.levelCentiDb / 100.0; }
+
 std::string RmsText(int32_t peakCentiDb) {
     const double rms = std::round((peakCentiDb / 100.0 - kSineRmsBelowPeakDb) * 100.0);
     return levelText(static_cast<int32_t>(rms)) + " dBFS RMS";

@@ -21,6 +21,13 @@ struct PlayChoices {
 };
 
 PlayChoices ReadPlayChoices();
+
+// How the window's pure playback and Save As Wav make their samples alike:
+// 16 bits with TPDF dither of the seed zelvaro-render's --dither tpdf takes
+// (so that a saved file is the one render --pure --dither tpdf writes), 24
+// bits and float without; the level in dBFS.
+std::optional<uint64_t> DitherSeedFor(SampleEncoding encoding);
+double LevelDbfs(const PlayChoices& choices);
 // Writes all four values.
 void WritePlayChoices(const PlayChoices& choices);
 

@@ -33,10 +33,6 @@ constexpr char kZeroDurationText[] =
     "Set its Duration value in the list (double click it to change it) before saving the tone as a wav file.";
 
 constexpr int32_t kRate = 44100;
-// The seed zelvaro-render's --dither tpdf takes by default: a tone saved on
-// the pure path is the file that render --pure --dither tpdf writes.
-constexpr uint64_t kDitherSeed = 1;
-
 // An empty file of a new name in `path`'s folder, or "" when none can be made.
 std::string temporaryFileBeside(const char* path) {
     std::string folder = folderOf(path);
@@ -135,9 +131,8 @@ void SaveToneAsWav(HWND owner, const ToneSettings& tone, const char* path) {
         format.sampleRate = rate;
         format.channels = channels;
         format.encoding = choices.format.encoding;
-        // Dithered as playback dithers it: 16 bits only.
-        if (format.encoding == SampleEncoding::kPcm16) format.ditherSeed = kDitherSeed;
-        format.gain = pureLevelGain(choices.levelCentiDb / 100.0);
+        format.ditherSeed = DitherSeedFor(format.encoding);
+        format.gain = pureLevelGain(LevelDbfs(choices));
         PureRenderJob job;
         job.caption = kCaption;
         job.sink = createPureWavSink(written, format);
