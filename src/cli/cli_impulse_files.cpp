@@ -31,7 +31,9 @@ const char* doubtName(ImpulseDoubt doubt) {
         case ImpulseDoubt::kSilent: return "silent";
         case ImpulseDoubt::kClipped: return "clipped";
         case ImpulseDoubt::kShorterThanSweep: return "shorter than the sweep";
+        case ImpulseDoubt::kGap: return "gaps in the recording";
         case ImpulseDoubt::kResponseOutsideCut: return "response outside the cut";
+        case ImpulseDoubt::kArrivedBeforePlayed: return "arrived before it was played";
     }
     return "";
 }
@@ -44,14 +46,21 @@ void printChannelFigures(const ImpulseReport& report, int rateHz) {
         std::string mark;
         for (ImpulseDoubt doubt : channel.doubts) {
             mark += std::string(mark.empty() ? " [unreliable: " : ", ") + doubtName(doubt);
-            if (doubt != ImpulseDoubt::kResponseOutsideCut) continue;
             char text[300];
-            std::snprintf(text, sizeof text,
-                          "channel %zu: the strongest part of the response lies %.3f s from time zero, outside the "
-                          "response kept: the sweep started too late in the recording, or it is not a recording of "
-                          "this sweep",
-                          c + 1, static_cast<double>(channel.responses.strongestFromZeroFrames) / rateHz);
-            warn(text);
+            if (doubt == ImpulseDoubt::kResponseOutsideCut) {
+                std::snprintf(text, sizeof text,
+                              "channel %zu: the strongest part of the response lies %.3f s from time zero, outside "
+                              "the response kept: the sweep started too late in the recording, or it is not a "
+                              "recording of this sweep",
+                              c + 1, static_cast<double>(channel.responses.strongestFromZeroFrames) / rateHz);
+                warn(text);
+            } else if (doubt == ImpulseDoubt::kArrivedBeforePlayed) {
+                std::snprintf(text, sizeof text,
+                              "channel %zu: the sweep arrived %.0f frames before it was played: the recording lost "
+                              "frames, or its positions do not keep the playback's time; the delay is not the loop's",
+                              c + 1, -channel.delayFrames);
+                warn(text);
+            }
         }
         if (!mark.empty()) mark += "]";
         std::printf("channel %zu: delay %.0f frames (%.3f ms), peak %.2f dB%s\n", c + 1, channel.delayFrames,
@@ -112,6 +121,15 @@ int refuseOrWarn(const RecordingCheck& check, const std::string& name, const Exp
              std::to_string(sweep.frames()) + " frames): the response misses the sweep's end");
     for (size_t c = 0; c < check.silentChannels.size(); ++c) {
         if (check.silentChannels[c]) warn("channel " + std::to_string(c + 1) + " of " + name + " is silent");
+        if (check.gaps[c] > 0) {
+            char text[240];
+            std::snprintf(text, sizeof text,
+                          " has %lld gap%s of silence within the sweep, the first at %.3f s: the sound path dropped "
+                          "out, and the response is not the loop's",
+                          static_cast<long long>(check.gaps[c]), check.gaps[c] == 1 ? "" : "s",
+                          static_cast<double>(check.firstGapFrames[c]) / sweep.rateHz());
+            warn("channel " + std::to_string(c + 1) + " of " + name + text);
+        }
         if (check.clippedSamples[c] > 0)
             warn("channel " + std::to_string(c + 1) + " of " + name + " clips: " +
                  std::to_string(check.clippedSamples[c]) + " samples at full scale in runs of " +

@@ -13,6 +13,43 @@ double fullScaleOf(int bitsPerSample) {
     return 1.0 - std::ldexp(1.0, -(bits - 1));
 }
 
+int64_t gapFramesOf(const ExpSweep& sweep) {
+    const double rate = sweep.rateHz();
+    return static_cast<int64_t>(std::ceil(std::max(kGapSeconds * rate, rate / (100.0 * sweep.fromHz()))));
+}
+
+namespace {
+
+struct Gaps {
+    int64_t count = 0;
+    int64_t firstFrame = -1;
+};
+
+// Runs of at least `gapFrames` samples below `silent` between the first and
+// the last sample within kGapSpanDb of `peak`.
+Gaps findGaps(const std::vector<double>& channel, double peak, double silent, int64_t gapFrames) {
+    Gaps gaps;
+    if (!(peak >= std::pow(10.0, kGapCheckPeakDbfs / 20.0))) return gaps;
+    const double loud = peak * std::pow(10.0, kGapSpanDb / 20.0);
+    const auto isLoud = [&](double v) { return std::fabs(v) >= loud; };
+    const auto first = std::find_if(channel.begin(), channel.end(), isLoud);
+    const auto last = std::find_if(channel.rbegin(), channel.rend(), isLoud).base();
+    int64_t run = 0;
+    for (auto at = first; at < last; ++at) {
+        if (std::fabs(*at) < silent) {
+            if (++run == gapFrames) {
+                ++gaps.count;
+                if (gaps.firstFrame < 0) gaps.firstFrame = (at - channel.begin()) - (gapFrames - 1);
+            }
+        } else {
+            run = 0;
+        }
+    }
+    return gaps;
+}
+
+}  // namespace
+
 RecordingCheck checkRecording(const std::vector<std::vector<double>>& channels, int64_t nonFiniteSamples,
                               double fullScale, const ExpSweep& sweep) {
     RecordingCheck check;
@@ -39,6 +76,9 @@ RecordingCheck checkRecording(const std::vector<std::vector<double>>& channels, 
         check.silentChannels.push_back(!(peak >= silent));
         check.allSilent = check.allSilent && check.silentChannels.back();
         check.clippedSamples.push_back(clipped);
+        const Gaps gaps = findGaps(channel, peak, silent, gapFramesOf(sweep));
+        check.gaps.push_back(gaps.count);
+        check.firstGapFrames.push_back(gaps.firstFrame);
     }
     return check;
 }
@@ -74,12 +114,15 @@ ImpulseReport measureImpulse(const std::vector<std::vector<double>>& channels, c
     const SweepDeconvolver deconvolver(sweep);
     for (size_t c = 0; c < channels.size(); ++c) {
         ChannelImpulse channel = measureChannel(deconvolver, channels[c], sweep, highestOrder, playbackOffsetFrames);
-        if (c < check.silentChannels.size() && check.silentChannels[c])
-            channel.doubts.push_back(ImpulseDoubt::kSilent);
+        const bool silent = c < check.silentChannels.size() && check.silentChannels[c];
+        if (silent) channel.doubts.push_back(ImpulseDoubt::kSilent);
         if (c < check.clippedSamples.size() && check.clippedSamples[c] > 0)
             channel.doubts.push_back(ImpulseDoubt::kClipped);
         if (check.shorterThanSweep) channel.doubts.push_back(ImpulseDoubt::kShorterThanSweep);
+        if (c < check.gaps.size() && check.gaps[c] > 0) channel.doubts.push_back(ImpulseDoubt::kGap);
         if (channel.responses.strongestOutsideCut) channel.doubts.push_back(ImpulseDoubt::kResponseOutsideCut);
+        // A silent channel's delay is its response's first frame: no arrival.
+        if (channel.delayFrames < 0.0 && !silent) channel.doubts.push_back(ImpulseDoubt::kArrivedBeforePlayed);
         report.channels.push_back(std::move(channel));
     }
     return report;

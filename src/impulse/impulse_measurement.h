@@ -20,6 +20,16 @@ constexpr double kSilentPeakDbfs = -120.0;
 // count as clipping: a clean sweep at 0 dBFS touches full scale for a sample
 // or two at its lowest frequencies, a clipped one for runs.
 constexpr int kClippedRunFrames = 3;
+// A run of digital silence (below kSilentPeakDbfs) at least this long
+// between a channel's first and last loud sample (within kGapSpanDb of its
+// peak) is a gap: the sound path dropped out, nothing a loop does. A slow
+// sweep rests near zero longer at its zero crossings, so the run must also
+// last a hundredth of the sweep's lowest period.
+constexpr double kGapSeconds = 0.001;
+constexpr double kGapSpanDb = -40.0;
+// Quieter channels are not searched: their zero crossings are quantised
+// to runs of zeros.
+constexpr double kGapCheckPeakDbfs = -40.0;
 
 // The largest positive value a file of `bitsPerSample` holds, read at full
 // scale 1.0 (32767/32768 for 16 bits; float is taken as 32 or 64 bits).
@@ -32,8 +42,13 @@ struct RecordingCheck {
     std::vector<bool> silentChannels;  // peak below kSilentPeakDbfs
     bool allSilent = false;
     std::vector<int64_t> clippedSamples;  // per channel, in runs of kClippedRunFrames or more
+    std::vector<int64_t> gaps;            // per channel, runs of silence inside the sweep (kGapSeconds)
+    std::vector<int64_t> firstGapFrames;  // per channel, where the first gap starts; -1 without one
     bool shorterThanSweep = false;
 };
+
+// The shortest run of silence that counts as a gap in a recording of `sweep`.
+int64_t gapFramesOf(const ExpSweep& sweep);
 
 // What can be told of a recording before it is deconvolved. `fullScale` is
 // fullScaleOf the file's width.
@@ -51,8 +66,11 @@ enum class ImpulseDoubt {
     kSilent,              // the channel's peak is below kSilentPeakDbfs
     kClipped,             // it clips (RecordingCheck::clippedSamples)
     kShorterThanSweep,    // the recording ends before the sweep did
+    kGap,                 // the sweep has gaps of silence (RecordingCheck::gaps)
     kResponseOutsideCut,  // the strongest part lies outside the response kept
                           // (ImpulseResponses::strongestFromZeroFrames)
+    kArrivedBeforePlayed, // a negative delay: the recording lost frames, or the
+                          // input's position does not keep the output's time
 };
 
 struct ChannelImpulse {

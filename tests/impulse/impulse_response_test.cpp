@@ -167,12 +167,27 @@ TEST(RecordingCheck, FindsWhatCannotBeMeasured) {
     for (size_t n = 100; n < 100 + kClippedRunFrames; ++n) clipped[n] = fullScale16;
     std::vector<double> almost = x;
     for (size_t n = 100; n + 1 < 100 + kClippedRunFrames; ++n) almost[n] = -1.0;
+    // A dropout inside the sweep, one a sample short of a gap, and silence
+    // around the sweep, which is no gap.
+    const size_t gap = static_cast<size_t>(gapFramesOf(sweep));
+    std::vector<double> dropout = x, shortDropout = x;
+    std::fill_n(dropout.begin() + 1000, gap, 0.0);
+    std::fill_n(shortDropout.begin() + 1000, gap - 1, 0.0);
+    std::vector<double> framed(3000, 0.0);
+    framed.insert(framed.end(), x.begin(), x.end());
+    framed.resize(framed.size() + 3000, 0.0);
+    // The same dropout in a channel too quiet to search, and the sweep as a
+    // 16-bit file holds it, its zero crossings quantised.
+    std::vector<double> quiet = dropout, quantised = x;
+    for (double& v : quiet) v *= 0.005;
+    for (double& v : quantised) v = std::round(v * 32768.0) / 32768.0;
     struct Case {
         const char* name;
         std::vector<std::vector<double>> channels;
         int64_t nonFinite;
         bool empty, allSilent, shorter;
         int64_t clipped;
+        int64_t gaps = 0, firstGapFrame = -1;
     } cases[] = {
         {"the sweep", {x}, 0, false, false, false, 0},
         {"no channels", {}, 0, true, true, true, 0},
@@ -183,7 +198,19 @@ TEST(RecordingCheck, FindsWhatCannotBeMeasured) {
         {"a run at full scale", {clipped}, 0, false, false, false, kClippedRunFrames},
         {"a run one short", {almost}, 0, false, false, false, 0},
         {"half the sweep", {std::vector<double>(x.begin(), x.begin() + x.size() / 2)}, 0, false, false, true, 0},
+        {"a dropout", {dropout}, 0, false, false, false, 0, 1, 1000},
+        {"a dropout one short", {shortDropout}, 0, false, false, false, 0},
+        {"silence around the sweep", {framed}, 0, false, false, false, 0},
+        {"a dropout at -46 dBFS", {quiet}, 0, false, false, false, 0},
+        {"quantised to 16 bits", {quantised}, 0, false, false, false, 0},
     };
+    // A sweep from 0.2 Hz at -40 dBFS rests on zero for 19 frames of a 16-bit
+    // file at each slow zero crossing: longer than 1 ms, no gap.
+    const ExpSweep slow(Request(0.2, 1000, 1, 8000, 0, -40));
+    std::vector<double> slowQuantised = slow.samples();
+    for (double& v : slowQuantised) v = std::round(v * 32768.0) / 32768.0;
+    const RecordingCheck slowCheck = checkRecording({slowQuantised}, 0, fullScale16, slow);
+    EXPECT_EQ(slowCheck.gaps, std::vector<int64_t>{0}) << "a slow sweep at -40 dBFS in 16 bits";
     for (const Case& c : cases) {
         const RecordingCheck check = checkRecording(c.channels, c.nonFinite, fullScale16, sweep);
         EXPECT_EQ(check.empty, c.empty) << c.name;
@@ -191,24 +218,33 @@ TEST(RecordingCheck, FindsWhatCannotBeMeasured) {
         EXPECT_EQ(check.shorterThanSweep, c.shorter) << c.name;
         EXPECT_EQ(check.nonFiniteSamples, c.nonFinite) << c.name;
         EXPECT_EQ(check.clippedSamples.empty() ? 0 : check.clippedSamples[0], c.clipped) << c.name;
+        EXPECT_EQ(check.gaps.empty() ? 0 : check.gaps[0], c.gaps) << c.name;
+        EXPECT_EQ(check.firstGapFrames.empty() ? -1 : check.firstGapFrames[0], c.firstGapFrame) << c.name;
     }
 }
 
-// Each channel's doubts are its own: a clipped channel beside a silent one
-// and a clean one, the report's band the sweep's.
+// Each channel's doubts are its own: a clipped channel beside a silent one,
+// one with a gap and a clean one, the report's band the sweep's.
 TEST(ImpulseReport, MarksEachChannelWithItsOwnDoubts) {
     const ExpSweep sweep(Request(50, 15000, 0.3, 32000));
     const std::vector<double> x = sweep.samples();
     std::vector<double> clipped = x;
     for (size_t n = 100; n < 100 + kClippedRunFrames; ++n) clipped[n] = 1.0;
-    const std::vector<std::vector<double>> channels = {x, std::vector<double>(x.size(), 0.0), clipped};
+    std::vector<double> dropout = x;
+    std::fill_n(dropout.begin() + 2000, gapFramesOf(sweep), 0.0);
+    const std::vector<std::vector<double>> channels = {x, std::vector<double>(x.size(), 0.0), clipped, dropout};
     const RecordingCheck check = checkRecording(channels, 0, fullScaleOf(16), sweep);
     const ImpulseReport report = measureImpulse(channels, check, sweep, 2, 0.0);
-    ASSERT_EQ(report.channels.size(), 3u);
+    ASSERT_EQ(report.channels.size(), 4u);
     EXPECT_TRUE(report.channels[0].doubts.empty());
     EXPECT_EQ(report.channels[1].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kSilent});
     EXPECT_EQ(report.channels[2].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kClipped});
+    EXPECT_EQ(report.channels[3].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kGap});
     EXPECT_EQ(report.channels[0].delayFrames, 0.0);
+    // A sweep that arrives before the playback offset said it was played.
+    const ImpulseReport early = measureImpulse({x}, checkRecording({x}, 0, fullScaleOf(16), sweep), sweep, 2, 10.0);
+    EXPECT_EQ(early.channels[0].delayFrames, -10.0);
+    EXPECT_EQ(early.channels[0].doubts, std::vector<ImpulseDoubt>{ImpulseDoubt::kArrivedBeforePlayed});
     EXPECT_EQ(report.flat.lowHz, sweep.flatBand().lowHz);
     EXPECT_EQ(report.flat.highHz, sweep.flatBand().highHz);
 }
