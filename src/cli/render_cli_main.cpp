@@ -11,6 +11,9 @@
 
 #include "base/product_version.h"
 #include "cli/cli_command.h"
+#ifdef _WIN32
+#include "startup/library_search.h"
+#endif
 
 namespace zelvaro::cli {
 
@@ -184,6 +187,11 @@ int run(int argc, char** argv) {
 // exception that still escapes ends the tool with a message and a failure
 // code instead of an abort.
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Run from a downloads folder, the tool must not take a sound or codec
+    // library that someone put beside it.
+    zelvaro::LoadLibrariesFromSystemFolderOnly();
+#endif
     try {
         return zelvaro::cli::run(argc, argv);
     } catch (const std::bad_alloc&) {
