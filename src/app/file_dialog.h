@@ -7,8 +7,12 @@
 
 namespace zelvaro {
 
-// Longest path the commands keep (the settings hold it with its terminator).
-constexpr DWORD kFileNameSize = 259;
+// Longest path the commands keep, in bytes with its terminator: the system's
+// MAX_PATH - 1 UTF-16 units, each of which takes up to three bytes in the
+// programs' UTF-8 code page (a surrogate pair takes four for its two units).
+// The settings and the dialogs' buffers hold it whole, never cut inside a
+// character.
+constexpr DWORD kFileNameSize = 3 * (MAX_PATH - 1) + 1;
 
 struct FileDialogRequest {
     bool save = false;
