@@ -11,6 +11,7 @@
 
 #include "base/product_version.h"
 #include "cli/cli_command.h"
+#include "cli/terminal.h"
 
 namespace zelvaro::cli {
 
@@ -182,6 +183,7 @@ int run(int argc, char** argv) {
 // exception that still escapes ends the tool with a message and a failure
 // code instead of an abort.
 int main(int argc, char** argv) {
+    const zelvaro::cli::Utf8Console console;
     try {
         return zelvaro::cli::run(argc, argv);
     } catch (const std::bad_alloc&) {
