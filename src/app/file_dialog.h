@@ -5,14 +5,14 @@
 
 #include <string>
 
+#include "base/path_size.h"
+
 namespace zelvaro {
 
-// Longest path the commands keep, in bytes with its terminator: the system's
-// MAX_PATH - 1 UTF-16 units, each of which takes up to three bytes in the
-// programs' UTF-8 code page (a surrogate pair takes four for its two units).
-// The settings and the dialogs' buffers hold it whole, never cut inside a
-// character.
-constexpr DWORD kFileNameSize = 3 * (MAX_PATH - 1) + 1;
+// Longest path the commands keep, in bytes with its terminator: any path
+// within the system's limit in the programs' UTF-8 code page. The settings
+// and the dialogs' buffers hold it whole, never cut inside a character.
+constexpr DWORD kFileNameSize = static_cast<DWORD>(kPathBytes);
 
 struct FileDialogRequest {
     bool save = false;

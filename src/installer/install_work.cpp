@@ -43,9 +43,9 @@ int InstallDialog::Work() {
     if (Pump())
         return 0;
 
-    char self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    char self[kPathBytes] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (length == 0 || length >= sizeof self)
         return 0;
     HANDLE setupFile = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -167,7 +167,7 @@ void InstallDialog::FinishInstall() {
         const std::string ascii = AsciiPathOf(path);
         return ascii.empty() ? path : ascii;
     };
-    char command[3 * MAX_PATH];
+    char command[kPathBytes + 64];
     std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]",
                   forShell(program).c_str(), "Zelvaro");
     ProgmanCommand(command);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "installer/install_folder.h"
 #include "ui/l_progress_dialog.h"
 
 namespace zelvaro {
@@ -32,7 +33,7 @@ public:
     static constexpr DWORD kAckTimeoutMs = 3000;
 
     HWND progmanServer = nullptr;
-    char installFolder[MAX_PATH] = {};
+    char installFolder[kInstallFolderSize] = {};
 
 protected:
     ~SetupDialog();

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -41,8 +42,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string RegString(HKEY root, const char* key, const char* value) {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;
+    char buffer[3 * MAX_PATH] = {};
+    DWORD size = sizeof buffer - 1;
     if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
         return "(missing)";
     return buffer;
@@ -78,16 +79,18 @@ std::string ProgramGroup() {
 std::string ShortcutTarget(const std::string& link) {
     std::string target = "(unreadable)";
     CoInitialize(nullptr);
-    IShellLinkA* shell = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* shell = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&shell)))) {
         IPersistFile* file = nullptr;
         wchar_t wide[MAX_PATH] = {};
         MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
         if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            char path[MAX_PATH] = {};
-            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
-                target = path;
+            wchar_t path[MAX_PATH] = {};
+            char text[3 * MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)) &&
+                WideCharToMultiByte(CP_ACP, 0, path, -1, text, sizeof text, nullptr, nullptr) > 0)
+                target = text;
             file->Release();
         }
         shell->Release();
@@ -501,14 +504,18 @@ std::wstring FileNameBox(HWND dialog) {
     return text;
 }
 
-// The program files folder named outside the code page: the program is
-// installed under it, starts there, finds its settings and help beside
+// The program files folder named outside the code page, long enough that
+// the program's folder takes more than MAX_PATH bytes in UTF-8: the program
+// is installed under it, starts there, finds its settings and help beside
 // itself, and the uninstaller removes it.
 TEST_F(SetupRun, H_AFolderOutsideTheCodePage) {
     ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)) << "the programs' manifest asks for UTF-8";
     const char* const kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
     const std::string programFiles = RegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
-    const std::string named = programFiles + "\\Zelvaro Tön ♪ 音";
+    std::string named = programFiles + "\\Zelvaro Tön ♪ 音 ";
+    for (int i = 0; i < 70; ++i)
+        named += "音";
+    ASSERT_GT(named.size() + std::strlen("\\Quorrel\\Zelvaro\\settings.ini"), static_cast<size_t>(MAX_PATH));
     // The machine's program files folder has that name for the whole case.
     struct ProgramFilesNamed {
         std::wstring before;
