@@ -5,10 +5,14 @@
 
 #include <string>
 
+#include "base/path_size.h"
+
 namespace zelvaro {
 
-// Longest path the commands keep (the settings hold it with its terminator).
-constexpr DWORD kFileNameSize = 259;
+// Longest path the commands keep, in bytes with its terminator: any path
+// within the system's limit in the programs' UTF-8 code page. The settings
+// and the dialogs' buffers hold it whole, never cut inside a character.
+constexpr DWORD kFileNameSize = static_cast<DWORD>(kPathBytes);
 
 struct FileDialogRequest {
     bool save = false;

@@ -5,6 +5,7 @@
 
 #include "app/program_folder.h"
 #include "base/little_endian.h"
+#include "base/path_size.h"
 
 namespace zelvaro {
 
@@ -52,9 +53,9 @@ ProgramRole chooseRole(const std::string& upperName, uint32_t marker) {
 ProgramRole chooseProgramRole() {
     // The module's own file rather than the command line's first word: a
     // program started by a bare name has no folder in that word.
-    char module[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    const std::string path(module, length < MAX_PATH ? length : 0);
+    char module[kPathBytes] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    const std::string path(module, length < sizeof module ? length : 0);
     const size_t slash = path.find_last_of("\\/");
     if (slash != std::string::npos) {
         std::string folder = path.substr(0, slash + 1);

@@ -37,8 +37,18 @@ constexpr int32_t kRate = 44100;
 std::string temporaryFileBeside(const char* path) {
     std::string folder = folderOf(path);
     if (folder.empty()) folder = ".";
-    char temp[MAX_PATH];
-    if (!GetTempFileNameA(folder.c_str(), "zel", 0, temp)) return "";
+    // The ANSI function answers in MAX_PATH bytes, too few for a folder
+    // whose name takes several UTF-8 bytes to a character.
+    wchar_t wideFolder[MAX_PATH];
+    wchar_t wideTemp[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder.c_str(), -1, wideFolder, MAX_PATH) ||
+        !GetTempFileNameW(wideFolder, L"zel", 0, wideTemp))
+        return "";
+    char temp[kFileNameSize];
+    if (!WideCharToMultiByte(CP_ACP, 0, wideTemp, -1, temp, sizeof temp, nullptr, nullptr)) {
+        DeleteFileW(wideTemp);
+        return "";
+    }
     return temp;
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/product_version.h"
 #include "cli/cli_command.h"
+#include "cli/terminal.h"
 #ifdef _WIN32
 #include "startup/library_search.h"
 #endif
@@ -192,6 +193,7 @@ int main(int argc, char** argv) {
     // library that someone put beside it.
     zelvaro::LoadLibrariesFromSystemFolderOnly();
 #endif
+    const zelvaro::cli::Utf8Console console;
     try {
         return zelvaro::cli::run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -14,11 +14,11 @@ void ComputeInstallFolder(char* destination) {
     static const char kTail[] = "\\Quorrel\\Zelvaro";
     char folder[kInstallFolderSize] = "C:\\Zelvaro";
     char programFiles[kInstallFolderSize];
-    // The program files folder takes at most 256 bytes; the settings file
-    // name must still fit behind the program folder.
+    // The settings file name must still fit behind the program folder within
+    // the system's path limit, which counts UTF-16 units, not UTF-8 bytes.
     if (ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                           programFiles, 257) &&
-        std::strlen(programFiles) + std::strlen(kTail) + std::strlen("\\settings.ini") < kInstallFolderSize) {
+                           programFiles, sizeof programFiles) &&
+        PathUnits(programFiles) + std::strlen(kTail) + std::strlen("\\settings.ini") < kPathUnits) {
         CreateDirectoryA(programFiles, nullptr);
         std::strcat(programFiles, "\\Quorrel");
         CreateDirectoryA(programFiles, nullptr);

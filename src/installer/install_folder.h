@@ -4,9 +4,11 @@
 
 #include <cstddef>
 
+#include "base/path_size.h"
+
 namespace zelvaro {
 
-constexpr size_t kInstallFolderSize = 260;
+constexpr size_t kInstallFolderSize = kPathBytes;
 
 // The registry key whose "DataFiles" and "ProgramFiles" values name the
 // program's folders, under HKEY_LOCAL_MACHINE.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/ascii_path.h"
 #include "installer/execution_level.h"
 #include "installer/licence_terms_dialog.h"
 #include "installer/payload_table.h"
@@ -42,9 +43,9 @@ int InstallDialog::Work() {
     if (Pump())
         return 0;
 
-    char self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    char self[kPathBytes] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (length == 0 || length >= sizeof self)
         return 0;
     HANDLE setupFile = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -158,9 +159,17 @@ void InstallDialog::FinishInstall() {
     const std::string program = std::string(installFolder) + "\\tone.exe";
     const std::string uninstaller = std::string(installFolder) + "\\uninst.exe";
     const std::string help = std::string(installFolder) + "\\tone.hlp";
-    char command[3 * MAX_PATH];
-    std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]", program.c_str(),
-                  "Zelvaro");
+    // Wine's Program Manager takes a command outside plain ASCII for a narrow
+    // one, whether it is sent narrow or wide: the items name the files by
+    // their short names where those are plain. (Windows takes the wide
+    // command as it is.)
+    auto forShell = [](const std::string& path) {
+        const std::string ascii = AsciiPathOf(path);
+        return ascii.empty() ? path : ascii;
+    };
+    char command[kPathBytes + 64];
+    std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]",
+                  forShell(program).c_str(), "Zelvaro");
     ProgmanCommand(command);
     CreateShortcut(program.c_str(), ShortcutPath());
     // The program came out of the setup file with the setup file's raised
@@ -173,8 +182,8 @@ void InstallDialog::FinishInstall() {
     AddUninstallEntry(uninstaller.c_str());
     AppendMarker(program.c_str(), kSetupMarkerApplication);
     AppendMarker(uninstaller.c_str(), kSetupMarkerUninstall);
-    std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]", help.c_str(),
-                  "Zelvaro Help");
+    std::snprintf(command, sizeof command, "[CreateGroup(\"Zelvaro\")][AddItem(\"%s\",\"%s\")]",
+                  forShell(help).c_str(), "Zelvaro Help");
     ProgmanCommand(command);
     // The only files of the folder that users write; made here, while the
     // run has the rights to.

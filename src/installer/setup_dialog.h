@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "installer/install_folder.h"
 #include "ui/l_progress_dialog.h"
 
 namespace zelvaro {
@@ -19,29 +20,30 @@ class SetupDialog : public LProgressDialog {
 public:
     explicit SetupDialog(const char* title) : LProgressDialog(title) {}
 
-    // Takes the Program Manager's acknowledgements; leaves every other
-    // message to the dialog.
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
     // Sends one command string to Program Manager. False when no server
     // answered, or none acknowledged the command within kAckTimeoutMs, so a
     // shell without the service never holds the run up for long.
     bool ProgmanCommand(const char* command);
 
     // The execute half of ProgmanCommand, to a server already found: true
-    // when the server acknowledged the command within kAckTimeoutMs.
+    // when the server acknowledged the command within kAckTimeoutMs. The
+    // command goes in UTF-16 from a Unicode window of the dialog's.
     bool ExecuteOn(HWND server, const char* command);
 
     static constexpr DWORD kAckTimeoutMs = 3000;
 
     HWND progmanServer = nullptr;
-    char installFolder[MAX_PATH] = {};
+    char installFolder[kInstallFolderSize] = {};
 
 protected:
-    ~SetupDialog() = default;
+    ~SetupDialog();
 
 private:
     bool WaitForAck();
+    // The window that talks to the server, made on first use.
+    HWND ConversationWindow();
+    static LRESULT CALLBACK ConversationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND conversation = nullptr;
     LPARAM ackParameter = 0;
 };
 

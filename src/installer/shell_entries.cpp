@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "base/path_size.h"
 #include "base/registry_string.h"
 #include "installer/install_folder.h"
 #include "installer/setup_layout.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 bool ReadString(HKEY root, const char* keyName, const char* valueName, std::string& value) {
-    char buffer[MAX_PATH + 1];
+    char buffer[kPathBytes];
     if (!ReadRegistryString(root, keyName, valueName, buffer, sizeof buffer))
         return false;
     value = buffer;
@@ -169,7 +170,7 @@ ProtectedFolders ProtectedFoldersOfThisMachine() {
 }
 
 bool RemoveProgramFiles(const std::string& folder, const ProtectedFolders& protectedFolders) {
-    if (folder.size() >= MAX_PATH - 4 || IsProtectedFolder(folder, protectedFolders))
+    if (PathUnits(folder) >= MAX_PATH - 4 || IsProtectedFolder(folder, protectedFolders))
         return false;
     // Held without delete sharing while the files go, so that the folder
     // cannot be renamed and replaced by a junction after the checks.
@@ -180,7 +181,7 @@ bool RemoveProgramFiles(const std::string& folder, const ProtectedFolders& prote
         return false;
     FolderFacts facts;
     BY_HANDLE_FILE_INFORMATION information = {};
-    char finalPath[2 * MAX_PATH] = {};
+    char finalPath[2 * kPathBytes] = {};
     const DWORD finalLength =
         GetFinalPathNameByHandleA(handle, finalPath, sizeof finalPath, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (GetFileInformationByHandle(handle, &information) && finalLength > 0 && finalLength < sizeof finalPath) {

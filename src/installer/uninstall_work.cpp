@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/path_size.h"
 #include "installer/shell_entries.h"
 
 namespace zelvaro {
@@ -23,11 +24,11 @@ int UninstallDialog::Work() {
 }
 
 bool UninstallDialog::SpawnTemporaryCopy() {
-    char self[MAX_PATH] = {};
-    char temporary[MAX_PATH] = {};
-    const DWORD selfLength = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const DWORD temporaryLength = GetTempPathA(MAX_PATH, temporary);
-    if (selfLength == 0 || selfLength >= MAX_PATH || temporaryLength == 0 || temporaryLength >= MAX_PATH)
+    char self[kPathBytes] = {};
+    char temporary[kPathBytes] = {};
+    const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
+    const DWORD temporaryLength = GetTempPathA(sizeof temporary, temporary);
+    if (selfLength == 0 || selfLength >= sizeof self || temporaryLength == 0 || temporaryLength >= sizeof temporary)
         return false;
     std::string copy = temporary;
     if (copy.back() == '\\')

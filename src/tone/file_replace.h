@@ -13,8 +13,10 @@ namespace zelvaro {
 // Returns true when `path` now holds exactly `size` bytes of `data`. Where no
 // temporary file can be made beside an existing file (a folder its user may
 // not write, holding a file the user may), or it cannot take the file's name
-// or rights, the file is overwritten in place instead. On any other failure
-// the temporary file is removed and the old file (if any) is untouched.
+// or rights, the file is overwritten in place instead; a new file whose name
+// leaves no room for a temporary one beside it (the system's path limit) is
+// made directly. On any other failure the temporary file is removed and the
+// old file (if any) is untouched.
 bool replaceFileContents(const std::string& path, const uint8_t* data, size_t size);
 
 }  // namespace zelvaro

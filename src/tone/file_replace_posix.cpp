@@ -64,13 +64,31 @@ bool writeInPlace(const std::string& path, const uint8_t* data, size_t size) {
     return ok;
 }
 
+// Makes a file that did not exist; a failed write takes it away again, since
+// there was nothing before it to keep.
+bool writeNew(const std::string& path, const uint8_t* data, size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, data, size) && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (!ok) unlink(path.c_str());
+    return ok;
+}
+
 }  // namespace
 
 bool replaceFileContents(const std::string& path, const uint8_t* data, size_t size) {
     if (path.empty()) return false;
     std::string tempPath;
     const int fd = createTemp(path, tempPath);
-    if (fd < 0) return writeInPlace(path, data, size);
+    // Only an existing file is written in place. A new name near the
+    // system's limit has no room for the temporary name's suffix: such a file
+    // is made directly, as nothing is lost if its write fails.
+    if (fd < 0) {
+        struct stat info;
+        const bool exists = lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+        return exists ? writeInPlace(path, data, size) : writeNew(path, data, size);
+    }
     bool ok = writeAll(fd, data, size) && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
     if (ok) ok = rename(tempPath.c_str(), path.c_str()) == 0;

@@ -69,6 +69,17 @@ bool writeInPlace(const std::string& path, const uint8_t* data, size_t size) {
     return ok;
 }
 
+// Makes a file that did not exist; a failed write takes it away again, since
+// there was nothing before it to keep.
+bool writeNew(const std::string& path, const uint8_t* data, size_t size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = writeAll(file, data, size) && FlushFileBuffers(file);
+    ok = (CloseHandle(file) != 0) && ok;
+    if (!ok) DeleteFileA(path.c_str());
+    return ok;
+}
+
 bool isFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -80,8 +91,11 @@ bool replaceFileContents(const std::string& path, const uint8_t* data, size_t si
     if (path.empty()) return false;
     std::string tempPath;
     HANDLE file = createTemp(path, tempPath);
-    // Only an existing file is written in place.
-    if (file == INVALID_HANDLE_VALUE) return writeInPlace(path, data, size);
+    // Only an existing file is written in place. A new name near the
+    // system's path limit has no room for the temporary name's suffix: such a
+    // file is made directly, as nothing is lost if its write fails.
+    if (file == INVALID_HANDLE_VALUE)
+        return isFile(path) ? writeInPlace(path, data, size) : writeNew(path, data, size);
     bool written = writeAll(file, data, size) && FlushFileBuffers(file) != 0;
     const bool replacing = isFile(path);
     const bool rightsKept = !replacing || copyRights(path, file);

@@ -100,8 +100,9 @@ public:
     void writeSetting(const char* key, const char* value) {
         WritePrivateProfileStringA("settings", key, value, settingsPath);
     }
+    // Room for a whole path in UTF-8, three bytes to a UTF-16 unit.
     std::string setting(const char* key) {
-        char text[260];
+        char text[3 * MAX_PATH];
         GetPrivateProfileStringA("settings", key, "", text, sizeof text, settingsPath);
         return text;
     }
@@ -380,7 +381,7 @@ private:
                 return 0;
             Sleep(100);  // let the dialog finish its initialisation
             HWND edit = editOf(dialog, step.editId);
-            char text[300] = {};
+            char text[3 * MAX_PATH] = {};
             GetWindowTextA(edit, text, sizeof text);
             driver->shownText.push_back(text);
             if (step.typed) {

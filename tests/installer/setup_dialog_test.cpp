@@ -23,6 +23,7 @@ namespace {
 struct FakeServer {
     bool answers = false;
     std::string received;
+    bool unicodeClient = false;
 };
 
 LRESULT CALLBACK FakeServerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -30,8 +31,15 @@ LRESULT CALLBACK FakeServerProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == WM_DDE_EXECUTE && server) {
         UINT_PTR low = 0, memory = 0;
         UnpackDDElParam(WM_DDE_EXECUTE, lParam, &low, &memory);
-        if (const char* text = static_cast<const char*>(GlobalLock(reinterpret_cast<HGLOBAL>(memory)))) {
-            server->received = text;
+        // A Unicode client's command is in UTF-16, as a real server reads it.
+        const bool unicode = IsWindowUnicode(reinterpret_cast<HWND>(wParam));
+        server->unicodeClient = unicode;
+        if (const void* text = GlobalLock(reinterpret_cast<HGLOBAL>(memory))) {
+            char ansi[512] = {};
+            if (unicode)
+                WideCharToMultiByte(CP_ACP, 0, static_cast<const wchar_t*>(text), -1, ansi, sizeof ansi, nullptr,
+                                    nullptr);
+            server->received = unicode ? ansi : static_cast<const char*>(text);
             GlobalUnlock(reinterpret_cast<HGLOBAL>(memory));
         }
         if (server->answers)
@@ -78,6 +86,7 @@ TEST(SetupDialog, ProgramManagerCommandWaitsForItsAcknowledgementOnlySoLong) {
         ProgmanProbe probe(window, command);
         ASSERT_EQ(probe.Run(nullptr), 1) << c.name;
         EXPECT_EQ(server.received, command) << c.name;
+        EXPECT_TRUE(server.unicodeClient) << c.name << ": the folder's name reaches the shell whole";
         EXPECT_EQ(probe.acknowledged, c.answers) << c.name;
         if (c.answers)
             EXPECT_EQ(probe.progmanServer, window) << c.name;

@@ -11,11 +11,13 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "installer/execution_level.h"
 #include "installer/setup_dialog.h"
 #include "tests/support/program_manifest.h"
@@ -40,8 +42,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string RegString(HKEY root, const char* key, const char* value) {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;
+    char buffer[3 * MAX_PATH] = {};
+    DWORD size = sizeof buffer - 1;
     if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
         return "(missing)";
     return buffer;
@@ -77,16 +79,18 @@ std::string ProgramGroup() {
 std::string ShortcutTarget(const std::string& link) {
     std::string target = "(unreadable)";
     CoInitialize(nullptr);
-    IShellLinkA* shell = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* shell = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&shell)))) {
         IPersistFile* file = nullptr;
         wchar_t wide[MAX_PATH] = {};
         MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
         if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            char path[MAX_PATH] = {};
-            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
-                target = path;
+            wchar_t path[MAX_PATH] = {};
+            char text[3 * MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)) &&
+                WideCharToMultiByte(CP_ACP, 0, path, -1, text, sizeof text, nullptr, nullptr) > 0)
+                target = text;
             file->Release();
         }
         shell->Release();
@@ -461,6 +465,139 @@ TEST_F(SetupRun, G_ConfirmingTheUninstallRemovesWhatTheInstallMadeAndKeepsTheUse
     for (const char* name : {"\\My tone.tdf", "\\take.wav"})
         DeleteFileA((folder + name).c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+std::wstring Wide(const std::string& utf8) {
+    std::wstring text(utf8.size() + 1, L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(), static_cast<int>(text.size())));
+    if (!text.empty())
+        text.pop_back();
+    return text;
+}
+
+std::wstring RegWide(const wchar_t* key, const wchar_t* value) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return L"(missing)";
+    return buffer;
+}
+
+// The long form of a path that may hold short (8.3) names.
+std::string LongPath(const std::string& path) {
+    wchar_t wide[MAX_PATH] = {};
+    if (!GetLongPathNameW(Wide(path).c_str(), wide, MAX_PATH))
+        return path;
+    char utf8[3 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+// The file name box of a file dialog of another process, read with the wide
+// message so that no code page stands between it and the test.
+std::wstring FileNameBox(HWND dialog) {
+    HWND box = GetDlgItem(dialog, 0x47c /* cmb13 */);
+    HWND edit = box ? FindWindowExW(box, nullptr, L"Edit", nullptr) : GetDlgItem(dialog, 0x480 /* edt1 */);
+    wchar_t text[MAX_PATH] = {};
+    SendMessageTimeoutW(edit ? edit : box, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return text;
+}
+
+// The program files folder named outside the code page, long enough that
+// the program's folder takes more than MAX_PATH bytes in UTF-8: the program
+// is installed under it, starts there, finds its settings and help beside
+// itself, and the uninstaller removes it.
+TEST_F(SetupRun, H_AFolderOutsideTheCodePage) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)) << "the programs' manifest asks for UTF-8";
+    const char* const kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+    const std::string programFiles = RegString(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    std::string named = programFiles + "\\Zelvaro Tön ♪ 音 ";
+    for (int i = 0; i < 70; ++i)
+        named += "音";
+    ASSERT_GT(named.size() + std::strlen("\\Quorrel\\Zelvaro\\settings.ini"), static_cast<size_t>(MAX_PATH));
+    // The machine's program files folder has that name for the whole case.
+    struct ProgramFilesNamed {
+        std::wstring before;
+        void set(const std::wstring& value) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_SET_VALUE,
+                              &key) != ERROR_SUCCESS)
+                return;
+            RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+        ~ProgramFilesNamed() { set(before); }
+    } programFilesNamed{Wide(programFiles)};
+    programFilesNamed.set(Wide(named));
+    const std::string installed = InstallFolder();
+    ASSERT_EQ(installed, named + "\\Quorrel\\Zelvaro");
+
+    HANDLE process = StartSetupAndAnswerTerms(setup, IDOK);
+    HWND program = process ? WaitWindow("#32770", "Zelvaro") : nullptr;
+    ASSERT_NE(process, nullptr);
+    ASSERT_NE(program, nullptr) << "the installed program did not start";
+    EXPECT_EQ(WaitExit(process), 0u);
+    PostMessageA(program, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitGone("#32770", "Zelvaro"));
+    CloseFolderWindows();
+
+    // Read with the wide functions: the characters themselves, not '?'.
+    const std::wstring installedWide = Wide(installed);
+    EXPECT_NE(GetFileAttributesW(installedWide.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const char* name : {"\\tone.exe", "\\tone.hlp", "\\uninst.exe", "\\Current.tdf", "\\settings.ini"})
+        EXPECT_NE(GetFileAttributesW((installedWide + Wide(name)).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    EXPECT_EQ(ReadBytes(installed + "\\tone.hlp"), help);
+    const wchar_t* folders = L"Software\\Quorrel\\Zelvaro\\CurrentVersion\\Folders";
+    EXPECT_EQ(RegWide(folders, L"ProgramFiles"), installedWide);
+    EXPECT_EQ(RegWide(folders, L"DataFiles"), installedWide);
+    EXPECT_EQ(RegWide(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvaro", L"UninstallString"),
+              installedWide + L"\\uninst.exe");
+    // The program group's items may name the files by their short names.
+    EXPECT_STRCASEEQ(ShortcutTarget(DesktopShortcut()).c_str(), (installed + "\\tone.exe").c_str());
+    EXPECT_STRCASEEQ(LongPath(ShortcutTarget(ProgramGroup() + "\\Zelvaro.lnk")).c_str(),
+                     (installed + "\\tone.exe").c_str());
+    EXPECT_STRCASEEQ(LongPath(ShortcutTarget(ProgramGroup() + "\\Zelvaro Help.lnk")).c_str(),
+                     (installed + "\\tone.hlp").c_str());
+    // Started from there, the program reads the settings beside itself: the
+    // save dialog offers the file they name.
+    const std::string settings = "[settings]\r\nfile=" + installed + "\\Zelvaro Tön ♪.tdf\r\nfiledir=" + installed + "\\\r\n";
+    std::ofstream(installed + "\\settings.ini", std::ios::binary).write(settings.data(),
+                                                                    static_cast<std::streamsize>(settings.size()));
+    HANDLE started = Start(installed + "\\tone.exe");
+    ASSERT_NE(started, nullptr);
+    program = WaitWindow("#32770", "Zelvaro");
+    ASSERT_NE(program, nullptr);
+    PostMessageA(program, WM_COMMAND, IDM_SAVE_AS_TONE, 0);
+    HWND save = WaitWindow("#32770", "Save As Tone");
+    ASSERT_NE(save, nullptr);
+    Sleep(200);
+    EXPECT_EQ(FileNameBox(save), Wide("Zelvaro Tön ♪.tdf"));
+    PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitGone("#32770", "Save As Tone"));
+
+    // And its help: the viewer shows the file's contents, not an error.
+    PostMessageA(program, WM_COMMAND, IDHELP, 0);
+    HWND viewer = WaitWindow("MS_WINHELP", nullptr, 20000);
+    EXPECT_NE(viewer, nullptr) << "no help window";
+    if (viewer) {
+        EXPECT_EQ(Text(viewer).find("Error"), std::string::npos) << Text(viewer);
+        PostMessageA(viewer, WM_CLOSE, 0, 0);
+    }
+    PostMessageA(program, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitGone("#32770", "Zelvaro"));
+    EXPECT_NE(WaitExit(started), 0xDEADu) << "the program did not end";
+
+    HWND box = RunUninstallerUntilItAsks(installed + "\\uninst.exe");
+    ASSERT_NE(box, nullptr);
+    Press(box, IDYES);
+    EXPECT_TRUE(WaitGone("#32770", kSetupTitle));
+    CloseFolderWindows();
+    EXPECT_EQ(GetFileAttributesW(installedWide.c_str()), INVALID_FILE_ATTRIBUTES) << "the folder is removed";
+    ExpectNoShellEntries();
+    RemoveDirectoryW((Wide(named) + L"\\Quorrel").c_str());
+    RemoveDirectoryW(Wide(named).c_str());
 }
 
 }  // namespace

@@ -278,7 +278,8 @@ TEST_F(ToneFileTest, FailedSaveLeavesNothingBehind) {
 
 // Where nothing can be made beside the file (here: the temporary's longer
 // name passes the system's limit; for users: a folder they may not write,
-// holding a tone they may), the file is overwritten in place.
+// holding a tone they may), an existing file is overwritten in place, and a
+// new one is made directly.
 TEST_F(ToneFileTest, WrittenInPlaceWhenNoTemporaryCanBeMadeBesideIt) {
 #ifdef _WIN32
     // The file calls take paths of up to 259 characters.
@@ -293,9 +294,12 @@ TEST_F(ToneFileTest, WrittenInPlaceWhenNoTemporaryCanBeMadeBesideIt) {
     EXPECT_TRUE(saveToneFile(path(name), busyTone()));
     EXPECT_EQ(readFile(name), imageOf(busyTone())) << "the longer old file is cut to the record";
     EXPECT_EQ(listing(), std::vector<std::string>{name});
+    // A new name that the save dialog takes is saved, though no temporary
+    // name fits beside it: there is no old file to keep.
     const std::string missing = std::string(room - 4, 'b') + ".tdf";
-    EXPECT_FALSE(saveToneFile(path(missing), busyTone())) << "only an existing file is written in place";
-    EXPECT_EQ(listing(), std::vector<std::string>{name});
+    EXPECT_TRUE(saveToneFile(path(missing), busyTone()));
+    EXPECT_EQ(readFile(missing), imageOf(busyTone()));
+    EXPECT_EQ(listing(), (std::vector<std::string>{name, missing}));
 }
 
 #ifdef _WIN32

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ascii_path.h"
 #include "tone/file_replace.h"
 #include "ui/l_dialog.h"
 
@@ -101,9 +102,12 @@ BOOL WINAPI ShowHelp(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
     // version query read the disk, and the answer cannot change while the
     // program runs.
     static const HelpViewer viewer = FindHelpViewer();
-    if (viewer == HelpViewer::WinHelp)
-        return WinHelpA(owner, file, command, data);
-    // The pages built into the program are those of the one help file.
+    // The viewer reads the file's name in the system's code page: a name
+    // that it cannot be told opens as the pages, which are those of the one
+    // help file built into the program.
+    const std::string viewerFile = file ? AsciiPathOf(file) : "";
+    if (viewer == HelpViewer::WinHelp && !viewerFile.empty())
+        return WinHelpA(owner, viewerFile.c_str(), command, data);
     char temporary[MAX_PATH] = {};
     const DWORD length = GetTempPathA(MAX_PATH, temporary);
     if (length == 0 || length >= MAX_PATH - 16)

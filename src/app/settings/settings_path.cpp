@@ -30,8 +30,9 @@ void ComputeSettingsPath(char* destination, size_t size) {
     if (destination == nullptr || size == 0)
         return;
     char path[kSettingsPathSize];
+    // The buffer holds any path in bytes; the system's limit counts units.
     if (!ReadRegistryString(HKEY_LOCAL_MACHINE, kFoldersKey, "DataFiles", path, sizeof path) ||
-        !append(path, sizeof path, kSettingsFileName)) {
+        !append(path, sizeof path, kSettingsFileName) || PathUnits(path) >= kPathUnits) {
         ComputeInstallFolder(path);
         append(path, sizeof path, kSettingsFileName);
     }

@@ -5,9 +5,11 @@
 
 #include <cstddef>
 
+#include "base/path_size.h"
+
 namespace zelvaro {
 
-constexpr size_t kSettingsPathSize = 260;
+constexpr size_t kSettingsPathSize = kPathBytes;
 
 // Full path of "settings.ini", computed once at start by ComputeSettingsPath
 // and passed to every profile call.
