@@ -572,8 +572,12 @@ TEST_F(SetupRun, H_AFolderOutsideTheCodePage) {
     PostMessageA(program, WM_COMMAND, IDM_SAVE_AS_TONE, 0);
     HWND save = WaitWindow("#32770", "Save As Tone");
     ASSERT_NE(save, nullptr);
-    Sleep(200);
-    EXPECT_EQ(FileNameBox(save), Wide("Zelvaro Tön ♪.tdf"));
+    // Shown is not yet filled in: the box is read until it names the file.
+    const std::wstring offered = Wide("Zelvaro Tön ♪.tdf");
+    std::wstring shown;
+    for (DWORD start = GetTickCount(); (shown = FileNameBox(save)) != offered && GetTickCount() - start < 5000;)
+        Sleep(50);
+    EXPECT_EQ(shown, offered);
     PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitGone("#32770", "Save As Tone"));
 
